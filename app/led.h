@@ -1,0 +1,11 @@
+// The status and GPS LEDs.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+/// Status LED pattern: 0 not registered, 1 registered, 2 data up, 4 PIN
+/// wanted, 5 and 6 firmware update done or failed. Start value 1.
+extern std::atomic<int32_t> sta_led_step;
+
+void* thread_led(void*);

@@ -1,0 +1,172 @@
+#include "app/startup.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include "app/console.h"
+#include "app/launch_options.h"
+#include "app/led.h"
+#include "app/sd_update.h"
+#include "app/status_loop.h"
+#include "app/thread_launch.h"
+#include "config/config_data.h"
+#include "config/config_file.h"
+#include "config/legacy_config.h"
+#include "config/side_files.h"
+#include "config/time_utils.h"
+#include "hw/analog_input.h"
+#include "hw/gpio.h"
+#include "hw/rtc.h"
+#include "log/log_store.h"
+#include "modem/modem_state.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+#include "platform/system_actions.h"
+
+const char* const kFirmwareVersion = "ORVEL_v1.2.4 20210713";
+
+namespace {
+
+// Seconds the update pattern shows before the board restarts.
+constexpr unsigned kUpdateRebootDelayS = 10;
+
+void FormatRtc(const RtcTime& t, char* out, size_t size) {
+  std::snprintf(out, size, "%04d-%02d-%02d %02d:%02d:%02d [%d]", t.year, t.mon, t.mday, t.hour, t.min,
+                t.sec, t.wday);
+}
+
+void PrintRtc(const char* label, const RtcTime& t) {
+  char text[64];
+  FormatRtc(t, text, sizeof text);
+  PrintMsg("%s%s\r\n", label, text);
+}
+
+void SelectBoard(const LaunchOptions& opt) {
+  platform::SetRoot(opt.root);
+  platform::SetSimulated(opt.simulated);
+  if (opt.simulated) {
+    platform::InstallClock(std::make_unique<platform::SimulatedClock>(platform::Path("/sim/clock")));
+  }
+}
+
+// The date and time arguments: set the system clock, then copy it into the
+// RTC. The board did this with `date -s`; its exit status is reported the
+// way the shell returned it.
+void SetClocksFromArguments(const std::string& date, const std::string& time) {
+  char cmd[256];
+  std::snprintf(cmd, sizeof cmd, "date -s \"%s %s\"", date.c_str(), time.c_str());
+  PrintMsg("cmd: %s\r\n", cmd);
+  struct tm wanted {};
+  int result = 256;  // `date` exits with 1 on a time it cannot read
+  if (ParseDateTimeArgs(date, time, &wanted)) {
+    time_t t = mktime(&wanted);
+    timeval tv{t, 0};
+    if (t != static_cast<time_t>(-1) && platform::SystemClock().Set(tv) == 0) result = 0;
+  }
+  PrintMsg("had set system time: %d\r\n", result);
+  tm2rtc(nullptr, &Sysrtc);
+  PrintRtc("before RTC Time= ", Sysrtc);
+  RTC_Write(Sysrtc.sec, Sysrtc.min, Sysrtc.hour, Sysrtc.mday, Sysrtc.mon, Sysrtc.year, Sysrtc.wday);
+  RTC_Read(&Sysrtc);
+  PrintRtc("RTC Time= ", Sysrtc);
+}
+
+[[noreturn]] void RunUpdateMode() {
+  PrintMsg(">FW Update, only do LED.\r\n");
+  StartUpdateModeThreads();
+  int32_t pattern = if_fw_update_error.load() == 1 ? 6 : 5;
+  sta_led_step = pattern;
+  gps_flag = pattern;
+  PrintMsg(">Restart in %u s.\r\n", kUpdateRebootDelayS);
+  sleep(kUpdateRebootDelayS);
+  platform::Reboot();
+  for (;;) pause();
+}
+
+void LoadConfiguration() {
+  read_gain_offset();
+  init_orvel_config();
+  if (read_orvel_config() == 1) {
+    PrintMsg(">Initial parameters success.\r\n");
+  } else {
+    set_default();
+    PrintMsg(">Initial parameters failed, set default value.\r\n");
+    save_orvel_config();
+  }
+  if (read_counter_status() == 0) {
+    PrintMsg(">Initial counter status failed, set default value\r\n");
+    save_counter_status();
+  }
+}
+
+}  // namespace
+
+int RunFirmware(int argc, char** argv) {
+  LaunchOptions opt = ParseLaunchOptions(argc, argv);
+  if (!opt.error.empty()) {
+    std::fprintf(stderr, "qrv806: %s\nusage: qrv806 [--root DIR] [--sim] [DATE TIME | -resetconfig]\n",
+                 opt.error.c_str());
+    return 2;
+  }
+  SelectBoard(opt);
+
+  // 1, 2: console on, update flags clear, banner.
+  cDebugMode = 1;
+  if_sd_card = 0;
+  if_fw_exist = 0;
+  if_fw_update = 0;
+  if_fw_update_error = 0;
+  PrintMsg("-- %s --\r\n", kFirmwareVersion);
+
+  // 3: logs.
+  LogInit();
+  ReadLogConfig();
+
+  // 4: lines, bus, converter.
+  InitGPIO();
+  InitI2C();
+  InitADC();
+  ReadADCRegister();
+
+  // 5: system clock from the RTC.
+  RTC_Read2sys();
+  RTC_Read(&Sysrtc);
+  PrintRtc("RTC main Time= ", Sysrtc);
+
+  // 6: SD card and updates.
+  sd_card_init();
+  check_if_config_update();
+  if (if_fw_exist.load() == 1) check_if_fw_update();
+
+  // 7, 8: the device's own arguments.
+  if (opt.args.size() == 3) {
+    SetClocksFromArguments(opt.args[1], opt.args[2]);
+  } else if (opt.args.size() == 2 && opt.args[1] == "-resetconfig") {
+    PrintMsg("reset config, and save it.\r\n");
+    init_qel_config();
+    save_qel_config();
+  }
+
+  // 10: a new program was put in place: show it and restart.
+  if (if_fw_update.load() == 1) RunUpdateMode();
+
+  // 11, 12: settings, calibration and counters.
+  LoadConfiguration();
+
+  // 14, 15: the serial port's role and the operating mode.
+  if (sys_config.cIsUart2SMS == 1) cDebugMode = 0;
+  if (PIN_INIT_V() == 1) {
+    cDebugMode = 0;
+    PrintMsg(">Initial pin is triggered!! Go to Utility mode!!\r\n");
+    StartUtilityModeThreads();
+  } else {
+    StartNormalModeThreads();
+  }
+
+  // 16.
+  RunStatusLoop(GetTimeTicks());
+}

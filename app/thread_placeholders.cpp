@@ -1,0 +1,27 @@
+// Threads whose subsystems have not landed yet: each announces itself and
+// then waits without using the CPU. A thread moves out of this file when its
+// subsystem arrives.
+#include <unistd.h>
+
+#include "app/console.h"
+#include "app/threads.h"
+
+namespace {
+void* Idle(const char* name) {
+  PrintMsg("[%s is start]\r\n", name);
+  for (;;) pause();
+  return nullptr;
+}
+}  // namespace
+
+void* thread_modem(void*) { return Idle("thread_modem"); }
+void* thread_sms_buffer(void*) { return Idle("thread_sms_buffer"); }
+void* thread_voice_buffer(void*) { return Idle("thread_voice_buffer"); }
+void* thread_check_event(void*) { return Idle("thread_check_event"); }
+void* thread_do_handle(void*) { return Idle("thread_do_handle"); }
+void* thread_counter_handle(void*) { return Idle("thread_counter_handle"); }
+void* thread_auto_report(void*) { return Idle("thread_auto_report"); }
+void* thread_recv_SMS(void*) { return Idle("thread_recv_SMS"); }
+void* thread_UART_CMD(void*) { return Idle("thread_UART_CMD"); }
+void* thread_net(void*) { return Idle("thread_net"); }
+void* thread_sms_utility(void*) { return Idle("thread_sms_utility"); }

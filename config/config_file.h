@@ -1,0 +1,12 @@
+// /APP/config.ini: its writer, its strict reader, the start values and the
+// factory defaults.
+#pragma once
+
+/// Start values of every setting; clears, then raises flg_init_clear.
+void init_orvel_config();
+/// Factory defaults (does not save); raises flg_init_config.
+void set_default();
+/// 1 when the file was read, 0 on failure (values read so far stay set).
+int read_orvel_config();
+/// 1 when the whole file was written, 0 when the old file was kept.
+int save_orvel_config();

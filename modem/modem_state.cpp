@@ -1,0 +1,8 @@
+#include "modem/modem_state.h"
+
+std::atomic<int32_t> modem_cpin_status{0};
+std::atomic<int32_t> modem_creg{0};
+std::atomic<int32_t> modem_csq{0};
+std::atomic<int32_t> net_status{-1};
+std::atomic<int32_t> gps_flag{0};
+std::atomic<int32_t> send_sms_status{0};

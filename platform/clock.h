@@ -1,0 +1,83 @@
+// The system clock facade.
+//
+// Every timer of the firmware reads the wall clock (the millisecond tick is
+// derived from it), and the clock-sync thread sets it from the real-time
+// clock. On the device that is the kernel's clock; on the simulated board it
+// is the host clock plus an offset kept in DIR/sim/clock (the host clock is
+// never changed); tests use a clock they step by hand.
+#pragma once
+
+#include <sys/time.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace platform {
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+
+  /// Current wall time.
+  timeval Now() { return DoNow(); }
+  /// Sets the wall time; returns 0 on success, -1 on failure.
+  int Set(const timeval& tv) { return DoSet(tv); }
+
+ private:
+  virtual timeval DoNow() = 0;
+  virtual int DoSet(const timeval& tv) = 0;
+};
+
+/// The kernel's clock (gettimeofday / settimeofday).
+class DeviceClock final : public Clock {
+ private:
+  timeval DoNow() override;
+  int DoSet(const timeval& tv) override;
+};
+
+/// Host clock plus an offset in whole microseconds, persisted in a file so
+/// that a restarted firmware keeps the time that was set.
+class SimulatedClock final : public Clock {
+ public:
+  explicit SimulatedClock(std::string offset_file);
+  int64_t offset_us() const;
+
+ private:
+  timeval DoNow() override;
+  int DoSet(const timeval& tv) override;
+
+  std::string offset_file_;
+  mutable std::mutex mu_;
+  int64_t offset_us_ = 0;
+};
+
+/// A clock that only moves when a test moves it. Thread-safe.
+class FakeClock final : public Clock {
+ public:
+  explicit FakeClock(int64_t start_us = 1600000000LL * 1000000);
+  void Advance(int64_t us);
+  void SetUs(int64_t us);
+  int64_t NowUs() const;
+  int set_calls() const;
+
+ private:
+  timeval DoNow() override;
+  int DoSet(const timeval& tv) override;
+
+  mutable std::mutex mu_;
+  int64_t now_us_;
+  int set_calls_ = 0;
+};
+
+/// The process-wide clock (the device clock until one is installed).
+Clock& SystemClock();
+/// Installs a clock; the previous one is kept alive until the process ends so
+/// that a thread still holding a reference never reads freed memory.
+void InstallClock(std::unique_ptr<Clock> clock);
+
+/// Local broken-down time of a wall time in seconds.
+void LocalTime(time_t t, struct tm* out);
+
+}  // namespace platform
