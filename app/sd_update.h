@@ -1,16 +1,36 @@
 // SD card detection and the configuration and program updates taken from
 // /media/card/update at start-up.
+//
+// main calls sd_card_init, check_if_config_update and, when if_fw_exist is 1,
+// check_if_fw_update, in that order and before any other thread runs; the
+// flags carry the outcome (if_fw_update selects the firmware-update mode,
+// if_fw_update_error its failure pattern). The factory test calls
+// sd_card_init again after clearing if_sd_card.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
+/// 1 when the card was found mounted at /media/card.
 extern std::atomic<int32_t> if_sd_card;
+/// 1 when the update folder holds config.ini (set by check_if_config_update).
 extern std::atomic<int32_t> if_config_exist;
+/// 1 when the update folder holds fw.
 extern std::atomic<int32_t> if_fw_exist;
+/// 1 once the new program was moved to /APP/fw.
 extern std::atomic<int32_t> if_fw_update;
+/// 1 when fw or config.ini was still in the update folder after the update.
 extern std::atomic<int32_t> if_fw_update_error;
 
+/// Sets if_sd_card to 1 when the card is mounted (never clears it).
+/// Returns 1 present, 0 absent, -1 when the mount table cannot be read.
 int sd_card_init();
+/// Looks for update/config.ini and update/fw; installs a new config.ini
+/// (the old one saved as update/config.ini.bck). Returns 1 when a
+/// configuration was installed, otherwise 0.
 int check_if_config_update();
+/// Installs update/fw as /APP/fw (the old one saved as update/fw.bck, and
+/// config.ini saved too unless a new one came) and checks that nothing was
+/// left behind. Returns 1 when the update was made, 0 without a card, -1 when
+/// the folder could not be listed afterwards.
 int check_if_fw_update();

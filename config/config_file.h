@@ -7,6 +7,8 @@ void init_orvel_config();
 /// Factory defaults (does not save); raises flg_init_config.
 void set_default();
 /// 1 when the file was read, 0 on failure (values read so far stay set).
+/// Waits, in 50 ms steps, until flg_init_clear is 1. Lines may end in CR LF,
+/// LF or CR; a line longer than 511 characters fails the read.
 int read_orvel_config();
 /// 1 when the whole file was written, 0 when the old file was kept.
 int save_orvel_config();

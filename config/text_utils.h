@@ -14,5 +14,7 @@ char* get_entry(char* text, char** rest);
 void Hex2HexStr(char* out, const char* bytes, int len);
 /// Pairs of hexadecimal digits to bytes; `out` always receives 161 bytes.
 void HexStr2Hex(const char* text, char* out);
-/// 1 when an entry of the list holds the sender's last six characters.
+/// 1 when an entry of the 10-entry list holds the sender's last six
+/// characters. An empty sender never matches; one shorter than six
+/// characters matches only an entry equal to it; empty entries never match.
 int phone_number_chk(const char* phone, const char (*list)[kPhoneSize]);

@@ -6,14 +6,22 @@
 /// Formats the local time by mode ('d', 't', 'T', 'q', 'w', 'x', other);
 /// `out` holds at least 40 bytes. Returns the length of the text.
 int getTimeStr(char* out, char mode);
+/// Local date "YYYYMMDD" (9 bytes) and time "HHMMSS" (7 bytes) of t;
+/// returns `time`.
 char* SecondToStr(uint32_t t, char* date, char* time);
 uint32_t GetSystemTimeSeconds();
 uint32_t GetNowTodaySeconds();
 uint32_t GetTimeTodaySeconds(const char* hms);
 uint32_t GetTimeToday0000Seconds();
 uint32_t TimeAddDaySeconds(uint32_t t, uint32_t days);
+/// 1 for a YYYYMMDD text (year not 0, month 1-12, day 1-31); only the first
+/// eight characters count, and a shorter text is refused.
 int IsYMD(const char* text);
+/// 1 for an HHMMSS text (hours 0-23, minutes 0-59, seconds 0-60); only the
+/// first six characters count, and a shorter text is refused.
 int IsHMS(const char* text);
+/// Sets Sysrtc (weekday kept) and writes it to the RTC; returns RTC_Write's
+/// result, or 0 without writing when a text is too short.
 int SetSystemTime(const char* ymd, const char* hms);
 /// Milliseconds of the wall clock, wrapping at 32 bits.
 uint32_t GetTimeTicks();

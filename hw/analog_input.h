@@ -1,15 +1,21 @@
-// The I2C bus, the analog-to-digital converter and the calibrated analog
-// inputs.
+// The analog-to-digital converter and the calibrated analog inputs.
 #pragma once
 
 #include <cstdint>
 
-int InitI2C();
-int I2C_Write(uint8_t addr, uint8_t reg, int len, const uint8_t* data);
-int I2C_Read(uint8_t addr, uint8_t reg, int len, uint8_t* out);
+#include "hw/i2c.h"
+
+/// Writes the configuration word 0x0473 to the converter. 1, or 0 after
+/// "Set ADC ERROR, ret=%d".
 int InitADC();
+/// The conversion register, 0..65535; 0 after "ADC>> Read Error, ret=%d".
 int ReadADCRegister();
+/// Raw code of channel `ch` (0 to 3; any other number selects 3). The whole
+/// read holds the bus, so no other thread moves the multiplexer meanwhile.
 uint32_t AI_read(int ch);
+/// Input volts of a raw code.
 double ai_hex2double(uint32_t code);
+/// Calibrated value of channel `ch` (gain/offset from gain.ini).
 double AI_RD(int ch);
+/// Reads channels 0 to 3 in turn, discarding the codes (factory test).
 void AI_read_all();

@@ -6,3 +6,6 @@ std::atomic<int32_t> modem_csq{0};
 std::atomic<int32_t> net_status{-1};
 std::atomic<int32_t> gps_flag{0};
 std::atomic<int32_t> send_sms_status{0};
+
+GuardedText<100> str_gmm;
+GuardedText<200> str_gprmc;

@@ -1,8 +1,12 @@
 // Modem and network state published by the modem and packet-data threads.
+// Every value is written by one thread and read by others: words are
+// atomics, texts are read as copies under their own lock.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+
+#include "modem/guarded_text.h"
 
 /// 0 = SIM ready, 1 = the SIM waits for its PIN, 2 = anything else.
 extern std::atomic<int32_t> modem_cpin_status;
@@ -16,3 +20,8 @@ extern std::atomic<int32_t> net_status;
 extern std::atomic<int32_t> gps_flag;
 /// Final status of the SMS send mailbox (0 to 4).
 extern std::atomic<int32_t> send_sms_status;
+
+/// The module's whole answer to "AT+GMM\r\n" (echo included), first pass.
+extern GuardedText<100> str_gmm;
+/// The last GPS fix as an RMC sentence.
+extern GuardedText<200> str_gprmc;

@@ -2,11 +2,16 @@
 // terminal port), written whole and read without ever blocking.
 #pragma once
 
+#include <termios.h>
+
 #include <cstdint>
 
 /// Opens a device read-write in raw mode with the given line setting.
 /// Returns the descriptor, or the negative result of open or set_opt.
 int uart_open(const char* path, uint32_t baud, uint8_t data_bits, char parity, uint8_t stop_bits);
+/// The attribute record set_opt applies for a line setting: raw, receiver on,
+/// modem lines ignored, the given size, parity, speed and stop bits.
+termios SerialLineSettings(uint32_t baud, uint8_t data_bits, char parity, uint8_t stop_bits);
 /// Applies a line setting; 0 on success, -1 on failure.
 int set_opt(int fd, uint32_t baud, uint8_t data_bits, char parity, uint8_t stop_bits);
 int uart_close(int fd);

@@ -5,7 +5,7 @@ build=$1
 seconds=${2:-10}
 here=$(cd "$(dirname "$0")/.." && pwd)
 found=0
-for target in "$build"/*_fuzz; do
+for target in "$build"/tests/fuzz/*_fuzz; do
   [ -x "$target" ] || continue
   found=1
   name=$(basename "$target")

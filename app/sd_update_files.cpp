@@ -1,0 +1,114 @@
+#include "app/sd_update_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+namespace sd_update_files {
+namespace {
+
+struct DirCloser {
+  void operator()(DIR* d) const { ::closedir(d); }
+};
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  // Closes now and reports the result (a late write error shows up here).
+  int Close() {
+    int fd = fd_;
+    fd_ = -1;
+    return ::close(fd);
+  }
+
+ private:
+  int fd_;
+};
+
+int WriteAll(int fd, const char* data, size_t len) {
+  while (len > 0) {
+    ssize_t n = ::write(fd, data, len);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += n;
+    len -= static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+// Copies SRC into a new file beside DST and renames it over DST.
+int CopyInto(const std::string& src, const std::string& dst, bool keep_mode) {
+  Fd in(::open(src.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) return errno;
+  struct stat st {};
+  if (::fstat(in.get(), &st) != 0) return errno;
+  if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+
+  const std::string tmp = dst + ".part";
+  const mode_t mode = st.st_mode & 07777;
+  Fd out(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode & 0777));
+  if (out.get() < 0) return errno;
+  int err = 0;
+  char buf[64 * 1024];
+  for (;;) {
+    ssize_t n = ::read(in.get(), buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      break;
+    }
+    if (n == 0) break;
+    err = WriteAll(out.get(), buf, static_cast<size_t>(n));
+    if (err != 0) break;
+  }
+  if (err == 0 && keep_mode && ::fchmod(out.get(), mode) != 0) err = errno;
+  if (err == 0 && ::fsync(out.get()) != 0) err = errno;
+  if (out.Close() != 0 && err == 0) err = errno;
+  if (err == 0 && ::rename(tmp.c_str(), dst.c_str()) != 0) err = errno;
+  if (err != 0) ::unlink(tmp.c_str());
+  return err;
+}
+
+}  // namespace
+
+bool ListRegularFiles(const std::string& dir, std::vector<std::string>* names) {
+  names->clear();
+  std::unique_ptr<DIR, DirCloser> d(::opendir(dir.c_str()));
+  if (!d) return errno == ENOENT || errno == ENOTDIR;
+  errno = 0;
+  while (dirent* e = ::readdir(d.get())) {
+    if (e->d_name[0] == '.') continue;
+    struct stat st {};
+    // A folder or a device that happens to carry the name is no update file.
+    if (::stat((dir + "/" + e->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    names->push_back(e->d_name);
+  }
+  std::sort(names->begin(), names->end());
+  return true;
+}
+
+int CopyFile(const std::string& src, const std::string& dst) { return CopyInto(src, dst, false); }
+
+int MoveFile(const std::string& src, const std::string& dst) {
+  if (::rename(src.c_str(), dst.c_str()) == 0) return 0;
+  if (errno != EXDEV) return errno;
+  int err = CopyInto(src, dst, true);
+  if (err != 0) return err;
+  return ::unlink(src.c_str()) == 0 ? 0 : errno;
+}
+
+}  // namespace sd_update_files

@@ -1,0 +1,135 @@
+// The sysfs GPIO file operations.
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "app/console.h"
+#include "hw/gpio.h"
+#include "platform/paths.h"
+
+namespace {
+
+std::string LinePath(int gpio, const char* attribute) {
+  return platform::Path("/sys/class/gpio/gpio" + std::to_string(gpio) + "/" + attribute);
+}
+
+bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+// perror with the errno of the failing call, whatever ran since.
+void PerrorWith(int error, const char* text) {
+  errno = error;
+  std::perror(text);
+}
+
+// Opens an attribute write-only and writes `len` bytes of `text` (the
+// board's driver takes the terminating zero along). The write's result is
+// not looked at: a refused value shows when the line is read back.
+int WriteAttribute(const std::string& path, const char* text, size_t len, int* open_error) {
+  int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *open_error = errno;
+    return fd;
+  }
+  ssize_t n = write(fd, text, len);
+  (void)n;
+  close(fd);
+  return 0;
+}
+
+}  // namespace
+
+int GPIO_open(int gpio) {
+  const std::string value = LinePath(gpio, "value");
+  if (Exists(value)) return 0;
+
+  int fd = open(platform::Path("/sys/class/gpio/export").c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) {
+    PerrorWith(errno, "open fail\n");
+    return fd;
+  }
+  char number[16];
+  int len = std::snprintf(number, sizeof number, "%d", gpio);
+  ssize_t n = write(fd, number, static_cast<size_t>(len));
+  int write_error = errno;
+  close(fd);
+  if (n != len) {
+    PerrorWith(write_error, "write fail");
+    // A short write is no success either.
+    return n < 0 ? static_cast<int>(n) : -1;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (Exists(value)) return 0;
+  PerrorWith(errno, "create fail\n");
+  return -1;
+}
+
+int GPIO_set_dir(int gpio, int out) {
+  int error = 0;
+  int ret = out ? WriteAttribute(LinePath(gpio, "direction"), "out", 4, &error)
+                : WriteAttribute(LinePath(gpio, "direction"), "in", 3, &error);
+  if (ret < 0) {
+    char text[48];
+    std::snprintf(text, sizeof text, "gpio(%d)/direction", gpio);
+    PerrorWith(error, text);
+  }
+  return ret;
+}
+
+int GPIO_set_active(int gpio, int low) {
+  int error = 0;
+  int ret = WriteAttribute(LinePath(gpio, "active_low"), low ? "1" : "0", 2, &error);
+  if (ret < 0) {
+    char text[48];
+    std::snprintf(text, sizeof text, "gpio(%d)/active_low", gpio);
+    PerrorWith(error, text);
+  }
+  return ret;
+}
+
+int GPIO_set_value(int gpio, int v) {
+  int error = 0;
+  int ret = WriteAttribute(LinePath(gpio, "value"), v ? "1" : "0", 2, &error);
+  if (ret < 0) PerrorWith(error, "gpio/set-value");
+  return ret;
+}
+
+int GPIO_get_value(int gpio) {
+  const std::string path = LinePath(gpio, "value");
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    PrintMsg("usr_gpio_get_value open %s error %d\n", path.c_str(), fd);
+    return fd;
+  }
+  off_t pos = lseek(fd, 0, SEEK_SET);
+  if (pos < 0) {
+    PrintMsg("usr_gpio_get_value lseek %s error %d\n", path.c_str(), static_cast<int>(pos));
+    close(fd);
+    return static_cast<int>(pos);
+  }
+  char c = 0;
+  ssize_t n = read(fd, &c, 1);
+  close(fd);
+  if (n != 1) {
+    PrintMsg("usr_gpio_get_value read %s error %d\n", path.c_str(), static_cast<int>(n));
+    return static_cast<int>(n);
+  }
+  return c == '1' ? 1 : 0;
+}
+
+int GPIO_io_init(int gpio, int out, int active_low, int value) {
+  if (GPIO_open(gpio) != 0) {
+    PrintMsg("[%d]gpio init error\r\n", gpio);
+    return -1;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  GPIO_set_dir(gpio, out);
+  // active_low comes before the first value, so that value is logical.
+  GPIO_set_active(gpio, active_low);
+  if (out) GPIO_set_value(gpio, value);
+  return 0;
+}

@@ -1,0 +1,54 @@
+// The log switch: start-up state and /APP/log.ini.
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "log/log_files.h"
+#include "log/log_ring.h"
+#include "log/log_store.h"
+#include "log/log_writer.h"
+#include "platform/paths.h"
+
+std::atomic<int> logEnable{0};
+std::atomic<int> logMaxSize{kLogDefaultMaxSize};
+
+namespace {
+
+constexpr const char* kLogIni = "/APP/log.ini";
+constexpr const char kEnableKey[] = "@LOGEN;";
+
+// The number behind the key as atoi reads it (a CR or LF ends it), kept
+// within an int instead of overflowing.
+int ParseSwitch(const char* text) {
+  long v = std::strtol(text, nullptr, 10);
+  if (v > INT_MAX) return INT_MAX;
+  if (v < INT_MIN) return INT_MIN;
+  return static_cast<int>(v);
+}
+
+}  // namespace
+
+void LogInit() {
+  logMaxSize = kLogDefaultMaxSize;
+  logEnable = 0;
+  LogRingClear();
+  LogWriterClear();
+  // Made even before the card is looked for, as the board always did.
+  for (const char* sub : {kUserLogDir, kAtCmdLogDir, kQmiLogDir}) {
+    LogMakeDirs(std::string(kLogRootDir) + "/" + sub);
+  }
+}
+
+void ReadLogConfig() {
+  std::ifstream in(platform::Path(kLogIni), std::ios::binary);
+  if (!in) return;  // no file: logging stays as it is (off after LogInit)
+  std::string line;
+  // Whole lines are read, so a long line can never pass part of itself off
+  // as a line of its own.
+  while (std::getline(in, line)) {
+    if (line.compare(0, sizeof kEnableKey - 1, kEnableKey) == 0) {
+      logEnable = ParseSwitch(line.c_str() + sizeof kEnableKey - 1);
+    }
+  }
+}

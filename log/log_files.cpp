@@ -1,0 +1,117 @@
+#include "log/log_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "config/time_utils.h"
+#include "log/log_store.h"
+#include "platform/paths.h"
+#include "platform/sd_card.h"
+
+namespace {
+
+// One append at a time, so records of the modem and packet-data threads
+// never mix inside a file.
+std::mutex g_append_mu;
+
+struct DirCloser {
+  void operator()(DIR* d) const { ::closedir(d); }
+};
+
+bool IsDir(const std::string& real_path) {
+  struct stat st {};
+  return ::stat(real_path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// "YYYY/MM/DD" and nothing else: anything else would put a file elsewhere.
+bool IsDayText(const char* d) {
+  if (std::strlen(d) != 10 || d[4] != '/' || d[7] != '/') return false;
+  for (int i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+    if (!std::isdigit(static_cast<unsigned char>(d[i]))) return false;
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const char* data, size_t len) {
+  while (len > 0) {
+    ssize_t n = ::write(fd, data, len);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    len -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string LogDayFile(const char* subdir, const std::string& year, const std::string& month,
+                       const std::string& day_file) {
+  return std::string(kLogRootDir) + "/" + subdir + "/" + year + "/" + month + "/" + day_file;
+}
+
+std::string LogTodayFile(const char* subdir) {
+  char day[40] = {0};
+  getTimeStr(day, 'd');
+  if (!IsDayText(day)) return std::string();
+  return LogDayFile(subdir, std::string(day, 4), std::string(day + 5, 2), std::string(day + 8, 2) + ".txt");
+}
+
+bool LogMakeDirs(const std::string& device_dir) {
+  const std::string real = platform::Path(device_dir);
+  for (size_t pos = 1; pos <= real.size(); ++pos) {
+    if (pos != real.size() && real[pos] != '/') continue;
+    const std::string part = real.substr(0, pos);
+    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+  }
+  return IsDir(real);
+}
+
+bool LogAppendToday(const char* subdir, const char* text, size_t len) {
+  // Without the card the mount point is a bare folder of the board's own
+  // flash: logs written there would fill it, so they are dropped instead.
+  if (!platform::SdCardBackend().IsPresent()) return false;
+  const std::string file = LogTodayFile(subdir);
+  if (file.empty()) return false;
+  std::lock_guard<std::mutex> lock(g_append_mu);
+  if (!LogMakeDirs(file.substr(0, file.rfind('/')))) return false;
+  int fd = ::open(platform::Path(file).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, text, len);
+  if (::close(fd) != 0) ok = false;
+  return ok;
+}
+
+bool LogListNames(const std::string& device_dir, bool dirs_only, std::vector<std::string>* names) {
+  names->clear();
+  const std::string real = platform::Path(device_dir);
+  std::unique_ptr<DIR, DirCloser> d(::opendir(real.c_str()));
+  if (!d) return false;
+  while (dirent* e = ::readdir(d.get())) {
+    if (e->d_name[0] == '.') continue;
+    if (dirs_only && !IsDir(real + "/" + e->d_name)) continue;
+    names->push_back(e->d_name);
+  }
+  std::sort(names->begin(), names->end());
+  return true;
+}
+
+int FileExist(const char* dir, const char* name) {
+  if (!dir || !name) return -1;
+  const std::string path = platform::Path(std::string(dir) + "/" + name);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  ::close(fd);
+  return 0;
+}

@@ -1,0 +1,234 @@
+#include "modem/pdu_codec.h"
+
+#include <cstring>
+
+namespace {
+
+// First octet of an SMS-SUBMIT: relative validity period present, no status
+// report, no user data header, no reply path.
+constexpr uint8_t kSubmitFirstOctet = 0x11;
+// Relative validity period of four days.
+constexpr uint8_t kValidityFourDays = 0xAA;
+// Address fields of TS 23.040: at most 12 octets with the type of address
+// for the centre, at most 20 semi-octets for the originator.
+constexpr int kMaxScaOctets = 12;
+constexpr int kMaxAddressDigits = 20;
+constexpr int kSctsDigits = 14;
+
+// Appends octets to the output text as hexadecimal; the size check guards
+// the limits above rather than trusting them.
+class HexWriter {
+ public:
+  explicit HexWriter(char* text) : text_(text) { text_[0] = '\0'; }
+
+  void Octet(uint8_t value) { Octets(&value, 1); }
+
+  void Octets(const uint8_t* data, int n) {
+    if (len_ + 2 * n >= kPduTextSize) {
+      overflow_ = true;
+      return;
+    }
+    len_ += gsmBytes2String(data, text_ + len_, n);
+  }
+
+  void Text(const char* chars, int n) {
+    if (len_ + n >= kPduTextSize) {
+      overflow_ = true;
+      return;
+    }
+    std::memcpy(text_ + len_, chars, static_cast<size_t>(n));
+    len_ += n;
+    text_[len_] = '\0';
+  }
+
+  int length() const { return len_; }
+  bool overflow() const { return overflow_; }
+
+ private:
+  char* text_;
+  int len_ = 0;
+  bool overflow_ = false;
+};
+
+// Reads fields from the leading hexadecimal digits of a text; every read
+// checks that the digits it needs are there.
+class HexReader {
+ public:
+  explicit HexReader(const char* text) : text_(text) {
+    while (IsHex(text_[end_])) ++end_;
+  }
+
+  bool Octet(uint8_t* value) { return Octets(value, 1); }
+
+  bool Octets(uint8_t* data, int n) {
+    if (!Has(2 * n)) return false;
+    gsmString2Bytes(text_ + pos_, data, 2 * n);
+    pos_ += 2 * n;
+    return true;
+  }
+
+  // `n` semi-octet characters back in digit order, keeping at most
+  // `max_digits` of them.
+  bool Number(int n, char* digits, int max_digits) {
+    char all[2 * kMaxScaOctets + 2];
+    if (n > 2 * kMaxScaOctets || max_digits > 2 * kMaxScaOctets || !Has(n)) return false;
+    gsmSerializeNumbers(text_ + pos_, all, n);
+    all[max_digits] = '\0';
+    std::strcpy(digits, all);
+    pos_ += n;
+    return true;
+  }
+
+ private:
+  static bool IsHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+  }
+  bool Has(int n) const { return n >= 0 && end_ - pos_ >= n; }
+
+  const char* text_;
+  int end_ = 0;
+  int pos_ = 0;
+};
+
+// 1 to 15 digits, optionally after a "+"; anything else is refused.
+bool CheckDestination(const char* tpa, int size, bool* international, const char** digits,
+                      int* count) {
+  int len = static_cast<int>(strnlen(tpa, static_cast<size_t>(size)));
+  if (len == size) return false;
+  *international = tpa[0] == '+';
+  *digits = *international ? tpa + 1 : tpa;
+  *count = *international ? len - 1 : len;
+  if (*count < 1 || *count > kPduMaxDigits) return false;
+  for (int i = 0; i < *count; ++i) {
+    if ((*digits)[i] < '0' || (*digits)[i] > '9') return false;
+  }
+  return true;
+}
+
+// Number of characters of `text` that fit in 160 septets, escape pairs
+// counted twice; a pair is never split.
+int CharactersThatFit(const char* text, int n) {
+  int septets = 0;
+  for (int i = 0; i < n; ++i) {
+    septets += gsmIsoSeptets(static_cast<uint8_t>(text[i]));
+    if (septets > kPduMaxSeptets) return i;
+  }
+  return n;
+}
+
+}  // namespace
+
+int gsmEncodePdu(const pdu_param* param, char* text) {
+  HexWriter out(text);
+  bool international = false;
+  const char* digits = nullptr;
+  int digit_count = 0;
+  if (!CheckDestination(param->TPA, sizeof(param->TPA), &international, &digits, &digit_count)) {
+    return -1;
+  }
+
+  out.Octet(0x00);  // no centre address: the module takes the SIM's
+  out.Octet(kSubmitFirstOctet);
+  out.Octet(0x00);  // message reference: the module assigns one
+  out.Octet(static_cast<uint8_t>(digit_count));
+  out.Octet(international ? kToaInternational : param->TOA);
+  char semi_octets[kPduMaxDigits + 2];
+  int semi_count = gsmInvertNumbers(digits, semi_octets, digit_count);
+  out.Text(semi_octets, semi_count);
+  out.Octet(param->TP_PID);
+  out.Octet(param->TP_DCS);
+  out.Octet(kValidityFourDays);
+
+  if (param->TP_DCS == 0) {
+    int limit = param->TP_UDL < kPduMaxSeptets ? param->TP_UDL : kPduMaxSeptets;
+    int chars = static_cast<int>(strnlen(param->TP_UD, static_cast<size_t>(limit)));
+    chars = CharactersThatFit(param->TP_UD, chars);
+    // Room for two codes per character; the terminator is the zero septet
+    // that flushes the last partial octet.
+    uint8_t septets[2 * kPduMaxSeptets + 1];
+    int septet_count = gsmIso27Bit(param->TP_UD, septets, chars);
+    uint8_t packed[kPduMaxOctets];
+    int octets = gsmEncode7bit(septets, packed, septet_count + 1);
+    out.Octet(static_cast<uint8_t>(septet_count));
+    out.Octets(packed, octets);
+  } else {
+    int n = param->TP_UDL < kPduMaxOctets ? param->TP_UDL : kPduMaxOctets;
+    uint8_t data[kPduMaxOctets];
+    const uint8_t* src = reinterpret_cast<const uint8_t*>(param->TP_UD);
+    n = param->TP_DCS == 8 ? gsmEncodeUcs2(src, data, n) : gsmEncode8bit(src, data, n);
+    out.Octet(static_cast<uint8_t>(n));
+    out.Octets(data, n);
+  }
+
+  if (out.overflow()) {
+    text[0] = '\0';
+    return -1;
+  }
+  return (out.length() - 2) / 2;
+}
+
+int gsmDecodePdu(const char* text, pdu_param* param) {
+  std::memset(param, 0, sizeof(*param));
+  HexReader in(text);
+  bool ok = true;
+
+  uint8_t sca_len = 0;
+  ok = ok && in.Octet(&sca_len) && sca_len <= kMaxScaOctets;
+  if (ok && sca_len > 0) {
+    uint8_t sca_toa = 0;
+    ok = in.Octet(&sca_toa) &&
+         in.Number(2 * (sca_len - 1), param->SCA, static_cast<int>(sizeof(param->SCA)) - 1);
+  }
+
+  uint8_t first_octet = 0;  // type and header indicator are not looked at
+  uint8_t oa_digits = 0;
+  ok = ok && in.Octet(&first_octet) && in.Octet(&oa_digits) && oa_digits <= kMaxAddressDigits &&
+       in.Octet(&param->TOA);
+  if (ok) {
+    char number[kMaxAddressDigits + 1];
+    ok = in.Number(oa_digits + (oa_digits & 1), number, kMaxAddressDigits);
+    if (ok) {
+      // An odd count has its filler dropped; a filler that is not "F" is
+      // not a digit either.
+      if (static_cast<int>(std::strlen(number)) > oa_digits) number[oa_digits] = '\0';
+      number[kPduMaxDigits] = '\0';
+      std::strcpy(param->TPA, number);
+    }
+  }
+
+  ok = ok && in.Octet(&param->TP_PID) && in.Octet(&param->TP_DCS) &&
+       in.Number(kSctsDigits, param->TP_SCTS, kSctsDigits);
+
+  uint8_t udl = 0;
+  ok = ok && in.Octet(&udl);
+  int result = -1;
+  if (ok && param->TP_DCS == 0) {
+    int septet_count = udl < kPduMaxSeptets ? udl : kPduMaxSeptets;
+    int octet_count = (7 * septet_count + 7) / 8;
+    uint8_t packed[kPduMaxOctets];
+    // Unpacking can yield one septet more than announced, plus a terminator.
+    uint8_t septets[kPduMaxSeptets + 2];
+    ok = in.Octets(packed, octet_count);
+    if (ok) {
+      gsmDecode7bit(packed, septets, octet_count);
+      param->TP_UDL = static_cast<uint8_t>(septet_count);
+      result = gsm7Bit2Iso(septets, param->TP_UD, septet_count);
+    }
+  } else if (ok) {
+    int octet_count = udl < kPduMaxOctets ? udl : kPduMaxOctets;
+    uint8_t data[kPduMaxOctets];
+    ok = in.Octets(data, octet_count);
+    if (ok) {
+      uint8_t* dst = reinterpret_cast<uint8_t*>(param->TP_UD);
+      param->TP_UDL = static_cast<uint8_t>(octet_count);
+      result = param->TP_DCS == 8 ? gsmDecodeUcs2(data, dst, octet_count)
+                                  : gsmDecode8bit(data, dst, octet_count);
+    }
+  }
+
+  if (!ok) {
+    std::memset(param, 0, sizeof(*param));
+    return -1;
+  }
+  return result;
+}

@@ -1,0 +1,152 @@
+#include "platform/sd_card.h"
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "platform/paths.h"
+
+namespace platform {
+namespace {
+
+constexpr const char* kCardMount = "/media/card";
+
+std::optional<SdUsage> StatvfsUsage(const std::string& path) {
+  struct statvfs vfs {};
+  if (::statvfs(path.c_str(), &vfs) != 0) return std::nullopt;
+  const uint64_t frsize = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
+  SdUsage u;
+  u.size_bytes = uint64_t(vfs.f_blocks) * frsize;
+  // Blocks reserved for root count as neither used nor available, as in df.
+  const uint64_t used_blocks = vfs.f_blocks >= vfs.f_bfree ? vfs.f_blocks - vfs.f_bfree : 0;
+  u.used_bytes = used_blocks * frsize;
+  u.avail_bytes = uint64_t(vfs.f_bavail) * frsize;
+  u.use_percent = DfUsePercent(used_blocks, vfs.f_bavail);
+  return u;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// The per cent (0 to 100) at the start of a small file; -1 when the file is
+// missing, -2 when it holds anything else.
+int ReadPercentFile(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) return -1;
+  long v = -1;
+  if (!(in >> v) || v < 0 || v > 100) return -2;
+  return static_cast<int>(v);
+}
+
+std::string DecodeMountField(const std::string& field) {
+  std::string out;
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size()) {
+      const char a = field[i + 1], b = field[i + 2], c = field[i + 3];
+      if (a >= '0' && a <= '3' && b >= '0' && b <= '7' && c >= '0' && c <= '7') {
+        out.push_back(static_cast<char>((a - '0') * 64 + (b - '0') * 8 + (c - '0')));
+        i += 3;
+        continue;
+      }
+    }
+    out.push_back(field[i]);
+  }
+  return out;
+}
+
+}  // namespace
+
+int SdCard::UsePercent() {
+  std::optional<SdUsage> u = DoUsage();
+  return u ? u->use_percent : -1;
+}
+
+int DfUsePercent(uint64_t used, uint64_t avail) {
+  const uint64_t total = used + avail;
+  if (total == 0) return 0;
+  // Rounded up as df does, so a nearly full card is reported as full rather
+  // than as having room.
+  return static_cast<int>((used * 100 + total - 1) / total);
+}
+
+std::string DfHumanSize(uint64_t bytes) {
+  static const char kSuffix[] = "KMGTPEZY";
+  if (bytes < 1024) return std::to_string(bytes);
+  long double d = static_cast<long double>(bytes);
+  int e = 0;
+  while (d >= 1024 && e < 8) {
+    d /= 1024;
+    ++e;
+  }
+  char buf[32];
+  if (d < 10) {
+    long double tenths = std::ceil(d * 10);
+    if (tenths < 100) {
+      std::snprintf(buf, sizeof buf, "%.1Lf%c", tenths / 10, kSuffix[e - 1]);
+      return buf;
+    }
+    d = 10;
+  }
+  long double whole = std::ceil(d);
+  if (whole >= 1024 && e < 8) {
+    std::snprintf(buf, sizeof buf, "1.0%c", kSuffix[e]);
+    return buf;
+  }
+  std::snprintf(buf, sizeof buf, "%.0Lf%c", whole, kSuffix[e - 1]);
+  return buf;
+}
+
+bool MountTableHas(const std::string& table, const std::string& mount_point) {
+  std::istringstream lines(table);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string device, dir;
+    if (!(fields >> device >> dir)) continue;
+    if (DecodeMountField(dir) == mount_point) return true;
+  }
+  return false;
+}
+
+SdPresence DeviceSdCard::DoPresence() {
+  std::ifstream in("/proc/mounts");
+  if (!in) return SdPresence::kUnknown;
+  std::stringstream all;
+  all << in.rdbuf();
+  return MountTableHas(all.str(), Path(kCardMount)) ? SdPresence::kPresent : SdPresence::kAbsent;
+}
+
+std::optional<SdUsage> DeviceSdCard::DoUsage() { return StatvfsUsage(Path(kCardMount)); }
+
+SdPresence SimulatedSdCard::DoPresence() {
+  return Exists(Path("/sim/sd-removed")) ? SdPresence::kAbsent : SdPresence::kPresent;
+}
+
+std::optional<SdUsage> SimulatedSdCard::DoUsage() {
+  std::optional<SdUsage> u = StatvfsUsage(Path(kCardMount));
+  const int pct = ReadPercentFile(Path("/sim/sd-use"));
+  if (pct == -1) return u;
+  if (pct < 0) return std::nullopt;  // a number nobody can read is no measurement
+  SdUsage set = u.value_or(SdUsage{});
+  set.use_percent = pct;
+  if (set.size_bytes > 0) {
+    set.used_bytes = set.size_bytes / 100 * static_cast<uint64_t>(pct);
+    set.avail_bytes = set.size_bytes - set.used_bytes;
+  }
+  return set;
+}
+
+SdCard& SdCardBackend() {
+  static DeviceSdCard device;
+  static SimulatedSdCard simulated;
+  if (IsSimulated()) return simulated;
+  return device;
+}
+
+}  // namespace platform

@@ -1,0 +1,54 @@
+// The control commands of the simulated board (`qrv806-sim ctl ...`), read
+// from one line of words.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+enum class CommandKind {
+  kDi,        // di N on|off
+  kInitPin,   // initpin on|off
+  kAi,        // ai N VOLTS
+  kState,     // state
+  kRtcGet,    // rtc get
+  kRtcSet,    // rtc set YYYY-MM-DD HH:MM:SS
+  kSdInsert,  // sd insert
+  kSdRemove,  // sd remove
+  kSdUse,     // sd use PCT
+  kQmi,       // qmi up|down|fail
+  kStop,      // stop
+  kPulse,     // pulse N COUNT PERIOD_MS WIDTH_MS
+  kJig,       // jig on|off
+  kModem,     // sim, net, csq, gps, sms, outbox, calls, sms-fail, call, own-number
+  kHelp,      // help
+};
+
+struct Command {
+  CommandKind kind = CommandKind::kHelp;
+  std::vector<std::string> words;  // as split from the line
+  std::string line;                // the line as received
+  int index = 0;                   // DI or AI number
+  bool on = false;                 // di, initpin, jig
+  double volts = 0;                // ai
+  struct tm time {};               // rtc set
+  int count = 0;                   // pulse
+  int period_ms = 0;               // pulse
+  int width_ms = 0;                // pulse
+  int percent = 0;                 // sd use
+  std::string qmi;                 // up, down or fail
+};
+
+/// Splits a line at blanks.
+std::vector<std::string> SplitWords(const std::string& line);
+
+/// Reads one command. False with a message for the user when the line is
+/// not a command or its values are out of range.
+bool ParseCommand(const std::string& line, Command* out, std::string* error);
+
+/// One line per command, for `help` and for unknown commands.
+const char* CommandSummary();
+
+}  // namespace sim

@@ -1,0 +1,24 @@
+// The command line of qrv806-sim:
+//   qrv806-sim run [--root DIR] [--utility] [--firmware PATH] [-- FIRMWARE-ARGS]
+//   qrv806-sim ctl [--root DIR] COMMAND...
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct SimOptions {
+  enum class Mode { kRun, kCtl, kHelp } mode = Mode::kHelp;
+  std::string root = "./sim-root";
+  bool utility = false;                     // run: init pin held at power-up
+  std::string firmware;                     // run: empty = qrv806 beside qrv806-sim
+  std::vector<std::string> firmware_args;   // run: after "--"
+  std::vector<std::string> command;         // ctl
+  std::string error;                        // set when the line is wrong
+};
+
+SimOptions ParseSimOptions(const std::vector<std::string>& args);
+const char* SimUsage();
+
+}  // namespace sim

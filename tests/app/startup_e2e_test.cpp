@@ -1,0 +1,106 @@
+// The firmware process on a bare simulated root: start-up lines, the
+// configuration file made on the first start and read on the next, the
+// command-line forms and the choice of mode.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/firmware_process.h"
+
+namespace {
+
+using testsupport::BuiltProgram;
+using testsupport::ChildProcess;
+using testsupport::TempDir;
+
+class FirmwareStart : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_.Write("APP/.keep", "");
+    root_.Write("media/card/.keep", "");
+    root_.Write("sim/.keep", "");
+  }
+
+  std::unique_ptr<ChildProcess> Start(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"--root", root_.path(), "--sim"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return std::make_unique<ChildProcess>(BuiltProgram("qrv806"), args,
+                                          root_.path() + "/console" + std::to_string(++runs_) + ".txt");
+  }
+
+  static size_t CountLines(const std::string& text) {
+    size_t n = 0;
+    for (size_t i = 0; i + 1 < text.size(); ++i)
+      if (text[i] == '\r' && text[i + 1] == '\n') ++n;
+    return n;
+  }
+
+  TempDir root_;
+  int runs_ = 0;
+};
+
+TEST_F(FirmwareStart, FirstStartWritesFactoryFileAndNextStartReadsIt) {
+  {
+    auto fw = Start();
+    ASSERT_TRUE(fw->WaitForOutput(">Initial parameters failed, set default value.\r\n")) << fw->Output();
+    ASSERT_TRUE(fw->WaitForOutput("[thread_sms_buffer is start]")) << fw->Output();
+    std::string out = fw->Output();
+    EXPECT_EQ(out.rfind("-- ORVEL_v1.2.4 20210713 --\r\n", 0), 0u) << out;
+    EXPECT_NE(out.find("RTC main Time= "), std::string::npos);
+    EXPECT_EQ(out.find("Go to Utility mode"), std::string::npos);
+  }
+  std::string file = root_.Read("APP/config.ini");
+  EXPECT_EQ(CountLines(file), 1037u);
+  EXPECT_EQ(file.rfind("cMachineID=QRV-806XK\r\n", 0), 0u);
+
+  auto fw = Start();
+  ASSERT_TRUE(fw->WaitForOutput(">Initial parameters success.\r\n")) << fw->Output();
+  EXPECT_EQ(root_.Read("APP/config.ini"), file);
+}
+
+TEST_F(FirmwareStart, ResetConfigReplacesTheFileWithFactoryValues) {
+  root_.Write("APP/config.ini", "cMachineID=Plant-7\r\n");
+  auto fw = Start({"-resetconfig"});
+  ASSERT_TRUE(fw->WaitForOutput(">Initial parameters failed, set default value.\r\n")) << fw->Output();
+  std::string out = fw->Output();
+  EXPECT_NE(out.find("reset config, and save it.\r\n"), std::string::npos);
+  ASSERT_TRUE(testsupport::WaitUntil([&] { return CountLines(root_.Read("APP/config.ini")) == 1037; }));
+  EXPECT_EQ(root_.Read("APP/config.ini").rfind("cMachineID=QRV-806XK\r\n", 0), 0u);
+}
+
+TEST_F(FirmwareStart, DateAndTimeArgumentsSetTheSimulatedClock) {
+  auto fw = Start({"2031-05-04", "10:20:30"});
+  ASSERT_TRUE(fw->WaitForOutput("RTC Time= ")) << fw->Output();
+  std::string out = fw->Output();
+  EXPECT_NE(out.find("cmd: date -s \"2031-05-04 10:20:30\"\r\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("had set system time: 0\r\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("before RTC Time= 2031-05-04 10:20:"), std::string::npos) << out;
+  // The host clock is never touched: the offset is kept for the next start.
+  EXPECT_NE(root_.Read("sim/clock"), "");
+}
+
+TEST_F(FirmwareStart, UnreadableDateLeavesTheClockAlone) {
+  auto fw = Start({"someday", "noon"});
+  // `date` refused it; the RTC still gets the clock as it stands.
+  ASSERT_TRUE(fw->WaitForOutput("had set system time: 256\r\n")) << fw->Output();
+  EXPECT_TRUE(fw->WaitForOutput("RTC Time= ")) << fw->Output();
+}
+
+TEST_F(FirmwareStart, InitPinChoosesUtilityMode) {
+  // The init pin's value file as the simulator lays it out (pin held).
+  for (const char* f : {"value", "direction", "active_low"}) root_.Write(std::string("sys/class/gpio/gpio5/") + f, "");
+  root_.Write("sys/class/gpio/gpio5/value", "1");
+  auto fw = Start();
+  ASSERT_TRUE(fw->WaitForOutput(">Initial pin is triggered!! Go to Utility mode!!\r\n")) << fw->Output();
+  ASSERT_TRUE(fw->WaitForOutput("[thread_sms_utility is start]")) << fw->Output();
+  EXPECT_EQ(fw->Output().find("[thread_check_event is start]"), std::string::npos);
+}
+
+TEST_F(FirmwareStart, MalformedBoardOptionIsRefused) {
+  ChildProcess fw(BuiltProgram("qrv806"), {"--root"}, root_.path() + "/bad.txt");
+  EXPECT_EQ(fw.WaitForExit(), 2);
+  EXPECT_NE(fw.Output().find("--root needs a folder"), std::string::npos);
+}
+
+}  // namespace

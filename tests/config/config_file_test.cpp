@@ -1,0 +1,342 @@
+// config.ini: the factory-default file, the round trip of every field, and
+// saves that must not lose the old file.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "config/config_data.h"
+#include "config/config_file.h"
+#include "config/legacy_config.h"
+#include "config_test_env.h"
+#include "log/log_ring.h"
+#include "log/log_store.h"
+#include "modem/modem_state.h"
+
+namespace {
+
+using configtest::ConsoleCapture;
+using configtest::SplitCrLf;
+
+constexpr uint32_t kStartSeconds = 1626164109;
+
+// The keys of one event block, in the order of the file.
+std::vector<std::string> BlockKeys() {
+  std::vector<std::string> keys = {"is_event_enable", "phone_n_now", "phone", "sms_mode", "msg_len", "msg"};
+  for (int j = 0; j < 5; ++j) {
+    for (const char* k : {"cIsEnable", "cType", "uiHoldTime", "uiResetTime", "cIsCounter"}) {
+      keys.push_back("di[" + std::to_string(j) + "]" + k);
+    }
+  }
+  for (int j = 0; j < 4; ++j) {
+    for (const char* k : {"cIsEnable", "cType", "uiHoldTime", "uiResetTime", "fAI_high", "fAI_low"}) {
+      keys.push_back("ai[" + std::to_string(j) + "]" + k);
+    }
+  }
+  for (const char* k : {"rp_cIsEnable", "rp_report_days", "rp_report_HMS", "rp_ulNextReportTimeSt", "iIs_do_on",
+                        "uiDOHoldTime", "cIsNewUtilitySet", "iIsVoice", "iIsSMSDBS"}) {
+    keys.push_back(k);
+  }
+  return keys;
+}
+
+// A limit RLIMIT_FSIZE puts on every file write: the save is cut off after
+// `bytes`, as if power failed half-way.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    old_handler_ = signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit cut = old_;
+    cut.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &cut);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    signal(SIGXFSZ, old_handler_);
+  }
+
+ private:
+  rlimit old_{};
+  sighandler_t old_handler_;
+};
+
+class ConfigFileTest : public configtest::ConfigTest {
+ protected:
+  std::string SaveDefaults() {
+    init_orvel_config();
+    set_default();
+    {
+      ConsoleCapture quiet;
+      EXPECT_EQ(save_orvel_config(), 1);
+    }
+    return ReadApp("config.ini");
+  }
+};
+
+TEST_F(ConfigFileTest, FactoryDefaultFile) {
+  const std::string text = SaveDefaults();
+  const std::vector<std::string> lines = SplitCrLf(text);
+  ASSERT_EQ(lines.size(), 1037u);
+  // CR LF after every line and nowhere else.
+  size_t crlf = 0;
+  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++crlf;
+  EXPECT_EQ(crlf, 1037u);
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  for (const std::string& line : lines) {
+    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+  }
+
+  const std::vector<std::string> header = {
+      "cMachineID=QRV-806XK", "cPIN=", "CtrlPhoneNo=0", "CtrlPhone=", "cIsUart2SMS=0", "UartPhone=",
+      "uiBaudrate=115200", "uiDataBit=8", "cParity=N", "uiStopBit=1", "counter_status=0,0,0,0,0",
+      "uiCounter=999999999,999999999,999999999,999999999,999999999", "cIsCounterTriggered=0,0,0,0,0",
+  };
+  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 13), header);
+
+  const std::vector<std::string> keys = BlockKeys();
+  ASSERT_EQ(keys.size(), 64u);
+  for (int n = 0; n < 16; ++n) {
+    for (size_t k = 0; k < keys.size(); ++k) {
+      const std::string& line = lines[13 + n * 64 + k];
+      EXPECT_EQ(line.rfind(std::to_string(n) + "#" + keys[k] + "=", 0), 0u) << line;
+    }
+  }
+  for (const char* want : {"0#phone=", "0#msg=", "0#di[0]uiHoldTime=200", "0#di[4]uiResetTime=50",
+                           "3#ai[2]fAI_high=10.0000", "3#ai[2]fAI_low=-10.0000", "7#rp_report_days=1",
+                           "7#rp_report_HMS=000000", "15#rp_ulNextReportTimeSt=1626164109"}) {
+    EXPECT_NE(std::find(lines.begin(), lines.end(), want), lines.end()) << want;
+  }
+  EXPECT_EQ(lines.back(), "15#iIsSMSDBS=0");
+  EXPECT_EQ(ReadApp("CTStatus.ini"), "counter_status=0,0,0,0,0\r\n");
+
+  // Saved again, byte for byte the same; read back, it takes the no-content
+  // path for the empty phone and msg lines and succeeds.
+  EXPECT_EQ(SaveDefaults(), text);
+  init_orvel_config();
+  ConsoleCapture console;
+  EXPECT_EQ(read_orvel_config(), 1);
+  EXPECT_NE(console.Text().find(">No content after '=', use default value.\r\n"), std::string::npos);
+  EXPECT_NE(console.Text().find("----------------------------------\r\n>Read Config.ini success!!\r\n"),
+            std::string::npos);
+  EXPECT_STREQ(sys_config.cMachineID, "QRV-806XK");
+  EXPECT_EQ(event_status[15].ulNextReportTimeSt, kStartSeconds);
+  EXPECT_EQ(flg_init_config.load(), 1);
+}
+
+// Sets every field to a value other than its default, with texts and lists
+// of their greatest length.
+void FillEverything() {
+  init_orvel_config();
+  SysConfig& c = sys_config;
+  std::strcpy(c.cMachineID, "ABCDEFGHIJKLMNOPQRST");
+  std::strcpy(c.cPIN, "1234");
+  c.CtrlPhoneNo = 10;
+  for (int i = 0; i < 10; ++i) std::snprintf(c.CtrlPhone[i], kPhoneSize, "+88691234567890%04d", i);
+  c.cIsUart2SMS = 0;
+  std::strcpy(c.UartPhone, "0987654321098765432");
+  c.uiBaudrate = 460800;
+  c.uiDataBit = 7;
+  c.cParity = 'E';
+  c.uiStopBit = 2;
+  for (int i = 0; i < kDiCount; ++i) {
+    c.counter_status[i] = 999999999u - i;
+    c.uiCounter[i] = 12345u * (i + 1);
+    c.cIsCounterTriggered[i] = i % 2;
+  }
+  const double limits[] = {9.1234, -9.8765, 0.0001, -10.0, 10.0, -0.0005, 3.5, 1.25};
+  for (int n = 0; n < kEventCount; ++n) {
+    OrvelEvent& ev = orvel_event[n];
+    ev.is_event_enable = 1;
+    ev.phone_n_now = static_cast<uint8_t>(n % 11);
+    for (int i = 0; i < ev.phone_n_now; ++i) std::snprintf(ev.phone[i], kPhoneSize, "09%02d%015d", n, i);
+    if (n % 2 == 0) {
+      ev.sms_mode = 8;
+      ev.msg_len = 140;
+      for (int i = 0; i < 140; ++i) ev.msg[i] = static_cast<char>(i * 13 + n);  // zero bytes included
+    } else {
+      ev.sms_mode = 0;
+      ev.msg_len = 160;
+      for (int i = 0; i < 160; ++i) ev.msg[i] = static_cast<char>('!' + (i + n) % 90);
+    }
+    for (int j = 0; j < kDiCount; ++j) {
+      ev.di[j] = DiConfig{1, static_cast<uint8_t>(j % 5), 86400000u - j, 50u + n, static_cast<uint8_t>(j % 2)};
+    }
+    for (int j = 0; j < kAiCount; ++j) {
+      ev.ai[j] = AiConfig{1, static_cast<uint8_t>(j), 60u + j, 70u + n, limits[(n + j) % 8], limits[(n + j + 3) % 8]};
+    }
+    ev.auto_report.cIsEnable = 1;
+    ev.auto_report.report_days = 30;
+    std::strcpy(ev.auto_report.report_HMS, "235960");
+    event_status[n].ulNextReportTimeSt = 2200000000u + n;  // past 2038: written signed
+    ev.iIs_do_on = n % 5;
+    ev.uiDOHoldTime = 86400000;
+    ev.cIsNewUtilitySet = 1;
+    ev.iIsVoice = 1;
+    ev.iIsSMSDBS = 1;
+  }
+}
+
+TEST_F(ConfigFileTest, EveryFieldSurvivesSaveAndRead) {
+  FillEverything();
+  std::string saved;
+  {
+    ConsoleCapture quiet;
+    ASSERT_EQ(save_orvel_config(), 1);
+    saved = ReadApp("config.ini");
+    init_orvel_config();
+    ASSERT_EQ(read_orvel_config(), 1);
+    // Every field is in the file, so the values read back save to the same
+    // bytes exactly when every one of them came back.
+    ASSERT_EQ(save_orvel_config(), 1);
+  }
+  EXPECT_EQ(ReadApp("config.ini"), saved);
+  EXPECT_NE(saved.find("\r\n0#ai[0]fAI_high=9.1234\r\n0#ai[0]fAI_low=-10.0000\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("\r\n1#rp_ulNextReportTimeSt=-2094967295\r\n"), std::string::npos);
+
+  EXPECT_STREQ(sys_config.cMachineID, "ABCDEFGHIJKLMNOPQRST");
+  EXPECT_EQ(sys_config.CtrlPhoneNo, 10u);
+  EXPECT_STREQ(sys_config.CtrlPhone[9], "+886912345678900009");
+  EXPECT_STREQ(sys_config.UartPhone, "0987654321098765432");
+  EXPECT_EQ(sys_config.cParity, 'E');
+  EXPECT_EQ(sys_config.counter_status[4].load(), 999999995u);
+  EXPECT_EQ(orvel_event[10].phone_n_now, 10);
+  EXPECT_STREQ(orvel_event[10].phone[9], "0910000000000000009");
+  EXPECT_EQ(orvel_event[2].msg_len, 140);
+  EXPECT_EQ(orvel_event[2].msg[0], 2);
+  EXPECT_EQ(orvel_event[2].msg[139], static_cast<char>(139 * 13 + 2));
+  EXPECT_EQ(std::strlen(orvel_event[3].msg), 160u);
+  EXPECT_EQ(orvel_event[5].ai[0].fAI_low, 9.1234);
+  EXPECT_EQ(event_status[1].ulNextReportTimeSt, 2200000001u);
+}
+
+TEST_F(ConfigFileTest, SaveNeverReadsPastTheMessage) {
+  init_orvel_config();
+  orvel_event[2].sms_mode = 8;
+  orvel_event[2].msg_len = 255;  // more than the buffer holds
+  std::memset(orvel_event[2].msg, 0x11, sizeof orvel_event[2].msg);
+  ConsoleCapture quiet;
+  ASSERT_EQ(save_orvel_config(), 1);
+  EXPECT_NE(ReadApp("config.ini").find("\r\n2#msg=" + std::string(2 * 161, '1') + "\r\n"), std::string::npos);
+}
+
+TEST_F(ConfigFileTest, InterruptedSaveKeepsTheOldFile) {
+  const std::string old = SaveDefaults();
+  std::strcpy(sys_config.cMachineID, "NEW-NAME");
+  LogRingClear();
+  ConsoleCapture console;
+  {
+    FileSizeLimit cut(4096);  // the file is about 30 kB
+    EXPECT_EQ(save_orvel_config(), 0);
+  }
+  EXPECT_EQ(ReadApp("config.ini"), old);
+  EXPECT_NE(console.Text().find(">Open file fail(config.ini)\r\n"), std::string::npos);
+  EXPECT_EQ(console.Text().find("success"), std::string::npos);
+  LogRecord r{};
+  ASSERT_TRUE(LogPeekOldest(&r));
+  EXPECT_STREQ(r.main_code, "1");
+  EXPECT_STREQ(r.sub_code, "1");
+  EXPECT_EQ(r.with_modem_info, 0);
+  // Nothing but the two files: no temporary file is left behind.
+  auto files = std::filesystem::directory_iterator(root_->path() + "/APP");
+  EXPECT_EQ(std::distance(begin(files), end(files)), 2);
+}
+
+TEST_F(ConfigFileTest, SaveWithoutTheFolderFails) {
+  init_orvel_config();
+  std::filesystem::remove_all(root_->path() + "/APP");
+  ConsoleCapture console;
+  EXPECT_EQ(save_orvel_config(), 0);
+  EXPECT_EQ(console.Text(), ">Open file fail(config.ini)\r\n");
+}
+
+TEST_F(ConfigFileTest, FailedReadIsLoggedAndClearsTheFlag) {
+  init_orvel_config();
+  LogRingClear();
+  ConsoleCapture console;
+  EXPECT_EQ(read_orvel_config(), 0);  // no file
+  EXPECT_EQ(flg_init_config.load(), 0);
+  EXPECT_NE(console.Text().find("----------------------------------\r\n>Read Config.ini error!!\r\n"),
+            std::string::npos);
+  LogRecord r{};
+  ASSERT_TRUE(LogPeekOldest(&r));
+  EXPECT_STREQ(r.main_code, "1");
+  EXPECT_STREQ(r.sub_code, "0");
+  EXPECT_EQ(r.with_modem_info, 0);
+  set_default();
+  EXPECT_EQ(flg_init_config.load(), 1);
+}
+
+TEST_F(ConfigFileTest, ReadWaitsUntilTheSettingsAreCleared) {
+  SaveDefaults();
+  flg_init_clear = 0;
+  std::atomic<int> result{-1};
+  ConsoleCapture console;
+  std::thread reader([&result] { result = read_orvel_config(); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(result.load(), -1);
+  flg_init_clear = 1;
+  reader.join();
+  EXPECT_EQ(result.load(), 1);
+  const std::string text = console.Text();
+  EXPECT_LT(text.find(">Waiting for the parameters to be cleared.\r\n"),
+            text.find("[Config parameters clear success]\r\n"));
+}
+
+TEST_F(ConfigFileTest, ResetConfigWritesTheLegacyLayoutWhichTheReaderRefuses) {
+  std::strcpy(modem_APN, "x");
+  modem_creg = 5;
+  modem_csq = 20;
+  send_sms_status = 3;
+  init_qel_config();
+  EXPECT_STREQ(modem_APN, "INTERNET");
+  EXPECT_STREQ(modem_usr, "");
+  EXPECT_STREQ(modem_pwd, "");
+  EXPECT_STREQ(modem_imei, "000000000000000");
+  EXPECT_EQ(modem_creg.load(), 0);
+  EXPECT_EQ(modem_csq.load(), 0);
+  EXPECT_EQ(send_sms_status.load(), 0);
+  ASSERT_EQ(save_qel_config(), 1);
+  EXPECT_EQ(ReadApp("config.ini").rfind("COMDATA1=115200;8;N;1\r\n", 0), 0u);
+
+  // What start-up then does: the reader refuses it and the defaults are
+  // written in the current layout.
+  init_orvel_config();
+  ConsoleCapture quiet;
+  EXPECT_EQ(read_orvel_config(), 0);
+  set_default();
+  EXPECT_EQ(save_orvel_config(), 1);
+  EXPECT_EQ(ReadApp("config.ini").rfind("cMachineID=QRV-806XK\r\n", 0), 0u);
+}
+
+TEST_F(ConfigFileTest, StartValuesAndDefaults) {
+  counter_status_old[0] = 7;
+  orvel_event[4].iIsSMSDBS = 1;
+  init_orvel_config();
+  EXPECT_EQ(flg_init_clear.load(), 1);
+  EXPECT_EQ(flg_init_config.load(), 0);
+  EXPECT_EQ(flg_init_rp_config.load(), 0);
+  EXPECT_EQ(sys_config.cIsUart2SMS, 1);
+  EXPECT_STREQ(sys_config.cMachineID, "");
+  EXPECT_EQ(counter_status_old[0].load(), 7u);  // kept
+  EXPECT_EQ(orvel_event[4].iIsSMSDBS, 0);
+  EXPECT_EQ(voice_para[3].lSampleRate, 8000);
+
+  orvel_event[4].iIsSMSDBS = 1;
+  set_default();
+  EXPECT_EQ(sys_config.cIsUart2SMS, 0);
+  EXPECT_EQ(counter_status_old[0].load(), 0u);
+  EXPECT_EQ(orvel_event[4].iIsSMSDBS, 1);  // the one setting the defaults keep
+  EXPECT_EQ(event_status[9].ulNextReportTimeSt, kStartSeconds);
+  EXPECT_EQ(orvel_event[9].ai[3].fAI_low, -10.0);
+  EXPECT_EQ(flg_init_config.load(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,52 @@
+// A log store on a fresh simulated card, with a clock the test sets.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "log/log_store.h"
+#include "modem/modem_state.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+#include "support/firmware_process.h"
+
+namespace logtest {
+
+// 2021-07-13 08:15:00 UTC.
+constexpr int64_t kJul13At0815 = 1626164100;
+
+class LogStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    platform::SetRoot(root_.path());
+    platform::SetSimulated(true);
+    auto clock = std::make_unique<platform::FakeClock>(kJul13At0815 * 1000000);
+    clock_ = clock.get();
+    platform::InstallClock(std::move(clock));
+    modem_creg = 0;
+    modem_csq = 0;
+    LogInit();
+  }
+
+  void TearDown() override {
+    LogInit();
+    platform::SetRoot("");
+    platform::SetSimulated(false);
+  }
+
+  void SetTime(int64_t seconds) { clock_->SetUs(seconds * 1000000); }
+  void SetCardUse(int percent) { root_.Write("sim/sd-use", std::to_string(percent)); }
+  void RemoveCard() { root_.Write("sim/sd-removed", ""); }
+  std::string Card(const std::string& relative) const { return "media/card/" + relative; }
+
+  testsupport::TempDir root_;
+  platform::FakeClock* clock_ = nullptr;
+};
+
+}  // namespace logtest
