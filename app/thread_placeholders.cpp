@@ -14,8 +14,6 @@ void* Idle(const char* name) {
 }
 }  // namespace
 
-void* thread_modem(void*) { return Idle("thread_modem"); }
-void* thread_sms_buffer(void*) { return Idle("thread_sms_buffer"); }
 void* thread_voice_buffer(void*) { return Idle("thread_voice_buffer"); }
 void* thread_check_event(void*) { return Idle("thread_check_event"); }
 void* thread_do_handle(void*) { return Idle("thread_do_handle"); }

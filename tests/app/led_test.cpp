@@ -172,21 +172,4 @@ TEST_F(LedBlinkerTest, GpsUpdateSelectorLeavesGpsLedToTheStatusPattern) {
   EXPECT_TRUE(gps_.off_phases().empty());
 }
 
-TEST(LedPatterns, Table) {
-  struct Row {
-    int32_t step;
-    uint32_t on_ms, off_ms;
-    bool both;
-  };
-  const Row rows[] = {{0, 0, 0, false},     {1, 900, 100, false}, {2, 500, 500, false},
-                      {3, 0, 0, false},     {4, 100, 900, false}, {5, 100, 100, true},
-                      {6, 100, 900, true},  {-6, 0, 0, false}};
-  for (const auto& r : rows) {
-    BlinkPattern p = StatusPattern(r.step);
-    EXPECT_EQ(p.on_ms, r.on_ms) << r.step;
-    EXPECT_EQ(p.off_ms, r.off_ms) << r.step;
-    EXPECT_EQ(GpsFollowsStatus(r.step), r.both) << r.step;
-  }
-}
-
 }  // namespace

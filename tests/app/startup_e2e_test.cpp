@@ -20,6 +20,13 @@ class FirmwareStart : public ::testing::Test {
     root_.Write("APP/.keep", "");
     root_.Write("media/card/.keep", "");
     root_.Write("sim/.keep", "");
+    // The fourteen lines, exported as the simulated board leaves them.
+    for (int gpio : {27, 26, 28, 30, 7, 5, 80, 29, 4, 25, 6, 92, 77, 0}) {
+      std::string dir = "sys/class/gpio/gpio" + std::to_string(gpio) + "/";
+      root_.Write(dir + "value", "0");
+      root_.Write(dir + "direction", "in");
+      root_.Write(dir + "active_low", "0");
+    }
   }
 
   std::unique_ptr<ChildProcess> Start(std::vector<std::string> extra = {}) {
@@ -88,9 +95,7 @@ TEST_F(FirmwareStart, UnreadableDateLeavesTheClockAlone) {
 }
 
 TEST_F(FirmwareStart, InitPinChoosesUtilityMode) {
-  // The init pin's value file as the simulator lays it out (pin held).
-  for (const char* f : {"value", "direction", "active_low"}) root_.Write(std::string("sys/class/gpio/gpio5/") + f, "");
-  root_.Write("sys/class/gpio/gpio5/value", "1");
+  root_.Write("sys/class/gpio/gpio5/value", "1");  // the pin held
   auto fw = Start();
   ASSERT_TRUE(fw->WaitForOutput(">Initial pin is triggered!! Go to Utility mode!!\r\n")) << fw->Output();
   ASSERT_TRUE(fw->WaitForOutput("[thread_sms_utility is start]")) << fw->Output();

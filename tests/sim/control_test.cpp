@@ -42,29 +42,6 @@ class ServingThread {
   std::thread thread_;
 };
 
-TEST(ControlProtocol, RepliesRoundTrip) {
-  struct Row {
-    Reply reply;
-    const char* wire;
-  };
-  const Row rows[] = {
-      {Reply::Ok("DI0 on (line low)"), "ok\nDI0 on (line low)\n"},
-      {Reply::Ok("{\n}\n"), "ok\n{\n}\n"},
-      {Reply::Error("usage: jig on|off"), "error\nusage: jig on|off\n"},
-      {Reply::Ok(""), "ok\n"},
-  };
-  for (const auto& r : rows) {
-    EXPECT_EQ(sim::EncodeReply(r.reply), r.wire);
-    Reply back;
-    ASSERT_TRUE(sim::DecodeReply(r.wire, &back));
-    EXPECT_EQ(back.ok, r.reply.ok);
-  }
-  Reply junk;
-  EXPECT_FALSE(sim::DecodeReply("", &junk));
-  EXPECT_FALSE(sim::DecodeReply("maybe\nx", &junk));
-  EXPECT_FALSE(sim::DecodeReply("ok", &junk));
-}
-
 TEST(ControlServer, OneCommandPerConnection) {
   TempRoot dir;
   std::string path = dir.path() + "/ctl.sock";

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 namespace {
 
 using sim::Json;
@@ -50,13 +48,6 @@ TEST(Json, StringsAreEscaped) {
       {"caf\xc3\xa9", "\"caf\xc3\xa9\""},  // UTF-8 passes through
   };
   for (const auto& r : rows) EXPECT_EQ(Json(r.in).Dump(), r.out);
-}
-
-TEST(Json, NumbersThatJsonCannotHoldBecomeNull) {
-  EXPECT_EQ(Json(std::nan("")).Dump(), "null");
-  EXPECT_EQ(Json(INFINITY).Dump(), "null");
-  EXPECT_EQ(Json(1e-7).Dump(), "1e-07");
-  EXPECT_EQ(Json(int64_t{-9007199254740993}).Dump(), "-9007199254740993");
 }
 
 }  // namespace

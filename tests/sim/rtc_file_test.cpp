@@ -76,11 +76,4 @@ TEST(RtcFile, MissingOrGarbledFileMeansHostLocalTime) {
   }
 }
 
-TEST(RtcFile, NegativeShiftIsTakenModuloSeven) {
-  TempRoot dir;
-  std::string path = dir.path() + "/rtc";
-  ASSERT_TRUE(sim::ReplaceFile(path, "0 -1\n"));
-  EXPECT_EQ(sim::RtcRegisters(sim::ReadRtcFile(path, kHostNow), kHostNow).tm_wday, 1);
-}
-
 }  // namespace

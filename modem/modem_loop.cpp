@@ -1,0 +1,221 @@
+#include "modem/modem_loop.h"
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "app/console.h"
+#include "app/threads.h"
+#include "config/config_data.h"
+#include "config/legacy_config.h"
+#include "log/log_store.h"
+#include "modem/at_answers.h"
+#include "modem/modem_state.h"
+#include "modem/serial_port.h"
+#include "modem/sms_transport.h"
+#include "platform/paths.h"
+#include "platform/system_actions.h"
+
+std::atomic<int32_t> is_do_first_time_cmd{0};
+std::atomic<int32_t> is_input_pin{0};
+std::atomic<int32_t> modem_count4reset{0};
+std::atomic<int32_t> counterReboot{0};
+
+namespace {
+
+constexpr int kQueryWaitMs = 100;
+constexpr int kPinWaitMs = 3000;
+constexpr int kRadioOffWaitMs = 500;
+constexpr int kRadioPauseMs = 2000;
+constexpr int kRadioOnWaitMs = 2000;
+// PIN requests answered with the PIN; later ones wait for a ready SIM, so a
+// wrong PIN never uses up the SIM's last attempt.
+constexpr int kPinAttempts = 2;
+// Every fifth unusable SIM answer restarts the radio.
+constexpr int kUnusableAnswersPerRestart = 5;
+// The 1300th "SIM failure" answer reboots the device.
+constexpr int kSimFailuresBeforeReboot = 1300;
+constexpr int kPassRestMs = 1000;
+constexpr int kStopCheckMs = 100;
+
+std::atomic<ModemVoiceJob> g_voice_job{nullptr};
+
+int Exchange(AtChannel& channel, const char* command, char* response, int wait_ms) {
+  return channel.WriteRead(command, static_cast<int>(std::strlen(command)), response, wait_ms);
+}
+
+// A command whose answer only goes to the AT log.
+void ExchangeAndLog(AtChannel& channel, const char* command, char* response, int wait_ms = kQueryWaitMs) {
+  Exchange(channel, command, response, wait_ms);
+  AtCmdLog(command, response);
+}
+
+void FirstPassCommands(AtChannel& channel, char* response) {
+  ExchangeAndLog(channel, "ATI\r\n", response);
+
+  ExchangeAndLog(channel, "AT+GMM\r\n", response);
+  str_gmm.Set(response);
+
+  ExchangeAndLog(channel, "AT+SIMEI?\r\n", response);
+  // Only this thread writes the IMEI once the threads run; nobody reads it.
+  ParseSimeiQuery(response, modem_imei, sizeof modem_imei);
+
+  ExchangeAndLog(channel, "AT+CGPS?\r\n", response);
+  ExchangeAndLog(channel, "AT+CGPS=1\r\n", response);
+  ExchangeAndLog(channel, "AT+CMGD=4,4\r\n", response);
+  is_do_first_time_cmd.store(1);
+}
+
+// The configured PIN as the module takes it: exactly four digits. Anything
+// else is never sent, as a malformed or cut PIN would use up an attempt of
+// the SIM (or put stray text into the AT command).
+bool UsablePin(char (&pin)[kPinSize]) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
+    std::memcpy(pin, sys_config.cPIN, sizeof pin);
+  }
+  pin[kPinSize - 1] = '\0';
+  if (std::strlen(pin) != 4) return false;
+  for (int i = 0; i < 4; ++i) {
+    if (pin[i] < '0' || pin[i] > '9') return false;
+  }
+  return true;
+}
+
+void EnterPin(AtChannel& channel, char* response) {
+  char pin[kPinSize];
+  if (!UsablePin(pin)) {
+    PrintMsg(">SIM PIN wanted, but the configured PIN is not 4 digits: not sent\r\n");
+    return;
+  }
+  char command[32];
+  std::snprintf(command, sizeof command, "AT+CPIN=%c%c%c%c\r\n", pin[0], pin[1], pin[2], pin[3]);
+  ExchangeAndLog(channel, command, response, kPinWaitMs);
+}
+
+void RadioCommand(AtChannel& channel, const char* command, char* response, int wait_ms) {
+  PrintMsg(">send: %s\n", command);
+  Exchange(channel, command, response, wait_ms);
+  PrintMsg(">recv:\n%s\n", response);
+  AtCmdLog(command, response);
+}
+
+void RestartRadio(AtChannel& channel, char* response) {
+  RadioCommand(channel, "AT+CFUN=0\r\n", response, kRadioOffWaitMs);
+  channel.Pause(kRadioPauseMs);
+  RadioCommand(channel, "AT+CFUN=1\r\n", response, kRadioOnWaitMs);
+}
+
+// The reboot takes the process down; until it does, nothing else is done.
+void RebootAndWait(const std::atomic<bool>& stop) {
+  PrintMsg(">SIM failure %d times: reboot\r\n", counterReboot.load());
+  ResetSIM7100();
+  while (!stop.load()) SleepMilliseconds(kStopCheckMs);
+}
+
+// Step 3. False when the pass must not go on (a reboot was asked for).
+bool CheckSim(AtChannel& channel, char* response, const std::atomic<bool>& stop) {
+  ExchangeAndLog(channel, "AT+CPIN?\r\n", response);
+  CpinAnswer answer = ParseCpinQuery(response);
+  if (answer == CpinAnswer::kReady) {
+    modem_cpin_status.store(0);
+    is_input_pin.store(0);
+    return true;
+  }
+  if (answer == CpinAnswer::kPinWanted) {
+    modem_cpin_status.store(1);
+    int32_t requests = is_input_pin.fetch_add(1) + 1;
+    if (requests <= kPinAttempts) EnterPin(channel, response);
+    return true;
+  }
+  if (answer == CpinAnswer::kSimFailure &&
+      counterReboot.fetch_add(1) + 1 >= kSimFailuresBeforeReboot) {
+    RebootAndWait(stop);
+    return false;
+  }
+  modem_cpin_status.store(2);
+  if (modem_count4reset.fetch_add(1) + 1 >= kUnusableAnswersPerRestart) {
+    modem_count4reset.store(0);
+    RestartRadio(channel, response);
+  }
+  return true;
+}
+
+void PollRegistration(AtChannel& channel, char* response) {
+  ExchangeAndLog(channel, "AT+CREG?\r\n", response);
+  int32_t stat = 0;
+  if (ParseCregQuery(response, &stat)) modem_creg.store(stat);
+}
+
+void PollSignal(AtChannel& channel, char* response) {
+  ExchangeAndLog(channel, "AT+CSQ\r\n", response);
+  int32_t rssi = 0;
+  if (ParseCsqExec(response, &rssi)) modem_csq.store(rssi);
+}
+
+void PollGps(AtChannel& channel, char* response) {
+  ExchangeAndLog(channel, "AT+CGPSINFO\r\n", response);
+  GpsInfo info;
+  if (!ParseCgpsinfoExec(response, &info)) return;
+  char sentence[kGprmcSize];
+  int fix = FormatGprmc(info, sentence, sizeof sentence);
+  str_gprmc.Set(sentence);
+  gps_flag.store(fix);
+}
+
+void SleepUnlessStopped(int ms, const std::atomic<bool>& stop) {
+  for (int slept = 0; slept < ms && !stop.load(); slept += kStopCheckMs) {
+    SleepMilliseconds(kStopCheckMs);
+  }
+}
+
+}  // namespace
+
+void ResetSIM7100() { platform::Reboot(); }
+
+void SetModemVoiceJob(ModemVoiceJob job) { g_voice_job.store(job); }
+
+int ModemPass(AtChannel& channel, const std::atomic<bool>& stop) {
+  char response[kAtResponseSize];
+  if (is_do_first_time_cmd.load() == 0) FirstPassCommands(channel, response);
+  if (!CheckSim(channel, response, stop)) return -1;
+  PollRegistration(channel, response);
+  PollSignal(channel, response);
+  ExchangeAndLog(channel, "AT+CNSMOD?\r\n", response);
+  PollGps(channel, response);
+  if (is_send_sms.load() != 0) SendSmsJob(channel);
+  if (is_new_sms.load() == 0) FetchNewSms(channel);
+  if (ModemVoiceJob voice = g_voice_job.load()) voice(channel);
+  return 0;
+}
+
+int ModemPassOnPort(const std::atomic<bool>& stop) {
+  int fd = uart_open(platform::Path("/dev/smd8").c_str(), 115200, 8, 'N', 1);
+  if (fd < 0) {
+    PrintMsg(">open com_at fails\n");
+    return -1;
+  }
+  SerialAtChannel channel(fd);
+  int result = ModemPass(channel, stop);
+  uart_close(fd);
+  return result;
+}
+
+int get_modem_info() {
+  static const std::atomic<bool> kNeverStop{false};
+  return ModemPassOnPort(kNeverStop);
+}
+
+void RunModemLoop(const std::atomic<bool>& stop) {
+  while (!stop.load()) {
+    ModemPassOnPort(stop);
+    SleepUnlessStopped(kPassRestMs, stop);
+  }
+}
+
+void* thread_modem(void*) {
+  PrintMsg("[thread_modem is start]\r\n");
+  static const std::atomic<bool> kNeverStop{false};
+  RunModemLoop(kNeverStop);
+  return nullptr;
+}

@@ -1,0 +1,60 @@
+// The AT texts of one message: the sending text for AT+CMGS and the reading
+// of an AT+CMGRD answer.
+#include <cstdio>
+#include <cstring>
+
+#include "modem/at_fields.h"
+#include "modem/pdu_codec.h"
+#include "modem/sms_transport.h"
+
+int gmSMS_SendMsg(const sms_msg* msg, char* out) {
+  out[0] = '\0';
+  pdu_param param;
+  std::memset(&param, 0, sizeof param);
+  // A number that does not fit the codec's address field is refused whole:
+  // sending to a cut number would reach a stranger.
+  size_t phone_len = strnlen(msg->phone, sizeof msg->phone);
+  if (phone_len >= sizeof param.TPA) return 0;
+  std::memcpy(param.TPA, msg->phone, phone_len);
+  param.TP_PID = 0;
+  param.TP_DCS = msg->sms_mode;
+  int limit = msg->sms_mode == 0 ? kPduMaxSeptets : kPduMaxOctets;
+  int n = msg->msg_len < limit ? msg->msg_len : limit;
+  std::memcpy(param.TP_UD, msg->msg, static_cast<size_t>(n));
+  param.TP_UDL = static_cast<uint8_t>(n);
+  param.TOA = kToaUnknown;
+
+  char pdu[kPduTextSize];
+  int tpdu_len = gsmEncodePdu(&param, pdu);
+  if (tpdu_len < 0) return 0;
+  std::snprintf(out, kSmsSendTextSize, "AT+CMGS=%d\r%s%c", tpdu_len, pdu, 0x1A);
+  return 1;
+}
+
+int gmSMS_getReadMsg(const char* answer, sms_msg* msg) {
+  if (answer == nullptr || msg == nullptr) return 0;
+  const char* p = std::strstr(answer, "+CMGRD:");
+  if (p == nullptr) return 0;
+  // "+CMGRD: <stat>,[<alpha>],<length>\r\n<pdu>"; the alpha field may be
+  // empty or "".
+  const char* comma = std::strchr(p, ',');
+  if (comma == nullptr) return 0;
+  comma = std::strchr(comma + 1, ',');
+  if (comma == nullptr) return 0;
+  char length[kAtFieldSize];  // read, not used: the PDU carries its own lengths
+  if (strcpyWithStr(length, comma + 1, "\r") == 0) return 0;
+  const char* line_end = std::strstr(comma + 1, "\r\n");
+  if (line_end == nullptr) return 0;
+
+  pdu_param param;
+  if (gsmDecodePdu(line_end + 2, &param) < 0) return 0;
+
+  std::memset(msg, 0, sizeof *msg);
+  size_t phone_len = strnlen(param.TPA, sizeof param.TPA - 1);
+  std::memcpy(msg->phone, param.TPA, phone_len);
+  int n = param.TP_UDL > kSmsBodyMax ? kSmsBodyMax : param.TP_UDL;
+  std::memcpy(msg->msg, param.TP_UD, static_cast<size_t>(n));
+  msg->msg_len = static_cast<uint8_t>(n);
+  msg->sms_mode = param.TP_DCS;
+  return 1;
+}

@@ -1,0 +1,112 @@
+#include "queue/sms_sender.h"
+
+#include <cstring>
+
+#include "app/console.h"
+#include "app/threads.h"
+#include "config/side_files.h"
+#include "config/text_utils.h"
+#include "log/log_store.h"
+#include "modem/at_channel.h"
+#include "modem/modem_state.h"
+#include "queue/sms_queue.h"
+
+namespace {
+
+// A number that fails this many times in a row ends the job.
+constexpr int kFailuresInARow = 3;
+constexpr int kUcs2Coding = 8;
+constexpr int kDirectionSent = 0;
+
+// Each attempt goes into the journal: UCS2 as hexadecimal text, any other
+// coding as the text itself.
+void Journal(const sms_msg& work) {
+  if (work.sms_mode == kUcs2Coding) {
+    char hex[2 * kMsgSize + 1];
+    Hex2HexStr(hex, work.msg, work.msg_len);
+    save_sms_log(hex, work.phone, work.sms_mode, kDirectionSent);
+  } else {
+    save_sms_log(work.msg, work.phone, work.sms_mode, kDirectionSent);
+  }
+}
+
+// Waits for the modem's verdict on the message just handed over; -1 when
+// `stop` ended the wait. The modem thread ends every accepted send with 3
+// or 4, so there is no time limit; the poll line shows the wait.
+int32_t WaitForVerdict(int idx, const std::atomic<bool>& stop, int poll_ms) {
+  for (;;) {
+    SleepMilliseconds(poll_ms);
+    int32_t status = send_sms_status.load();
+    PrintMsg("--> phone_idx[%d]: %d\r\n", idx, status);
+    if (status == kSmsSendDone || status == kSmsSendFailed) return status;
+    if (stop.load()) return -1;
+  }
+}
+
+}  // namespace
+
+bool SmsSenderRunJob(const std::atomic<bool>& stop, int poll_ms) {
+  if (sms_event_is_n() == 0) return false;
+  sms_event& entry = sms_evt[evt_out.load()];
+  entry.status.store(kSmsJobSending);
+
+  sms_msg work;
+  std::memset(&work, 0, sizeof work);
+  int body = entry.sms.msg_len > kSmsBodyMax ? kSmsBodyMax : entry.sms.msg_len;
+  work.msg_len = static_cast<uint8_t>(body);
+  std::memcpy(work.msg, entry.sms.msg, static_cast<size_t>(body));
+  work.sms_mode = entry.sms.sms_mode;
+  int phone_n = entry.phone_n;
+  if (phone_n < 0) phone_n = 0;
+  if (phone_n > kSmsJobPhones) phone_n = kSmsJobPhones;
+  char phones[kSmsJobPhones][kPhoneSize];
+  std::memcpy(phones, entry.phone, static_cast<size_t>(phone_n) * kPhoneSize);
+  entry.phone_idx.store(0);
+
+  int idx = 0;
+  int ng = 0;
+  while (idx < phone_n) {
+    std::memcpy(work.phone, phones[idx], kPhoneSize);
+    work.phone[kPhoneSize] = '\0';
+    Journal(work);
+    sms_send_one(work);
+    int32_t verdict = WaitForVerdict(idx, stop, poll_ms);
+    if (verdict < 0) return false;
+    if (verdict == kSmsSendDone) {
+      ++idx;
+      ng = 0;
+    } else {
+      ++ng;
+      PrintMsg("NG counter: %d\r\n", ng);
+    }
+    if (ng >= kFailuresInARow) {
+      LogPushPhone(4, 0, 1, work.phone);
+      break;
+    }
+  }
+
+  if (ng < kFailuresInARow) {
+    entry.status.store(kSmsJobDone);
+    entry.phone_idx.store(phone_n);
+  } else {
+    entry.status.store(kSmsJobAbandoned);
+    entry.phone_idx.store(idx);
+  }
+  sms_event_pop();
+  PrintMsg("ng_cnt=%d, phone_idx=%d\r\n", ng, idx);
+  return true;
+}
+
+void RunSmsSender(const std::atomic<bool>& stop, int poll_ms) {
+  while (!stop.load()) {
+    SmsSenderRunJob(stop, poll_ms);
+    if (!stop.load()) SleepMilliseconds(poll_ms);
+  }
+}
+
+void* thread_sms_buffer(void*) {
+  PrintMsg("[thread_sms_buffer is start]\r\n");
+  static const std::atomic<bool> kNeverStop{false};
+  RunSmsSender(kNeverStop);
+  return nullptr;
+}

@@ -1,0 +1,18 @@
+// thread_sms_buffer: works off the SMS queue one destination at a time
+// through the modem's send mailbox. Each attempt is journalled; a number
+// that fails is tried again at once, and its third failure in a row ends the
+// whole job (the numbers after it get nothing) with a user-log record.
+#pragma once
+
+#include <atomic>
+
+/// The thread's rhythm: one status poll a second, one second of rest after
+/// each job and while the queue is empty.
+constexpr int kSmsSenderPollMs = 1000;
+
+/// Works off the job at evt_out: every destination, then the pop. Returns
+/// false at once when no job is pending, or when `stop` (tests only) ended a
+/// wait for the modem; the job then stays pending.
+bool SmsSenderRunJob(const std::atomic<bool>& stop, int poll_ms = kSmsSenderPollMs);
+/// The thread's loop, until `stop`.
+void RunSmsSender(const std::atomic<bool>& stop, int poll_ms = kSmsSenderPollMs);
