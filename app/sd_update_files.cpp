@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/fd_io.h"
+
 namespace sd_update_files {
 namespace {
 
@@ -17,42 +19,9 @@ struct DirCloser {
   void operator()(DIR* d) const { ::closedir(d); }
 };
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Closes now and reports the result (a late write error shows up here).
-  int Close() {
-    int fd = fd_;
-    fd_ = -1;
-    return ::close(fd);
-  }
-
- private:
-  int fd_;
-};
-
-int WriteAll(int fd, const char* data, size_t len) {
-  while (len > 0) {
-    ssize_t n = ::write(fd, data, len);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    data += n;
-    len -= static_cast<size_t>(n);
-  }
-  return 0;
-}
-
 // Copies SRC into a new file beside DST and renames it over DST.
 int CopyInto(const std::string& src, const std::string& dst, bool keep_mode) {
-  Fd in(::open(src.c_str(), O_RDONLY | O_CLOEXEC));
+  platform::UniqueFd in(::open(src.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) return errno;
   struct stat st {};
   if (::fstat(in.get(), &st) != 0) return errno;
@@ -60,7 +29,7 @@ int CopyInto(const std::string& src, const std::string& dst, bool keep_mode) {
 
   const std::string tmp = dst + ".part";
   const mode_t mode = st.st_mode & 07777;
-  Fd out(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode & 0777));
+  platform::UniqueFd out(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode & 0777));
   if (out.get() < 0) return errno;
   int err = 0;
   char buf[64 * 1024];
@@ -72,7 +41,7 @@ int CopyInto(const std::string& src, const std::string& dst, bool keep_mode) {
       break;
     }
     if (n == 0) break;
-    err = WriteAll(out.get(), buf, static_cast<size_t>(n));
+    err = platform::WriteAll(out.get(), buf, static_cast<size_t>(n));
     if (err != 0) break;
   }
   if (err == 0 && keep_mode && ::fchmod(out.get(), mode) != 0) err = errno;

@@ -14,6 +14,7 @@
 
 #include "config/time_utils.h"
 #include "log/log_store.h"
+#include "platform/fd_io.h"
 #include "platform/paths.h"
 #include "platform/sd_card.h"
 
@@ -37,19 +38,6 @@ bool IsDayText(const char* d) {
   if (std::strlen(d) != 10 || d[4] != '/' || d[7] != '/') return false;
   for (int i : {0, 1, 2, 3, 5, 6, 8, 9}) {
     if (!std::isdigit(static_cast<unsigned char>(d[i]))) return false;
-  }
-  return true;
-}
-
-bool WriteAll(int fd, const char* data, size_t len) {
-  while (len > 0) {
-    ssize_t n = ::write(fd, data, len);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    len -= static_cast<size_t>(n);
   }
   return true;
 }
@@ -88,7 +76,7 @@ bool LogAppendToday(const char* subdir, const char* text, size_t len) {
   if (!LogMakeDirs(file.substr(0, file.rfind('/')))) return false;
   int fd = ::open(platform::Path(file).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, text, len);
+  bool ok = platform::WriteAll(fd, text, len) == 0;
   if (::close(fd) != 0) ok = false;
   return ok;
 }

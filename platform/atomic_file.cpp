@@ -6,21 +6,10 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/fd_io.h"
+
 namespace platform {
 namespace {
-
-bool WriteAll(int fd, const char* data, size_t len) {
-  while (len > 0) {
-    ssize_t n = ::write(fd, data, len);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    len -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 std::string FolderOf(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -39,7 +28,7 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& content) 
   const std::string tmp = path + suffix;
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
+  bool ok = WriteAll(fd, content.data(), content.size()) == 0 && ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
   if (!ok) {
