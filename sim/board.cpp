@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/sim_rtc_file.h"
 #include "sim/board_files.h"
-#include "sim/rtc_file.h"
 
 namespace sim {
 
@@ -71,7 +71,7 @@ Reply Board::Execute(const Command& c, int64_t now_us) {
       return Reply::Ok("QMI " + c.qmi);
     case CommandKind::kPulse: return StartPulses(c, now_us);
     case CommandKind::kJig: return SetJig(c.on);
-    case CommandKind::kModem: return modem_.Command(c.words, c.line);
+    case CommandKind::kModem: return modem_.Command(c.words, c.line, now_us);
     case CommandKind::kStop: break;
   }
   return Reply::Error("'" + c.line + "' is not handled here");
@@ -117,8 +117,8 @@ void Board::ApplyJig() {
 }
 
 Reply Board::RtcGet() const {
-  time_t now = time(nullptr);
-  struct tm regs = RtcRegisters(ReadRtcFile(root_.Path("/sim/rtc"), now), now);
+  struct tm regs {};
+  platform::SimRtcRead(root_.dir(), &regs);
   Json j = Json::Object();
   j.Set("time", FormatTime(regs));
   j.Set("weekday", regs.tm_wday);
@@ -126,8 +126,7 @@ Reply Board::RtcGet() const {
 }
 
 Reply Board::RtcSet(const struct tm& t) {
-  RtcFile rtc = RtcFileFor(t, time(nullptr));
-  if (!WriteRtcFile(root_.Path("/sim/rtc"), rtc)) return Reply::Error("cannot write " + root_.Path("/sim/rtc") + ": " + ErrnoText());
+  if (!platform::SimRtcSet(root_.dir(), t)) return Reply::Error("cannot write " + root_.Path("/sim/rtc") + ": " + ErrnoText());
   return Reply::Ok("RTC set to " + FormatTime(t));
 }
 
@@ -201,7 +200,7 @@ Json Board::State(int64_t now_us) const {
   }
   s.Set("ai", ai);
 
-  modem_.AddState(s);
+  modem_.AddState(s, now_us);
 
   Json sd = Json::Object();
   sd.Set("present", sd_.present());

@@ -6,7 +6,7 @@
 
 #include "sim/modem_model.h"
 #include "sim/pin_map.h"
-#include "sim/rtc_file.h"
+#include "sim/rtc_time_text.h"
 
 namespace sim {
 
@@ -62,8 +62,22 @@ const char* CommandSummary() {
          "                       COUNT pulses on DI N, active WIDTH_MS of every PERIOD_MS\n"
          "jig on|off             factory loop-back jig: every DI follows DO0 or DO1\n"
          "stop                   stop the firmware and the simulator\n"
-         "sim, net, csq, gps, sms, outbox, calls, sms-fail, call, own-number\n"
-         "                       the modem (not available yet)\n";
+         "sim ready|failure|absent\n"
+         "                       the module's SIM card\n"
+         "sim pin NNNN           a SIM that asks for PIN NNNN (three wrong ones: PUK 12345678)\n"
+         "net home|roaming|none  the network (+CREG: 0,1 / 0,5 / 0,2)\n"
+         "csq N                  signal 0-31, 99 none\n"
+         "gps fix [LAT LON]|nofix\n"
+         "                       what the GPS receiver sees (degrees)\n"
+         "sms from NUMBER TEXT   a message arrives in the module's store (7-bit, else UCS2)\n"
+         "sms from NUMBER --ucs2 HEX\n"
+         "sms pdu [--raw] HEX    an SMS-DELIVER PDU arrives in the store (--raw: unchecked)\n"
+         "sms clear              empty the store\n"
+         "outbox [clear]         JSON lines, one per SMS the firmware sent\n"
+         "sms-fail N [CODE]      the next N messages sent fail (+CMS ERROR: CODE, 500)\n"
+         "own-number NUMBER|off  messages sent to NUMBER come back into the store\n"
+         "modem-delay MS         every answer of the module comes MS ms later\n"
+         "calls, call            voice calls (not simulated yet)\n";
 }
 
 std::vector<std::string> SplitWords(const std::string& line) {

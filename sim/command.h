@@ -22,7 +22,7 @@ enum class CommandKind {
   kStop,      // stop
   kPulse,     // pulse N COUNT PERIOD_MS WIDTH_MS
   kJig,       // jig on|off
-  kModem,     // sim, net, csq, gps, sms, outbox, calls, sms-fail, call, own-number
+  kModem,     // sim, net, csq, gps, sms, outbox, calls, sms-fail, call, own-number, modem-delay
   kHelp,      // help
 };
 

@@ -4,8 +4,11 @@
 // channel; the model answers through its sender, at once or later (it names
 // the time of its next own action, and the loop calls it back then). Control
 // commands for the module (`sim`, `net`, `csq`, `gps`, `sms`, `outbox`,
-// `calls`, `sms-fail`, `call`, `own-number`) and the module's part of the
-// state report go to the model too.
+// `calls`, `sms-fail`, `call`, `own-number`, `modem-delay`) and the module's
+// part of the state report go to the model too.
+//
+// Times are monotonic microseconds; the caller passes its clock in, so a
+// test can step it.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +30,7 @@ class ModemModel {
 
   void SetSender(Sender sender) { sender_ = std::move(sender); }
 
-  /// Bytes the firmware wrote, seen at `now_us` (monotonic).
+  /// Bytes the firmware wrote, seen at `now_us`.
   void Receive(const std::string& bytes, int64_t now_us) { DoReceive(bytes, now_us); }
   /// When the model next wants to act on its own; -1 for never.
   int64_t NextDeadlineUs() const { return DoNextDeadlineUs(); }
@@ -35,35 +38,26 @@ class ModemModel {
   void OnDeadline(int64_t now_us) { DoOnDeadline(now_us); }
   /// A control command addressed to the module, split into words; `line` is
   /// the whole command as typed (for texts with spaces).
-  Reply Command(const std::vector<std::string>& words, const std::string& line) {
-    return DoCommand(words, line);
+  Reply Command(const std::vector<std::string>& words, const std::string& line, int64_t now_us) {
+    return DoCommand(words, line, now_us);
   }
-  /// Adds the module's members to the state report: "sim",
-  /// "registration", "signal", "gps".
-  void AddState(Json& state) const { DoAddState(state); }
+  /// Adds the module's members to the state report: "modem", "sim",
+  /// "registration", "signal", "gps", "store".
+  void AddState(Json& state, int64_t now_us) const { DoAddState(state, now_us); }
 
  protected:
   void Send(const std::string& bytes) {
-    if (sender_) sender_(bytes);
+    if (sender_ && !bytes.empty()) sender_(bytes);
   }
 
  private:
   virtual void DoReceive(const std::string& bytes, int64_t now_us) = 0;
   virtual int64_t DoNextDeadlineUs() const { return -1; }
   virtual void DoOnDeadline(int64_t) {}
-  virtual Reply DoCommand(const std::vector<std::string>& words, const std::string& line) = 0;
-  virtual void DoAddState(Json& state) const = 0;
+  virtual Reply DoCommand(const std::vector<std::string>& words, const std::string& line, int64_t now_us) = 0;
+  virtual void DoAddState(Json& state, int64_t now_us) const = 0;
 
   Sender sender_;
-};
-
-/// A module that takes every command and answers nothing: the AT channel
-/// is open and quiet, and the module's state is unknown.
-class SilentModem final : public ModemModel {
- private:
-  void DoReceive(const std::string& bytes, int64_t now_us) override;
-  Reply DoCommand(const std::vector<std::string>& words, const std::string& line) override;
-  void DoAddState(Json& state) const override;
 };
 
 /// True for the words that start a command for the module.

@@ -26,6 +26,7 @@
 #include "sim/modem_port.h"
 #include "sim/monotonic.h"
 #include "sim/pty_pair.h"
+#include "sim/sim7100_model.h"
 #include "platform/system_actions.h"
 #include "sim/sim_log.h"
 
@@ -68,7 +69,7 @@ class Simulator {
   ControlServer server_;
   std::unique_ptr<PtyPair> modem_pty_, terminal_pty_, person_pty_;
   std::unique_ptr<GpioWatch> watch_;
-  SilentModem modem_;
+  Sim7100Model modem_;
   std::unique_ptr<ModemPort> modem_port_;
   std::unique_ptr<MasterPort> terminal_, person_;
   std::unique_ptr<Board> board_;
@@ -130,6 +131,7 @@ bool Simulator::SetUp() {
     return false;
   }
   modem_port_ = std::make_unique<ModemPort>(modem_pty_->master(), modem_);
+  modem_.PowerOn(MonotonicUs());
   terminal_ = std::make_unique<MasterPort>(terminal_pty_->master(), kTerminalBacklog);
   person_ = std::make_unique<MasterPort>(person_pty_->master(), kTerminalBacklog);
 

@@ -20,147 +20,11 @@
 #include <thread>
 #include <vector>
 
+#include "e2e/sim_e2e_fixture.h"
+
 namespace {
 
-const std::string kSim = std::string(QRV_BUILD_DIR) + "/qrv806-sim";
-
-// Generous: a sanitizer build on a busy two-core machine starts slowly.
-constexpr int kTimeoutS = 60;
-
-bool WaitFor(const std::function<bool()>& done, int timeout_s = kTimeoutS) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
-  while (std::chrono::steady_clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return done();
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-bool Alive(pid_t pid) { return pid > 0 && kill(pid, 0) == 0; }
-
-// The value of a member in the state report, e.g. Member(json, "init_pin")
-// gives "0"; `after` narrows the search to the text after that key.
-std::string Member(const std::string& json, const std::string& key, const std::string& after = "") {
-  size_t from = 0;
-  if (!after.empty()) {
-    from = json.find("\"" + after + "\"");
-    if (from == std::string::npos) return "";
-  }
-  size_t at = json.find("\"" + key + "\": ", from);
-  if (at == std::string::npos) return "";
-  at += key.size() + 4;
-  size_t end = json.find_first_of(",\n}", at);
-  if (json[at] == '[') end = json.find(']', at) + 1;
-  return json.substr(at, end - at);
-}
-
-struct CtlResult {
-  int status;
-  std::string out;  // standard output and error together
-};
-
-class SimE2eTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/qrv-sim-e2e.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    root_ = dir_ + "/root";
-    output_ = dir_ + "/sim-output.txt";
-    ASSERT_EQ(access(kSim.c_str(), X_OK), 0) << "build qrv806-sim first";
-  }
-
-  void TearDown() override {
-    // Whatever happened in the test, nothing it started outlives it.
-    pid_t firmware = firmware_pid_;
-    if (sim_pid_ > 0) {
-      kill(sim_pid_, SIGTERM);
-      if (!WaitFor([&] { return Reap(); }, 15)) {
-        kill(sim_pid_, SIGKILL);
-        waitpid(sim_pid_, nullptr, 0);
-      }
-      sim_pid_ = -1;
-    }
-    if (Alive(firmware)) kill(firmware, SIGKILL);
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-
-  // Starts `qrv806-sim run --root ROOT ARGS...`, its output to a file.
-  void StartSim(const std::vector<std::string>& args = {}) {
-    std::vector<std::string> words = {kSim, "run", "--root", root_};
-    words.insert(words.end(), args.begin(), args.end());
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      int fd = open(output_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(fd, STDOUT_FILENO);
-      dup2(fd, STDERR_FILENO);
-      std::vector<char*> argv;
-      for (auto& w : words) argv.push_back(w.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    sim_pid_ = pid;
-  }
-
-  // Waits until the simulator answers on its socket.
-  void WaitReady() {
-    ASSERT_TRUE(WaitFor([&] { return !Reap() && Ctl({"state"}).status == 0; }))
-        << "the simulator did not come up; its output:\n" << ReadAll(output_);
-    firmware_pid_ = std::atoi(Member(Ctl({"state"}).out, "pid").c_str());
-  }
-
-  // True once the simulator has ended (and was reaped).
-  bool Reap() {
-    if (sim_pid_ <= 0) return true;
-    int status = 0;
-    if (waitpid(sim_pid_, &status, WNOHANG) != sim_pid_) return false;
-    sim_status_ = status;
-    sim_pid_ = -1;
-    return true;
-  }
-
-  CtlResult Ctl(const std::vector<std::string>& args) {
-    std::string cmd = "'" + kSim + "' ctl --root '" + root_ + "'";
-    for (const auto& a : args) cmd += " '" + a + "'";
-    cmd += " 2>&1";
-    CtlResult r{-1, ""};
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-  }
-
-  std::string State() { return Ctl({"state"}).out; }
-
-  // A stand-in firmware: a script run instead of qrv806.
-  std::string FakeFirmware(const std::string& body) {
-    std::string path = dir_ + "/fake-firmware.sh";
-    std::ofstream(path) << "#!/bin/sh\n" << body;
-    chmod(path.c_str(), 0755);
-    return path;
-  }
-
-  std::string Gpio(int gpio) { return root_ + "/sys/class/gpio/gpio" + std::to_string(gpio) + "/value"; }
-
-  std::string dir_, root_, output_;
-  pid_t sim_pid_ = -1;
-  pid_t firmware_pid_ = -1;
-  int sim_status_ = 0;
-};
+using namespace e2e;
 
 TEST_F(SimE2eTest, DrivesTheInputsOfTheRunningFirmware) {
   StartSim();
@@ -183,13 +47,14 @@ TEST_F(SimE2eTest, DrivesTheInputsOfTheRunningFirmware) {
   EXPECT_EQ(Member(state, "ai"), "[0, 0, 3.3, 0]") << state;
   EXPECT_EQ(Member(state, "init_pin"), "1") << state;
   EXPECT_EQ(Member(state, "do"), "[0, 0]") << state;
-  EXPECT_EQ(Member(state, "sim"), "\"unknown\"") << state;
+  EXPECT_EQ(Member(state, "sim"), "\"ready\"") << state;
   EXPECT_EQ(Member(state, "present", "sd"), "true") << state;
   EXPECT_EQ(Member(state, "qmi"), "\"up\"") << state;
 
   // Not registered with a network: once its start delay is over the
   // firmware holds the status LED steadily on, which the simulator sees
   // through the LED's value file.
+  EXPECT_EQ(Ctl({"net", "none"}).status, 0);
   EXPECT_TRUE(WaitFor([&] {
     std::string s = State();
     return Member(s, "on", "status") == "true" && Member(s, "blinking", "status") == "false" &&
@@ -199,9 +64,9 @@ TEST_F(SimE2eTest, DrivesTheInputsOfTheRunningFirmware) {
   CtlResult bad = Ctl({"di", "9", "on"});
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.out.find("inputs are 0 to 4"), std::string::npos) << bad.out;
-  CtlResult modem = Ctl({"csq", "20"});
+  CtlResult modem = Ctl({"csq", "40"});
   EXPECT_EQ(modem.status, 1);
-  EXPECT_NE(modem.out.find("not available yet"), std::string::npos) << modem.out;
+  EXPECT_NE(modem.out.find("usage: csq N"), std::string::npos) << modem.out;
 }
 
 TEST_F(SimE2eTest, StopLeavesNothingBehind) {
@@ -302,13 +167,14 @@ TEST_F(SimE2eTest, TerminalLineJoinsFirmwarePortAndPerson) {
   close(port);
   close(person);
 
-  // The modem line is open and silent.
+  // The modem line has the module behind it: its power-up lines, then
+  // echo and answer to a command.
   int modem = open_raw(root_ + "/dev/smd8");
   ASSERT_GE(modem, 0);
+  const std::string boot = "\r\nRDY\r\n\r\n+CPIN: READY\r\n\r\nSMS DONE\r\n\r\nPB DONE\r\n";
+  EXPECT_EQ(read_until(modem, boot.size()), boot);
   ASSERT_EQ(write(modem, "AT\r", 3), 3);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  char buf[16];
-  EXPECT_LT(read(modem, buf, sizeof buf), 1);
+  EXPECT_EQ(read_until(modem, 9), "AT\r\r\nOK\r\n");
   close(modem);
 }
 

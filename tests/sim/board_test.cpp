@@ -8,6 +8,7 @@
 
 #include "sim/board_files.h"
 #include "sim/gpio_watch.h"
+#include "sim/sim7100_model.h"
 #include "temp_root.h"
 
 namespace {
@@ -94,7 +95,7 @@ class BoardTest : public ::testing::Test {
 
   TempRoot dir_;
   BoardRoot root_{dir_.path()};
-  sim::SilentModem modem_;
+  sim::Sim7100Model modem_;
   sim::Board board_{root_, modem_};
 };
 
@@ -119,9 +120,9 @@ TEST_F(BoardTest, InputsAnalogAndServices) {
   EXPECT_NE(rtc.text.find("\"time\": \"2030-01-02 03:04:0"), std::string::npos) << rtc.text;
   EXPECT_NE(rtc.text.find("\"weekday\": 3"), std::string::npos) << rtc.text;
 
-  sim::Reply modem = Run("csq 20");
-  EXPECT_FALSE(modem.ok);
-  EXPECT_NE(modem.text.find("not available yet"), std::string::npos);
+  // Module commands go to the modem model.
+  EXPECT_EQ(Run("csq 20").text, "signal 20");
+  EXPECT_FALSE(Run("csq 40").ok);
 }
 
 TEST_F(BoardTest, StateReport) {
@@ -147,12 +148,13 @@ TEST_F(BoardTest, StateReport) {
       R"("status":{"on":true,"blinking":true,"on_ms":900,"off_ms":100,"for_ms":50})",
       R"("gps":{"on":true,"blinking":false,"on_ms":null,"off_ms":null,"for_ms":1150})",
       R"("ai":[0,0,2.5,0])",
-      R"("sim":"unknown","registration":"unknown","signal":"unknown","gps":"unknown")",
+      R"("sim":"ready","registration":"home","signal":22,"gps":"off")",
+      R"("store":{"used":0,"total":50,"messages":[]})",
       R"("sd":{"present":true,"use":42,"use_fixed":true})",
       R"("qmi":"fail")",
   };
   for (const char* p : parts) EXPECT_NE(json.find(p), std::string::npos) << p << "\nin " << json;
-  EXPECT_NE(json.find("\"modem\":\"no modem model yet"), std::string::npos);
+  EXPECT_NE(json.find(R"("modem":{"model":"SIMCOM_SIM7100C")"), std::string::npos) << json;
 
   Run("sd remove");
   board_.SetFirmwareInfo({false, 0, 2});

@@ -1,48 +1,8 @@
-#include "sim/rtc_file.h"
+#include "sim/rtc_time_text.h"
 
 #include <cctype>
-#include <cstdio>
-
-#include "sim/board_files.h"
 
 namespace sim {
-
-RtcFile ReadRtcFile(const std::string& path, time_t host_now) {
-  RtcFile rtc;
-  std::string text;
-  long long offset = 0;
-  int shift = 0;
-  if (ReadFile(path, &text, 256) && std::sscanf(text.c_str(), "%lld %d", &offset, &shift) == 2) {
-    rtc.offset_s = offset;
-    rtc.wday_shift = ((shift % 7) + 7) % 7;
-    return rtc;
-  }
-  struct tm local {};
-  localtime_r(&host_now, &local);
-  rtc.offset_s = local.tm_gmtoff;
-  return rtc;
-}
-
-bool WriteRtcFile(const std::string& path, const RtcFile& rtc) {
-  return ReplaceFile(path, std::to_string(rtc.offset_s) + " " + std::to_string(rtc.wday_shift) + "\n");
-}
-
-struct tm RtcRegisters(const RtcFile& rtc, time_t host_now) {
-  time_t t = static_cast<time_t>(host_now + rtc.offset_s);
-  struct tm out {};
-  gmtime_r(&t, &out);
-  out.tm_wday = (out.tm_wday + rtc.wday_shift) % 7;
-  return out;
-}
-
-RtcFile RtcFileFor(const struct tm& wanted, time_t host_now) {
-  struct tm copy = wanted;
-  RtcFile rtc;
-  rtc.offset_s = static_cast<long long>(timegm(&copy)) - host_now;
-  rtc.wday_shift = 0;
-  return rtc;
-}
-
 namespace {
 
 bool Digits(const std::string& s, size_t pos, size_t n, int* out) {
