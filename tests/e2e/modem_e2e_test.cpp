@@ -15,19 +15,11 @@
 
 namespace {
 
+using e2e::Blinks;
 using e2e::CtlResult;
 using e2e::Member;
 using e2e::ReadAll;
 using e2e::WaitFor;
-
-// A blink of the LED `led` ("status" or "gps") near ON/OFF ms; the bounds
-// are loose, as the host may be slow.
-bool Blinks(const std::string& state, const char* led, int on_ms, int off_ms) {
-  if (Member(state, "blinking", led) != "true") return false;
-  int on = std::atoi(Member(state, "on_ms", led).c_str());
-  int off = std::atoi(Member(state, "off_ms", led).c_str());
-  return on > on_ms * 2 / 3 && on < on_ms * 3 / 2 + 100 && off > off_ms * 2 / 3 && off < off_ms * 3 / 2 + 100;
-}
 
 // The module's "gps" member (the LEDs have one of their own before it).
 std::string ModuleGps(const std::string& state) { return Member(state, "gps", "registration"); }

@@ -63,6 +63,15 @@ inline std::string Member(const std::string& json, const std::string& key, const
   return json.substr(at, end - at);
 }
 
+// A blink of the LED `led` ("status" or "gps") near ON/OFF ms; the bounds
+// are loose, as the host may be slow.
+inline bool Blinks(const std::string& state, const char* led, int on_ms, int off_ms) {
+  if (Member(state, "blinking", led) != "true") return false;
+  int on = std::atoi(Member(state, "on_ms", led).c_str());
+  int off = std::atoi(Member(state, "off_ms", led).c_str());
+  return on > on_ms * 2 / 3 && on < on_ms * 3 / 2 + 100 && off > off_ms * 2 / 3 && off < off_ms * 3 / 2 + 100;
+}
+
 struct CtlResult {
   int status;
   std::string out;  // standard output and error together
