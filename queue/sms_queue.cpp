@@ -11,7 +11,8 @@ std::atomic<int32_t> evt_out{0};
 
 namespace {
 
-// Producers fill the slot at evt_in and advance it as one step.
+// Producers fill the slot at evt_in and advance it as one step; the sender
+// takes it only to pop (never while it waits for the modem).
 std::mutex& PutMutex() {
   static std::mutex mu;
   return mu;
@@ -26,6 +27,11 @@ int Pending(int32_t in, int32_t out) { return in >= out ? in - out : in + kSmsQu
 int sms_event_is_n() { return Pending(evt_in.load(), evt_out.load()); }
 
 int sms_event_put(const sms_msg& sms, const char (*phones)[kPhoneSize], int count) {
+  int slot = 0;
+  return SmsEventTryPut(sms, phones, count, &slot) ? slot : 0;
+}
+
+bool SmsEventTryPut(const sms_msg& sms, const char (*phones)[kPhoneSize], int count, int* slot_out) {
   if (phones == nullptr || count < 0) count = 0;
   if (count > kSmsJobPhones) {
     PrintMsg(">SMS job for %d numbers: only the first %d are kept\r\n", count, kSmsJobPhones);
@@ -33,7 +39,7 @@ int sms_event_put(const sms_msg& sms, const char (*phones)[kPhoneSize], int coun
   }
   std::lock_guard<std::mutex> lock(PutMutex());
   const int32_t slot = evt_in.load();
-  if (Pending(slot, evt_out.load()) > kSmsQueueSlots - 2) return 0;
+  if (Pending(slot, evt_out.load()) > kSmsQueueSlots - 2) return false;
 
   // The slot is not pending, so the sender does not look at it until
   // evt_in moves past it.
@@ -48,10 +54,14 @@ int sms_event_put(const sms_msg& sms, const char (*phones)[kPhoneSize], int coun
   entry.phone_n = count;
   entry.status.store(kSmsJobQueued);
   evt_in.store(Next(slot));
-  return slot;
+  *slot_out = slot;
+  return true;
 }
 
 int sms_event_pop() {
+  // Under the producers' lock too, so that sms_event_clean_all sees evt_out
+  // hold still while it rewinds evt_in.
+  std::lock_guard<std::mutex> lock(PutMutex());
   const int32_t out = evt_out.load();
   if (Pending(evt_in.load(), out) == 0) return 0;
   evt_out.store(Next(out));

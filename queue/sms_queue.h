@@ -51,6 +51,9 @@ int sms_event_is_n();
 /// nothing was stored (a put into slot 0 also returns 0). Safe from any
 /// thread; the producer never waits for the modem.
 int sms_event_put(const sms_msg& sms, const char (*phones)[kPhoneSize], int count);
+/// The same put with an unambiguous answer: false (nothing stored) when
+/// the queue is full, else true with the slot filled in `*slot`.
+bool SmsEventTryPut(const sms_msg& sms, const char (*phones)[kPhoneSize], int count, int* slot);
 /// Sender only, after finishing the job at evt_out: 1 when a job was
 /// dropped, 0 when none was pending.
 int sms_event_pop();

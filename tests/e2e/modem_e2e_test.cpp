@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -37,7 +38,7 @@ class ModemE2eTest : public e2e::SimE2eTest {
     platform::SetRoot(root_);
     init_orvel_config();
     set_default();
-    std::strncpy(sys_config.cPIN, pin, sizeof sys_config.cPIN - 1);
+    std::snprintf(sys_config.cPIN, sizeof sys_config.cPIN, "%s", pin);
     int saved = save_orvel_config();
     platform::SetRoot("");
     ASSERT_EQ(saved, 1);

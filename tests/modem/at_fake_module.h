@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstring>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,8 +35,6 @@ class FakeModule final : public AtChannel {
   std::string cmgs_result = "\r\n+CMGS: 46\r\n\r\nOK\r\n";
   /// Whole answers (echo not added) for given commands, taking precedence.
   std::map<std::string, std::string> overrides;
-  /// Called for every command before it is answered.
-  std::function<void(const std::string&)> on_command;
 
   // What the firmware did.
   std::vector<Exchange> exchanges;
@@ -112,7 +109,6 @@ class FakeModule final : public AtChannel {
   int DoWriteRead(const char* cmd, int len, char* response, int wait_ms) override {
     std::string command(cmd, static_cast<size_t>(len));
     exchanges.push_back({command, wait_ms});
-    if (on_command) on_command(command);
     std::string answer = Answer(command);
     std::memset(response, 0, kAtResponseSize);
     size_t n = answer.size() < static_cast<size_t>(kAtResponseArea) ? answer.size() : kAtResponseArea;

@@ -56,6 +56,12 @@ TEST_F(ModemPassTest, FirstPassThenPlainPasses) {
   EXPECT_TRUE(module_.pauses.empty());
 }
 
+TEST_F(ModemPassTest, NoChannelEndsThePass) {
+  // No DIR/dev/smd8: nothing is sent, the first pass is still to come.
+  EXPECT_EQ(get_modem_info(), -1);
+  EXPECT_EQ(is_do_first_time_cmd, 0);
+}
+
 TEST_F(ModemPassTest, ModelTextIsCutTo99Characters) {
   module_.gmm = std::string(300, 'M');
   Pass();
@@ -87,6 +93,7 @@ TEST_F(ModemPassTest, PollsKeepValuesWhenAnswersDoNotParse) {
 
   // A fix lost.
   module_.overrides.clear();
+  module_.gps = "+CGPSINFO: ,,,,,,,,";
   Pass();
   EXPECT_EQ(gps_flag, 0);
   EXPECT_EQ(str_gprmc.Get(), "$GPRMC,,V,,,,,,,,,W*70");
@@ -104,7 +111,9 @@ TEST_F(ModemPassTest, PinIsSentForTheFirstTwoRequestsOnly) {
     EXPECT_EQ(is_input_pin, pass + 1);
   }
   for (const auto& e : module_.exchanges) {
-    if (e.command == "AT+CPIN=1234\r\n") EXPECT_EQ(e.wait_ms, 3000);
+    if (e.command == "AT+CPIN=1234\r\n") {
+      EXPECT_EQ(e.wait_ms, 3000);
+    }
   }
   // A PIN request never counts towards a radio restart.
   EXPECT_EQ(modem_count4reset, 0);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -59,7 +60,7 @@ inline void ResetModemGlobals() {
 inline void SetPin(const char* pin) {
   std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
   std::memset(sys_config.cPIN, 0, sizeof sys_config.cPIN);
-  std::strncpy(sys_config.cPIN, pin, sizeof sys_config.cPIN - 1);
+  std::snprintf(sys_config.cPIN, sizeof sys_config.cPIN, "%s", pin);
 }
 
 /// An SMS record for sending.
@@ -78,6 +79,8 @@ class ModemTest : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::SetRoot(root_.path());
+    // The simulated card is present, so the AT log can be written.
+    platform::SetSimulated(true);
     LogInit();
     ResetModemGlobals();
     SetPin("");
@@ -90,6 +93,7 @@ class ModemTest : public ::testing::Test {
     ResetModemGlobals();
     SetPin("");
     LogInit();
+    platform::SetSimulated(false);
     platform::SetRoot("");
   }
 

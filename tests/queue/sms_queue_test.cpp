@@ -1,0 +1,162 @@
+// The SMS queue: 18 slots, at most 17 jobs pending, order kept, puts from
+// many threads at once.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "queue/queue_test_env.h"
+
+namespace {
+
+using testqueue::Body;
+using testqueue::Phones;
+
+class SmsQueueTest : public testqueue::QueueTest {};
+
+TEST_F(SmsQueueTest, SeventeenPendingAtMost) {
+  Phones one({"123"});
+  for (int i = 0; i < 17; ++i) {
+    EXPECT_EQ(sms_event_put(Body("m" + std::to_string(i)), one.slot, 1), i);
+    EXPECT_EQ(sms_event_is_n(), i + 1);
+  }
+  // The eighteenth is refused and changes nothing.
+  sms_evt[17].status = 0;
+  EXPECT_EQ(sms_event_put(Body("refused"), one.slot, 1), 0);
+  int slot = -1;
+  EXPECT_FALSE(SmsEventTryPut(Body("refused"), one.slot, 1, &slot));
+  EXPECT_EQ(slot, -1);
+  EXPECT_EQ(sms_event_is_n(), 17);
+  EXPECT_EQ(evt_in, 17);
+  EXPECT_EQ(sms_event_status(17), 0);
+
+  // One pop: slot 17 is filled and evt_in wraps; the next one is refused.
+  EXPECT_EQ(sms_event_pop(), 1);
+  EXPECT_EQ(sms_event_put(Body("m17"), one.slot, 1), 17);
+  EXPECT_EQ(evt_in, 0);
+  EXPECT_FALSE(SmsEventTryPut(Body("refused"), one.slot, 1, &slot));
+  // A second pop: the next put fills slot 0 and returns 0.
+  EXPECT_EQ(sms_event_pop(), 1);
+  ASSERT_TRUE(SmsEventTryPut(Body("m18"), one.slot, 1, &slot));
+  EXPECT_EQ(slot, 0);
+  EXPECT_STREQ(sms_evt[0].sms.msg, "m18");
+  EXPECT_EQ(sms_event_is_n(), 17);
+
+  // Popping everything empties it, and a pop of nothing does nothing.
+  for (int i = 0; i < 17; ++i) EXPECT_EQ(sms_event_pop(), 1);
+  EXPECT_EQ(sms_event_is_n(), 0);
+  EXPECT_EQ(sms_event_pop(), 0);
+  EXPECT_EQ(evt_out, evt_in);
+}
+
+TEST_F(SmsQueueTest, PutStoresTheJobWhole) {
+  Phones list({"0912345678", "12345678901234567890", "+886912345678"});
+  sms_msg m = Body(std::string(160, 'x'), 0);
+  std::memset(m.phone, '9', sizeof m.phone - 1);  // the caller's phone field is not used
+  ASSERT_EQ(sms_event_put(m, list.slot, list.count), 0);
+  const sms_event& e = sms_evt[0];
+  EXPECT_EQ(e.sms.msg_len, 160);
+  EXPECT_EQ(e.sms.msg[159], 'x');
+  EXPECT_EQ(e.sms.msg[160], '\0');
+  EXPECT_EQ(e.phone_n, 3);
+  EXPECT_EQ(e.phone_idx, 0);
+  EXPECT_EQ(e.status, kSmsJobQueued);
+  EXPECT_EQ(std::string(e.phone[0]), "0912345678");
+  // A 20-character number fills its slot without a terminator.
+  EXPECT_EQ(std::string(e.phone[1], kPhoneSize), "12345678901234567890");
+  EXPECT_EQ(std::string(e.phone[2]), "+886912345678");
+
+  // A length beyond the record is cut to 160 bytes and terminated.
+  sms_msg longer = Body(std::string(160, 'y'));
+  longer.msg_len = 200;
+  ASSERT_EQ(sms_event_put(longer, list.slot, 1), 1);
+  EXPECT_EQ(sms_evt[1].sms.msg_len, 160);
+  EXPECT_EQ(sms_evt[1].sms.msg[160], '\0');
+  EXPECT_EQ(sms_evt[1].sms.sms_mode, 0);
+}
+
+TEST_F(SmsQueueTest, OddDestinationCounts) {
+  Phones list({"1"});
+  struct Row {
+    const char (*phones)[kPhoneSize];
+    int count;
+    int stored;
+  };
+  static char many[300][kPhoneSize];
+  const Row rows[] = {{list.slot, 0, 0}, {list.slot, -4, 0}, {nullptr, 3, 0}, {many, 256, 256}, {many, 300, 256}};
+  for (const auto& r : rows) {
+    testqueue::ResetQueue();
+    int slot = -1;
+    ASSERT_TRUE(SmsEventTryPut(Body("x"), r.phones, r.count, &slot)) << r.count;
+    EXPECT_EQ(sms_evt[slot].phone_n, r.stored) << r.count;
+  }
+}
+
+TEST_F(SmsQueueTest, StatusAndCleanAll) {
+  EXPECT_EQ(sms_event_status(-1), -1);
+  EXPECT_EQ(sms_event_status(18), -1);
+  Phones one({"1"});
+  for (int i = 0; i < 4; ++i) sms_event_put(Body("j"), one.slot, 1);
+  sms_event_pop();  // the job at 0 is done; 1, 2, 3 pending
+  EXPECT_EQ(sms_event_clean_all(), 1);
+  EXPECT_EQ(sms_event_is_n(), 1);
+  EXPECT_EQ(evt_out, 1);
+  EXPECT_EQ(evt_in, 2);
+  EXPECT_EQ(sms_event_status(1), kSmsJobQueued);
+  EXPECT_EQ(sms_event_status(2), 0);
+  EXPECT_EQ(sms_event_status(3), 0);
+
+  // With nothing pending, nothing becomes pending: an old finished job is
+  // never sent again.
+  sms_event_pop();
+  ASSERT_EQ(sms_event_is_n(), 0);
+  EXPECT_EQ(sms_event_clean_all(), 1);
+  EXPECT_EQ(sms_event_is_n(), 0);
+}
+
+TEST_F(SmsQueueTest, ConcurrentPutsKeepEveryJobAndEachProducersOrder) {
+  constexpr int kProducers = 4;
+  constexpr int kJobsEach = 150;
+  std::atomic<bool> done{false};
+  std::vector<std::string> taken;
+  // The consumer takes jobs as the sender does: read the entry, then pop.
+  std::thread consumer([&] {
+    while (!done || sms_event_is_n() > 0) {
+      if (sms_event_is_n() == 0) {
+        std::this_thread::yield();
+        continue;
+      }
+      const sms_event& e = sms_evt[evt_out];
+      taken.push_back(std::string(e.sms.msg, e.sms.msg_len) + "@" + std::string(e.phone[0]));
+      sms_event_pop();
+    }
+  });
+  std::vector<std::thread> producers;
+  for (int p = 0; p < kProducers; ++p) {
+    producers.emplace_back([p] {
+      Phones who({"p" + std::to_string(p)});
+      for (int j = 0; j < kJobsEach; ++j) {
+        int slot = 0;
+        while (!SmsEventTryPut(Body(std::to_string(p) + ":" + std::to_string(j)), who.slot, 1, &slot)) {
+          std::this_thread::yield();
+        }
+      }
+    });
+  }
+  for (auto& t : producers) t.join();
+  done = true;
+  consumer.join();
+
+  ASSERT_EQ(taken.size(), static_cast<size_t>(kProducers * kJobsEach));
+  std::vector<int> next(kProducers, 0);
+  for (const std::string& job : taken) {
+    int p = std::stoi(job.substr(0, job.find(':')));
+    int j = std::stoi(job.substr(job.find(':') + 1));
+    EXPECT_EQ(j, next[p]) << job;  // each producer's jobs in its order
+    next[p] = j + 1;
+    EXPECT_EQ(job.substr(job.find('@') + 1), "p" + std::to_string(p));  // never a mixed job
+  }
+}
+
+}  // namespace
