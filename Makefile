@@ -26,14 +26,16 @@ build: deps $(BUILD)/build.ninja
 run: build
 	@scripts/run-sim.sh $(BUILD) $(ROOT)
 
-test: deps test-asan fuzz-smoke
+test: deps test-asan test-tsan fuzz-smoke
 
 test-asan:
 	$(CMAKE) -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRV_SANITIZE=ON
 	$(CMAKE) --build $(ASAN) -j $(JOBS)
 	cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
 
-test-tsan tsan: deps
+tsan: deps test-tsan
+
+test-tsan:
 	$(CMAKE) -S . -B $(TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRV_TSAN=ON
 	$(CMAKE) --build $(TSAN) -j $(JOBS)
 	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
@@ -49,6 +51,8 @@ fuzz-smoke: fuzz
 	@scripts/fuzz-smoke.sh $(FUZZ) 10
 
 bench: build
+	$(CMAKE) --build $(BUILD) -j $(JOBS) --target qrv806-bench
+	$(BUILD)/qrv806-bench
 	@scripts/bench.sh $(BUILD)
 
 clean:
