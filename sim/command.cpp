@@ -19,16 +19,6 @@ constexpr long kMaxPeriodMs = 3600 * 1000;
 // saturates the converter, much beyond it is a typing error.
 constexpr double kMaxVolts = 50.0;
 
-bool ParseInt(const std::string& s, long lo, long hi, long* out) {
-  if (s.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  long v = std::strtol(s.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
-  *out = v;
-  return true;
-}
-
 bool ParseOnOff(const std::string& s, bool* on) {
   if (s == "on") {
     *on = true;
@@ -47,6 +37,16 @@ bool Fail(std::string* error, const std::string& text) {
 }
 
 }  // namespace
+
+bool ParseInt(const std::string& s, long lo, long hi, long* out) {
+  if (s.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  long v = std::strtol(s.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
+  *out = v;
+  return true;
+}
 
 const char* CommandSummary() {
   return "di N on|off            drive digital input N (0-4); active = low line\n"

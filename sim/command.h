@@ -8,6 +8,9 @@
 
 namespace sim {
 
+/// A whole decimal number from `lo` to `hi`; false for anything else.
+bool ParseInt(const std::string& s, long lo, long hi, long* out);
+
 enum class CommandKind {
   kDi,        // di N on|off
   kInitPin,   // initpin on|off

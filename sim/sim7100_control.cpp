@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "sim/command.h"
 #include "sim/sim7100_model.h"
 
 namespace sim {
@@ -13,16 +14,6 @@ namespace {
 
 constexpr int kMaxDelayMs = 60000;
 constexpr int kMaxFailures = 1000;
-
-bool ParseInt(const std::string& s, long lo, long hi, long* out) {
-  if (s.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  long v = std::strtol(s.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
-  *out = v;
-  return true;
-}
 
 bool ParseDegrees(const std::string& s, double limit, double* out) {
   errno = 0;
