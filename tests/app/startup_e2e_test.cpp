@@ -1,6 +1,6 @@
 // The firmware process on a bare simulated root: start-up lines, the
-// configuration file made on the first start and read on the next, the
-// command-line forms and the choice of mode.
+// configuration file made on the first start and replaced from the card on
+// the next, the command-line forms and the choice of mode.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -47,7 +47,7 @@ class FirmwareStart : public ::testing::Test {
   int runs_ = 0;
 };
 
-TEST_F(FirmwareStart, FirstStartWritesFactoryFileAndNextStartReadsIt) {
+TEST_F(FirmwareStart, FirstStartWritesFactoryFileAndNextStartReadsAnUpdate) {
   {
     auto fw = Start();
     ASSERT_TRUE(fw->WaitForOutput(">Initial parameters failed, set default value.\r\n")) << fw->Output();
@@ -59,11 +59,19 @@ TEST_F(FirmwareStart, FirstStartWritesFactoryFileAndNextStartReadsIt) {
   }
   std::string file = root_.Read("APP/config.ini");
   EXPECT_EQ(CountLines(file), 1037u);
-  EXPECT_EQ(file.rfind("cMachineID=QRV-806XK\r\n", 0), 0u);
+  const std::string from = "cMachineID=QRV-806XK\r\n";
+  ASSERT_EQ(file.rfind(from, 0), 0u);
 
+  // The next start takes a changed copy from the card's update folder and
+  // reads it in the same start.
+  const std::string changed = "cMachineID=Plant-7\r\n" + file.substr(from.size());
+  root_.Write("media/card/update/config.ini", changed);
   auto fw = Start();
   ASSERT_TRUE(fw->WaitForOutput(">Initial parameters success.\r\n")) << fw->Output();
-  EXPECT_EQ(root_.Read("APP/config.ini"), file);
+  EXPECT_NE(fw->Output().find(">Got the new config.ini!!\r\n"), std::string::npos);
+  EXPECT_EQ(root_.Read("APP/config.ini"), changed);
+  EXPECT_EQ(root_.Read("media/card/update/config.ini.bck"), file);
+  EXPECT_FALSE(root_.Exists("media/card/update/config.ini"));
 }
 
 TEST_F(FirmwareStart, ResetConfigReplacesTheFileWithFactoryValues) {

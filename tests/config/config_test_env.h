@@ -3,29 +3,57 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/paths.h"
 #include "support/firmware_process.h"
 
 namespace configtest {
 
-/// Everything written to standard output (where PrintMsg prints) while the
-/// capture lives.
+/// Everything written to standard output (where PrintMsg prints) from its
+/// making to the first Text(); given back on a failure, gtest's report too.
 class ConsoleCapture {
  public:
-  ConsoleCapture();
-  ~ConsoleCapture();
-  ConsoleCapture(const ConsoleCapture&) = delete;
-  ConsoleCapture& operator=(const ConsoleCapture&) = delete;
-  std::string Text() const;
+  ConsoleCapture() { ::testing::internal::CaptureStdout(); }
+  ~ConsoleCapture() {
+    if (::testing::Test::HasFailure()) std::fputs(Text().c_str(), stdout);
+    Text();
+  }
+  const std::string& Text() {
+    if (capturing_) text_ = ::testing::internal::GetCapturedStdout();
+    capturing_ = false;
+    return text_;
+  }
 
  private:
-  int saved_fd_ = -1;
-  int file_fd_ = -1;
+  bool capturing_ = true;
+  std::string text_;
+};
+
+/// Every file write is cut off after `bytes` while it lives, as if power
+/// failed half-way through a save (the write fails rather than the process).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit cut = {bytes, old_.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &cut);
+  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old_); }
+
+ private:
+  rlimit old_{};
 };
 
 /// 2021-07-13 08:15:09.123456 UTC, the time every test starts at.
@@ -33,19 +61,39 @@ constexpr int64_t kStartUs = 1626164109LL * 1000000 + 123456;
 
 class ConfigTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    root_ = std::make_unique<testsupport::TempDir>();
+    ASSERT_EQ(mkdir((root_->path() + "/APP").c_str(), 0755), 0);
+    platform::SetRoot(root_->path());
+    auto clock = std::make_unique<platform::FakeClock>(kStartUs);
+    clock_ = clock.get();
+    platform::InstallClock(std::move(clock));
+  }
+  void TearDown() override { platform::SetRoot(""); }
 
-  std::string AppPath(const std::string& name) const;
-  std::string ReadApp(const std::string& name) const;
-  void WriteApp(const std::string& name, const std::string& content) const;
+  std::string ReadApp(const std::string& name) const { return root_->Read("APP/" + name); }
+  void WriteApp(const std::string& name, const std::string& content) const { root_->Write("APP/" + name, content); }
 
   std::unique_ptr<testsupport::TempDir> root_;
   platform::FakeClock* clock_ = nullptr;
 };
 
-/// Splits a file into its lines, each without its CR LF.
-std::vector<std::string> SplitCrLf(const std::string& text);
-std::string JoinCrLf(const std::vector<std::string>& lines);
+/// Splits a file into its lines, each without its CR LF, and joins them back.
+inline std::vector<std::string> SplitCrLf(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; at < text.size(); at = end == std::string::npos ? text.size() : end + 2) {
+    end = text.find("\r\n", at);
+    lines.push_back(text.substr(at, end == std::string::npos ? end : end - at));
+  }
+  return lines;
+}
+
+inline std::string JoinCrLf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
 
 }  // namespace configtest

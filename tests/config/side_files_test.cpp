@@ -1,15 +1,12 @@
-// gain.ini, CTStatus.ini and the SMS journal.
-#include <signal.h>
-#include <sys/resource.h>
-
-#include <cstdio>
-#include <cstring>
+// gain.ini, CTStatus.ini and the SMS journal (a save cut off half-way is
+// checked with the configuration file's).
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "config/config_data.h"
+#include "config/config_file.h"
 #include "config/side_files.h"
 #include "config_test_env.h"
 
@@ -18,149 +15,119 @@ namespace {
 using configtest::ConsoleCapture;
 using configtest::SplitCrLf;
 
-class SideFilesTest : public configtest::ConfigTest {};
-
-struct GainRow {
-  const char* what;
-  const char* file;  // nullptr: no file
-  int result;
-  double gain, offset, gain2, offset2;
-  const char* console;
+class SideFilesTest : public configtest::ConfigTest {
+ protected:
+  // Writes `file` into /APP (nullptr: no file) and runs `read` on it.
+  template <typename Row, typename Read>
+  void ReadRows(const char* name, const std::vector<Row>& rows, Read read) {
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.what);
+      std::filesystem::remove(root_->path() + "/APP/" + name);
+      if (row.file != nullptr) WriteApp(name, row.file);
+      ConsoleCapture console;
+      read(row);
+      if (row.console != nullptr) {
+        EXPECT_NE(console.Text().find(row.console), std::string::npos) << row.console;
+      }
+    }
+  }
 };
 
 TEST_F(SideFilesTest, GainFile) {
-  const GainRow rows[] = {
-      {"missing", nullptr, 0, 1, 0, 1, 0, ">Open file fail(gain.ini)\r\n"},
-      {"all set", "gain=2.5\r\noffset=-1.25\r\ngain2=0.5\r\noffset2=5\r\n", 1, 2.5, -1.25, 0.5, 5,
-       ">Open file(gain.ini) success for reading\r\n"},
-      {"gain 0", "gain=0\r\noffset=1\r\ngain2=2\r\noffset2=-5\r\n", 1, 1, 1, 2, -5,
-       ">Gain value err(0.000000)!! Set value as 1.\r\n"},
-      {"gain absent", "gain=\r\noffset=1\r\ngain2=2\r\noffset2=3\r\n", 1, 1, 1, 2, 3, ">Gain value err("},
-      {"out of range", "gain=5.5\r\noffset=-5.5\r\ngain2=-1\r\noffset2=nan\r\n", 1, 1, 0, 1, 0,
-       ">Offset2 value err(nan)!! Set value as 0.\r\n"},
-      {"offset out of range", "gain=3\r\noffset=6\r\ngain2=3\r\noffset2=0\r\n", 1, 3, 0, 3, 0,
-       ">Offset value err(6.000000)!! Set value as 0.\r\n"},
-      {"third line offset2", "gain=2\r\noffset=1\r\noffset2=1\r\noffset2=1\r\n", 0, 1, 0, 1, 0,
-       ">Unknown content, set all value as default.\r\n"},
-      {"three lines", "gain=2\r\noffset=1\r\ngain2=2\r\n", 0, 1, 0, 1, 0, nullptr},
-      {"key beginning with gain", "gain2=3\r\noffset=0\r\ngain2=3\r\noffset2=0\r\n", 1, 3, 0, 3, 0, nullptr},
-      {"LF only", "gain=2\noffset=1\ngain2=4\noffset2=-2\n", 1, 2, 1, 4, -2, nullptr},
+  struct Row {
+    const char *what, *file;
+    int result;
+    double gain, offset, gain2, offset2;
+    const char* console;
   };
-  for (const GainRow& row : rows) {
-    SCOPED_TRACE(row.what);
-    std::remove(AppPath("gain.ini").c_str());
-    if (row.file != nullptr) WriteApp("gain.ini", row.file);
-    gain = offset = gain2 = offset2 = 4;
-    ConsoleCapture console;
-    EXPECT_EQ(read_gain_offset(), row.result);
-    EXPECT_EQ(gain, row.gain);
-    EXPECT_EQ(offset, row.offset);
-    EXPECT_EQ(gain2, row.gain2);
-    EXPECT_EQ(offset2, row.offset2);
-    if (row.console != nullptr) {
-      EXPECT_NE(console.Text().find(row.console), std::string::npos) << row.console;
-    }
-  }
+  ReadRows<Row>(
+      "gain.ini",
+      {
+          {"missing", nullptr, 0, 1, 0, 1, 0, ">Open file fail(gain.ini)\r\n"},
+          {"all set", "gain=2.5\r\noffset=-1.25\r\ngain2=0.5\r\noffset2=5\r\n", 1, 2.5, -1.25, 0.5, 5,
+           ">Open file(gain.ini) success for reading\r\n"},
+          {"gain 0", "gain=0\r\noffset=1\r\ngain2=2\r\noffset2=-5\r\n", 1, 1, 1, 2, -5,
+           ">Gain value err(0.000000)!! Set value as 1.\r\n"},
+          {"out of range", "gain=5.5\r\noffset=-5.5\r\ngain2=-1\r\noffset2=nan\r\n", 1, 1, 0, 1, 0,
+           ">Offset2 value err(nan)!! Set value as 0.\r\n"},
+          {"offset out of range", "gain=3\r\noffset=6\r\ngain2=3\r\noffset2=0\r\n", 1, 3, 0, 3, 0,
+           ">Offset value err(6.000000)!! Set value as 0.\r\n"},
+          {"third line offset2", "gain=2\r\noffset=1\r\noffset2=1\r\noffset2=1\r\n", 0, 1, 0, 1, 0,
+           ">Unknown content, set all value as default.\r\n"},
+          {"three lines", "gain=2\r\noffset=1\r\ngain2=2\r\n", 0, 1, 0, 1, 0, nullptr},
+          {"key beginning with gain", "gain2=3\r\noffset=0\r\ngain2=3\r\noffset2=0\r\n", 1, 3, 0, 3, 0, nullptr},
+          {"LF only", "gain=2\noffset=1\ngain2=4\noffset2=-2\n", 1, 2, 1, 4, -2, nullptr},
+      },
+      [](const Row& row) {
+        gain = offset = gain2 = offset2 = 4;
+        EXPECT_EQ(read_gain_offset(), row.result);
+        EXPECT_EQ(std::vector<double>({gain, offset, gain2, offset2}),
+                  std::vector<double>({row.gain, row.offset, row.gain2, row.offset2}));
+      });
 }
 
-TEST_F(SideFilesTest, GainFileSaveAndReadBack) {
+TEST_F(SideFilesTest, CounterFile) {
+  struct Row {
+    const char *what, *file;
+    int result;
+    std::vector<uint32_t> counters;  // counter_status and counter_status_old after the read
+    const char* console;
+  };
+  const std::vector<uint32_t> untouched(kDiCount, 77);
+  ReadRows<Row>(
+      "CTStatus.ini",
+      {
+          {"missing", nullptr, 0, untouched, nullptr},
+          {"three values", "counter_status=1,2,999999999\r\n", 1, {1, 2, 999999999, 77, 77}, nullptr},
+          {"too large", "counter_status=1000000000,2\r\n", 1, {0, 2, 77, 77, 77},
+           "=>counter_status[0] is over than 999999999.\r\n"},
+          {"negative", "counter_status=4,-1\r\n", 1, {4, 0, 77, 77, 77},
+           "=>counter_status[1] is over than 999999999.\r\n"},
+          {"six values", "counter_status=1,2,3,4,5,6\r\n", 0, {1, 2, 3, 4, 5},
+           "=>Counter status Content error.\r\n>Unknown content, set all value as default.\r\n"},
+          {"other key", "counters=1\r\n", 0, untouched, ">Unknown content, set all value as default.\r\n"},
+          {"no value", "counter_status=\r\n", 1, untouched, nullptr},
+          {"empty file", "", 0, untouched, nullptr},
+          {"LF only", "counter_status=10,20,30,40,50\n", 1, {10, 20, 30, 40, 50}, nullptr},
+      },
+      [](const Row& row) {
+        for (int i = 0; i < kDiCount; ++i) sys_config.counter_status[i] = counter_status_old[i] = 77;
+        EXPECT_EQ(read_counter_status(), row.result);
+        for (int i = 0; i < kDiCount; ++i) {
+          EXPECT_EQ(sys_config.counter_status[i].load(), row.counters[i]) << i;
+          EXPECT_EQ(counter_status_old[i].load(), row.counters[i]) << i;
+        }
+      });
+}
+
+TEST_F(SideFilesTest, SavesAndReadBack) {
   gain = 2.5;
   offset = -1.25;
   gain2 = 1;
   offset2 = 0.0000004;
-  ConsoleCapture console;
-  ASSERT_EQ(save_gain_offset(), 1);
-  EXPECT_EQ(ReadApp("gain.ini"), "gain=2.500000\r\noffset=-1.250000\r\ngain2=1.000000\r\noffset2=0.000000\r\n");
-  gain = offset = gain2 = offset2 = 3;
-  EXPECT_EQ(read_gain_offset(), 1);
-  EXPECT_EQ(gain, 2.5);
-  EXPECT_EQ(offset, -1.25);
-  EXPECT_EQ(offset2, 0.0);
-}
-
-struct CounterRow {
-  const char* what;
-  const char* file;
-  int result;
-  std::vector<uint32_t> counters;  // counter_status and counter_status_old after the read
-  const char* console;
-};
-
-TEST_F(SideFilesTest, CounterFile) {
-  const CounterRow rows[] = {
-      {"missing", nullptr, 0, {77, 77, 77, 77, 77}, nullptr},
-      {"five values", "counter_status=1,2,3,4,5\r\n", 1, {1, 2, 3, 4, 5}, nullptr},
-      {"three values", "counter_status=1,2,999999999\r\n", 1, {1, 2, 999999999, 77, 77}, nullptr},
-      {"too large", "counter_status=1000000000,2\r\n", 1, {0, 2, 77, 77, 77},
-       "=>counter_status[0] is over than 999999999.\r\n"},
-      {"negative", "counter_status=4,-1\r\n", 1, {4, 0, 77, 77, 77}, "=>counter_status[1] is over than 999999999.\r\n"},
-      {"six values", "counter_status=1,2,3,4,5,6\r\n", 0, {1, 2, 3, 4, 5},
-       "=>Counter status Content error.\r\n>Unknown content, set all value as default.\r\n"},
-      {"other key", "counters=1\r\n", 0, {77, 77, 77, 77, 77}, ">Unknown content, set all value as default.\r\n"},
-      {"no value", "counter_status=\r\n", 1, {77, 77, 77, 77, 77}, nullptr},
-      {"empty file", "", 0, {77, 77, 77, 77, 77}, nullptr},
-      {"LF only", "counter_status=10,20,30,40,50\n", 1, {10, 20, 30, 40, 50}, nullptr},
-  };
-  for (const CounterRow& row : rows) {
-    SCOPED_TRACE(row.what);
-    std::remove(AppPath("CTStatus.ini").c_str());
-    if (row.file != nullptr) WriteApp("CTStatus.ini", row.file);
-    for (int i = 0; i < kDiCount; ++i) sys_config.counter_status[i] = counter_status_old[i] = 77;
-    ConsoleCapture console;
-    EXPECT_EQ(read_counter_status(), row.result);
-    for (int i = 0; i < kDiCount; ++i) {
-      EXPECT_EQ(sys_config.counter_status[i].load(), row.counters[i]) << i;
-      EXPECT_EQ(counter_status_old[i].load(), row.counters[i]) << i;
-    }
-    if (row.console != nullptr) {
-      EXPECT_NE(console.Text().find(row.console), std::string::npos) << row.console;
-    }
-  }
-}
-
-TEST_F(SideFilesTest, CounterFileSave) {
   const uint32_t values[] = {0, 1, 999999999, 42, 7};
   for (int i = 0; i < kDiCount; ++i) {
     sys_config.counter_status[i] = values[i];
     counter_status_old[i] = 5;
   }
+  ConsoleCapture console;
+  ASSERT_EQ(save_gain_offset(), 1);
   ASSERT_EQ(save_counter_status(), 1);
+  EXPECT_EQ(ReadApp("gain.ini"), "gain=2.500000\r\noffset=-1.250000\r\ngain2=1.000000\r\noffset2=0.000000\r\n");
   EXPECT_EQ(ReadApp("CTStatus.ini"), "counter_status=0,1,999999999,42,7\r\n");
   EXPECT_EQ(counter_status_old[2].load(), 5u);  // not touched by a save
+  gain = offset = gain2 = offset2 = 3;
+  EXPECT_EQ(read_gain_offset(), 1);
+  EXPECT_EQ(std::vector<double>({gain, offset, gain2, offset2}), std::vector<double>({2.5, -1.25, 1, 0}));
 }
-
-TEST_F(SideFilesTest, InterruptedSidefileSavesKeepTheOldFiles) {
-  WriteApp("gain.ini", "gain=1\r\noffset=0\r\ngain2=1\r\noffset2=0\r\n");
-  WriteApp("CTStatus.ini", "counter_status=1,2,3,4,5\r\n");
-  gain = 2;
-  sys_config.counter_status[0] = 9;
-  sighandler_t old_handler = signal(SIGXFSZ, SIG_IGN);
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  ConsoleCapture quiet;  // cut off by the limit too: the messages are checked below
-  rlimit cut = old;
-  cut.rlim_cur = 10;
-  setrlimit(RLIMIT_FSIZE, &cut);
-  int gain_result = save_gain_offset();
-  int counter_result = save_counter_status();
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, old_handler);
-  EXPECT_EQ(gain_result, 0);
-  EXPECT_EQ(counter_result, 0);
-  EXPECT_EQ(ReadApp("gain.ini"), "gain=1\r\noffset=0\r\ngain2=1\r\noffset2=0\r\n");
-  EXPECT_EQ(ReadApp("CTStatus.ini"), "counter_status=1,2,3,4,5\r\n");
-}
-
-struct JournalRow {
-  const char* text;
-  const char* phone;
-  int sms_mode;
-  int direction;
-  const char* line;
-};
 
 TEST_F(SideFilesTest, SmsJournalLines) {
-  const JournalRow rows[] = {
+  struct Row {
+    const char *text, *phone;
+    int sms_mode, direction;
+    const char* line;
+  };
+  const Row rows[] = {
       {"4F60597D", "0912345678", 8, 0, "4F60597D>UCS2>SEND>0912345678>2021/07/13 08:15:09"},
       {"4F60", "+886912345678", 8, 1, "4F60>UCS2>RECV>+886912345678>2021/07/13 08:15:09"},
       {"@TIME", "0912345678", 0, 1, "@TIME>7BIT>RECV>0912345678>2021/07/13 08:15:09"},
@@ -173,53 +140,50 @@ TEST_F(SideFilesTest, SmsJournalLines) {
   };
   ConsoleCapture console;
   std::vector<std::string> want;
-  for (const JournalRow& row : rows) {
+  for (const Row& row : rows) {
     EXPECT_EQ(save_sms_log(row.text, row.phone, row.sms_mode, row.direction), 0);
     want.push_back(row.line);
   }
   EXPECT_EQ(SplitCrLf(ReadApp("sms_log.ini")), want);
+  EXPECT_EQ(clear_sms_log(), 0);
+  EXPECT_EQ(ReadApp("sms_log.ini"), "");
   EXPECT_NE(console.Text().find(">Open file(sms_log.ini) success for saving\r\n [Log content]\n => 4F60597D\r\n"
                                 " [Send to]\n => 0912345678\r\n"),
             std::string::npos);
   EXPECT_NE(console.Text().find(" [Receive from]\n => +886912345678\r\n"), std::string::npos);
-
-  EXPECT_EQ(clear_sms_log(), 0);
-  EXPECT_EQ(ReadApp("sms_log.ini"), "");
 }
 
 TEST_F(SideFilesTest, SavesWithoutTheFolder) {
+  init_orvel_config();
   std::filesystem::remove_all(root_->path() + "/APP");
   ConsoleCapture console;
+  EXPECT_EQ(save_orvel_config(), 0);
   EXPECT_EQ(save_gain_offset(), 0);
   EXPECT_EQ(save_counter_status(), 0);
   EXPECT_EQ(save_sms_log("x", "1", 0, 0), -1);
   EXPECT_EQ(clear_sms_log(), -1);
   EXPECT_EQ(console.Text(),
-            ">Open file fail(gain.ini)\r\n>Open file fail(CTStatus.ini)\r\n"
+            ">Open file fail(config.ini)\r\n>Open file fail(gain.ini)\r\n>Open file fail(CTStatus.ini)\r\n"
             ">Open file(sms_log.ini) fail\r\n>Open file(sms_log.ini) fail\r\n");
 }
 
 TEST_F(SideFilesTest, ConcurrentWritersKeepWholeLines) {
   for (auto& c : sys_config.counter_status) c = 0;
   ConsoleCapture quiet;
-  auto journal = [](const char* who) {
-    for (int i = 0; i < 40; ++i) save_sms_log(who, "0912345678", 0, 0);
-  };
-  auto counters = [] {
-    for (int i = 0; i < 40; ++i) {
-      sys_config.counter_status[1] = static_cast<uint32_t>(i);
-      save_counter_status();
-    }
-  };
-  std::thread a(journal, "first sender");
-  std::thread b(journal, "second sender");
-  std::thread c(counters);
-  std::thread d(counters);
-  a.join();
-  b.join();
-  c.join();
-  d.join();
-  std::vector<std::string> lines = SplitCrLf(ReadApp("sms_log.ini"));
+  std::vector<std::thread> threads;
+  for (const char* who : {"first sender", "second sender"}) {
+    threads.emplace_back([who] {
+      for (int i = 0; i < 40; ++i) save_sms_log(who, "0912345678", 0, 0);
+    });
+    threads.emplace_back([] {
+      for (uint32_t i = 0; i < 40; ++i) {
+        sys_config.counter_status[1] = i;
+        save_counter_status();
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  const std::vector<std::string> lines = SplitCrLf(ReadApp("sms_log.ini"));
   ASSERT_EQ(lines.size(), 80u);
   for (const std::string& line : lines) {
     EXPECT_TRUE(line.rfind("first sender>7BIT>SEND>", 0) == 0 || line.rfind("second sender>7BIT>SEND>", 0) == 0)

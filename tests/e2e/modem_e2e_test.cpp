@@ -2,12 +2,7 @@
 // simulated board: what the module reports shows on the LEDs, a SIM PIN
 // from the configuration unlocks the SIM, and a received message is read
 // and deleted from the module's store.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <cstdio>
-#include <cstring>
-#include <string>
+#include <filesystem>
 
 #include "config/config_data.h"
 #include "config/config_file.h"
@@ -16,11 +11,7 @@
 
 namespace {
 
-using e2e::Blinks;
-using e2e::CtlResult;
-using e2e::Member;
-using e2e::ReadAll;
-using e2e::WaitFor;
+using namespace e2e;
 
 // The module's "gps" member (the LEDs have one of their own before it).
 std::string ModuleGps(const std::string& state) { return Member(state, "gps", "registration"); }
@@ -48,10 +39,8 @@ class ModemE2eTest : public e2e::SimE2eTest {
   // Waits until the state report satisfies `done`; fails with the report.
   void ExpectState(const std::function<bool(const std::string&)>& done, const char* what) {
     std::string last;
-    EXPECT_TRUE(WaitFor([&] {
-      last = State();
-      return done(last);
-    })) << what << "\n" << last << "\nsimulator output:\n" << ReadAll(output_);
+    EXPECT_TRUE(WaitFor([&] { return done(last = State()); }))
+        << what << "\n" << last << "\nsimulator output:\n" << Output();
   }
 };
 
@@ -109,7 +98,7 @@ TEST_F(ModemE2eTest, ReceivedMessageIsReadAndDeleted) {
   EXPECT_EQ(sms.out, "SMS stored at index 0 (gsm7, 26 octets)\n");
   ExpectState([](const std::string& s) { return Member(s, "used", "store") == "0"; },
               "the firmware read (and so deleted) the message");
-  EXPECT_NE(ReadAll(output_).find("--> new SMS coming (1/50)"), std::string::npos) << ReadAll(output_);
+  EXPECT_NE(Output().find("--> new SMS coming (1/50)"), std::string::npos) << Output();
 }
 
 }  // namespace

@@ -1,29 +1,19 @@
 // The SD card on the simulated board: a full card loses its oldest log day,
 // a program update shows on both LEDs and restarts the board, and a start
 // with a broken configuration leaves its record in the user log.
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <string>
 
 #include "e2e/sim_e2e_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using e2e::Blinks;
-using e2e::Member;
-using e2e::ReadAll;
-using e2e::WaitFor;
+using namespace e2e;
 
 class SdLogE2eTest : public e2e::SimE2eTest {
  protected:
-  void Put(const std::string& relative, const std::string& content) {
-    fs::path p = fs::path(root_) / relative;
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << content;
-  }
-  bool Exists(const std::string& relative) { return fs::exists(fs::path(root_) / relative); }
+  void Put(const std::string& relative, const std::string& content) { dir_.Write("root/" + relative, content); }
+  bool Exists(const std::string& relative) { return dir_.Exists("root/" + relative); }
 
   // Every day file of a log folder, joined.
   std::string AllDays(const std::string& log) {
@@ -45,23 +35,23 @@ TEST_F(SdLogE2eTest, FullCardLosesTheOldestDayFirst) {
   }
   StartSim();
   WaitReady();
-  ASSERT_TRUE(WaitFor([&] { return ReadAll(output_).find("[ThreadLog is start]") != std::string::npos; }))
-      << ReadAll(output_);
+  ASSERT_TRUE(WaitFor([&] { return Output().find("[ThreadLog is start]") != std::string::npos; }))
+      << Output();
   EXPECT_TRUE(Exists("media/card/AT_CMD_LOG/2021/07/01.txt"));
 
   ASSERT_EQ(Ctl({"sd", "use", "95"}).status, 0);
   EXPECT_TRUE(WaitFor([&] {
     return !Exists("media/card/AT_CMD_LOG/2021/07/01.txt") && !Exists("media/card/QMI_LOG/2021/07/01.txt") &&
            !Exists("media/card/USR_LOG/2021/07/01.txt");
-  }, 20)) << ReadAll(output_);
+  }, 20)) << Output();
 }
 
 TEST_F(SdLogE2eTest, ProgramUpdateShowsOnBothLedsAndRestarts) {
   Put("media/card/update/fw", "new program\n");
   StartSim();
   WaitReady();
-  ASSERT_TRUE(WaitFor([&] { return ReadAll(output_).find(">FW Update, only do LED.") != std::string::npos; }))
-      << ReadAll(output_);
+  ASSERT_TRUE(WaitFor([&] { return Output().find(">FW Update, only do LED.") != std::string::npos; }))
+      << Output();
   std::string state;
   EXPECT_TRUE(WaitFor([&] {
     state = State();
@@ -71,9 +61,10 @@ TEST_F(SdLogE2eTest, ProgramUpdateShowsOnBothLedsAndRestarts) {
   EXPECT_FALSE(Exists("media/card/update/fw"));
   // About ten seconds on, the firmware asks for the reboot and the board
   // starts it again, this time in normal mode.
-  EXPECT_TRUE(WaitFor([&] { return Member(State(), "starts") == "2"; }, 40)) << ReadAll(output_);
-  EXPECT_TRUE(WaitFor([&] { return ReadAll(output_).find("[thread_check_event is start]") != std::string::npos; }))
-      << ReadAll(output_);
+  EXPECT_TRUE(WaitFor([&] { return Member(State(), "starts") == "2"; }, 40)) << Output();
+  EXPECT_NE(Output().find("firmware asked for a reboot (exit status 3)"), std::string::npos) << Output();
+  EXPECT_TRUE(WaitFor([&] { return Output().find("[thread_check_event is start]") != std::string::npos; }))
+      << Output();
 }
 
 TEST_F(SdLogE2eTest, BrokenConfigurationIsRecordedInTheUserLog) {
@@ -84,7 +75,7 @@ TEST_F(SdLogE2eTest, BrokenConfigurationIsRecordedInTheUserLog) {
   EXPECT_TRUE(WaitFor([&] {
     return AllDays("USR_LOG").find(R"("E":{"M":"1","S":"0"},"MI":{"R":"*","SQ":"*"},"P":"*"},)") !=
            std::string::npos;
-  })) << ReadAll(output_);
+  })) << Output();
 }
 
 }  // namespace

@@ -1,24 +1,9 @@
 // The simulated board as people and tools use it: `qrv806-sim run` in a
 // temporary root, driven with `qrv806-sim ctl`.
 #include <fcntl.h>
-#include <signal.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <termios.h>
-#include <unistd.h>
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "e2e/sim_e2e_fixture.h"
 
@@ -51,16 +36,6 @@ TEST_F(SimE2eTest, DrivesTheInputsOfTheRunningFirmware) {
   EXPECT_EQ(Member(state, "present", "sd"), "true") << state;
   EXPECT_EQ(Member(state, "qmi"), "\"up\"") << state;
 
-  // Not registered with a network: once its start delay is over the
-  // firmware holds the status LED steadily on, which the simulator sees
-  // through the LED's value file.
-  EXPECT_EQ(Ctl({"net", "none"}).status, 0);
-  EXPECT_TRUE(WaitFor([&] {
-    std::string s = State();
-    return Member(s, "on", "status") == "true" && Member(s, "blinking", "status") == "false" &&
-           std::atoi(Member(s, "for_ms", "status").c_str()) > 2500;
-  })) << State();
-
   CtlResult bad = Ctl({"di", "9", "on"});
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.out.find("inputs are 0 to 4"), std::string::npos) << bad.out;
@@ -73,16 +48,14 @@ TEST_F(SimE2eTest, StopLeavesNothingBehind) {
   StartSim();
   WaitReady();
   ASSERT_TRUE(Alive(firmware_pid_));
-  EXPECT_TRUE(std::filesystem::is_symlink(root_ + "/dev/smd8"));
-  EXPECT_TRUE(std::filesystem::is_symlink(root_ + "/dev/ttyHSL3"));
-  EXPECT_TRUE(std::filesystem::is_symlink(root_ + "/term"));
+  for (const char* link : {"/dev/smd8", "/dev/ttyHSL3", "/term"}) {
+    EXPECT_TRUE(std::filesystem::is_symlink(root_ + link)) << link;
+  }
 
   CtlResult stop = Ctl({"stop"});
   EXPECT_EQ(stop.status, 0);
   EXPECT_EQ(stop.out, "stopped\n");
-  ASSERT_TRUE(WaitFor([&] { return Reap(); }));
-  EXPECT_TRUE(WIFEXITED(sim_status_));
-  EXPECT_EQ(WEXITSTATUS(sim_status_), 0);
+  EXPECT_EQ(sim_->WaitForExit(std::chrono::seconds(60)), 0);
   EXPECT_FALSE(Alive(firmware_pid_));
   EXPECT_FALSE(std::filesystem::exists(root_ + "/sim/ctl.sock"));
   EXPECT_FALSE(std::filesystem::is_symlink(root_ + "/dev/smd8"));
@@ -99,33 +72,21 @@ TEST_F(SimE2eTest, StopLeavesNothingBehind) {
 
 TEST_F(SimE2eTest, InitPinAtPowerUpGivesUtilityMode) {
   StartSim({"--utility"});
-  ASSERT_TRUE(WaitFor([&] {
-    return ReadAll(output_).find(">Initial pin is triggered!! Go to Utility mode!!") != std::string::npos;
-  })) << ReadAll(output_);
+  ASSERT_TRUE(WaitFor([&] { return Output().find(">Initial pin is triggered!! Go to Utility mode!!") != std::string::npos; }))
+      << Output();
   WaitReady();
   EXPECT_EQ(Member(State(), "init_pin"), "1");
 }
 
-TEST_F(SimE2eTest, FirmwareIsStartedAgainAfterAReboot) {
-  // Exits with 3 (a reboot) the first time, then stays up.
-  std::string fw = FakeFirmware(
-      "echo \"fake firmware $*\"\n"
-      "if [ ! -e \"$2/rebooted\" ]; then touch \"$2/rebooted\"; exit 3; fi\n"
-      "exec sleep 600\n");
+// The firmware gets its arguments after the simulator's; a firmware that
+// ends other than for a reboot (status 3) ends the board with its status.
+TEST_F(SimE2eTest, FirmwareArgumentsAndEnd) {
+  std::string fw = FakeFirmware("echo \"fake firmware $*\"\nsleep 1\nexit 7\n");
   StartSim({"--firmware", fw, "--", "2021-07-13", "08:00:00"});
-  ASSERT_TRUE(WaitFor([&] { return Member(State(), "starts") == "2" && Member(State(), "running") == "true"; }))
-      << ReadAll(output_);
-  std::string out = ReadAll(output_);
+  EXPECT_EQ(sim_->WaitForExit(std::chrono::seconds(60)), 7) << Output();
+  std::string out = Output();
   EXPECT_NE(out.find("fake firmware --root " + root_ + " --sim 2021-07-13 08:00:00"), std::string::npos) << out;
-  EXPECT_NE(out.find("asked for a reboot"), std::string::npos) << out;
-}
-
-TEST_F(SimE2eTest, FirmwareEndingOtherwiseStopsTheBoard) {
-  std::string fw = FakeFirmware("sleep 1\nexit 7\n");
-  StartSim({"--firmware", fw});
-  ASSERT_TRUE(WaitFor([&] { return Reap(); })) << ReadAll(output_);
-  EXPECT_EQ(WEXITSTATUS(sim_status_), 7);
-  EXPECT_NE(ReadAll(output_).find("firmware ended with exit status 7"), std::string::npos);
+  EXPECT_NE(out.find("firmware ended with exit status 7"), std::string::npos) << out;
   EXPECT_FALSE(std::filesystem::exists(root_ + "/sim/ctl.sock"));
 }
 
@@ -178,52 +139,23 @@ TEST_F(SimE2eTest, TerminalLineJoinsFirmwarePortAndPerson) {
   close(modem);
 }
 
-TEST_F(SimE2eTest, MeasuresTheBlinkOfAnLed) {
-  // No firmware touches the LEDs here; the test switches the GPS LED.
-  StartSim({"--firmware", FakeFirmware("exec sleep 600\n")});
-  WaitReady();
-  for (int i = 0; i < 3; ++i) {
-    std::ofstream(Gpio(92)) << "1";
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    std::ofstream(Gpio(92)) << "0";
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  }
-  std::ofstream(Gpio(92)) << "1";
-  std::string state = State();
-  EXPECT_EQ(Member(state, "blinking", "gps"), "true") << state;
-  // Loose bounds: the host may be slow, the measure is of real time.
-  int on_ms = std::atoi(Member(state, "on_ms", "gps").c_str());
-  int off_ms = std::atoi(Member(state, "off_ms", "gps").c_str());
-  EXPECT_GE(on_ms, 250) << state;
-  EXPECT_LT(on_ms, 2000) << state;
-  EXPECT_GE(off_ms, 100) << state;
-  EXPECT_LT(off_ms, 2000) << state;
-}
-
 TEST(SimCommandLine, ErrorsAreClear) {
   struct Row {
-    std::string args;
+    std::vector<std::string> args;
     int status;
     const char* part;
   };
   const Row rows[] = {
-      {"ctl --root /nonexistent/qrv-root state", 2, "no simulator is running"},
-      {"ctl --root /tmp", 2, "ctl needs a command"},
-      {"run --colour", 2, "unknown option '--colour'"},
-      {"fly", 2, "unknown action 'fly'"},
-      {"help", 0, "usage: qrv806-sim run"},
+      {{"ctl", "--root", "/nonexistent/qrv-root", "state"}, 2, "no simulator is running"},
+      {{"ctl", "--root", "/tmp"}, 2, "ctl needs a command"},
+      {{"run", "--colour"}, 2, "unknown option '--colour'"},
+      {{"fly"}, 2, "unknown action 'fly'"},
+      {{"help"}, 0, "usage: qrv806-sim run"},
   };
   for (const auto& r : rows) {
-    std::string cmd = "'" + kSim + "' " + r.args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string out;
-    char buf[1024];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int status = pclose(p);
-    EXPECT_EQ(WEXITSTATUS(status), r.status) << r.args << "\n" << out;
-    EXPECT_NE(out.find(r.part), std::string::npos) << r.args << "\n" << out;
+    CtlResult got = RunSim(r.args);
+    EXPECT_EQ(got.status, r.status) << r.args[0] << "\n" << got.out;
+    EXPECT_NE(got.out.find(r.part), std::string::npos) << r.args[0] << "\n" << got.out;
   }
 }
 

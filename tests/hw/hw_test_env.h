@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,71 +22,66 @@ namespace hwtest {
 class CaptureOutput {
  public:
   CaptureOutput() {
-    std::fflush(stdout);
-    std::fflush(stderr);
+    std::fflush(nullptr);
     char tmpl[] = "/tmp/qrv806-hw-out-XXXXXX";
     fd_ = mkstemp(tmpl);
     unlink(tmpl);
-    saved_out_ = dup(1);
-    saved_err_ = dup(2);
-    dup2(fd_, 1);
-    dup2(fd_, 2);
+    for (int i = 0; i < 2; ++i) {
+      saved_[i] = dup(i + 1);
+      dup2(fd_, i + 1);
+    }
   }
   ~CaptureOutput() { Stop(); }
-  CaptureOutput(const CaptureOutput&) = delete;
-  CaptureOutput& operator=(const CaptureOutput&) = delete;
-
   std::string Stop() {
-    if (fd_ >= 0) {
-      std::fflush(stdout);
-      std::fflush(stderr);
-      dup2(saved_out_, 1);
-      dup2(saved_err_, 2);
-      close(saved_out_);
-      close(saved_err_);
-      lseek(fd_, 0, SEEK_SET);
-      char buf[4096];
-      ssize_t n;
-      while ((n = read(fd_, buf, sizeof buf)) > 0) text_.append(buf, static_cast<size_t>(n));
-      close(fd_);
-      fd_ = -1;
+    if (fd_ < 0) return text_;
+    std::fflush(nullptr);
+    for (int i = 0; i < 2; ++i) {
+      dup2(saved_[i], i + 1);
+      close(saved_[i]);
     }
+    lseek(fd_, 0, SEEK_SET);
+    char buf[4096];
+    for (ssize_t n; (n = read(fd_, buf, sizeof buf)) > 0;) text_.append(buf, static_cast<size_t>(n));
+    close(fd_);
+    fd_ = -1;
     return text_;
   }
 
  private:
   int fd_ = -1;
-  int saved_out_ = -1;
-  int saved_err_ = -1;
+  int saved_[2] = {-1, -1};
   std::string text_;
 };
 
-/// One message as it went over the bus.
-struct Sent {
-  uint16_t address;
-  bool read;
-  std::vector<uint8_t> bytes;  // written bytes, or the length of a read
-};
+/// Expects every one of `parts` somewhere in `text`.
+inline void ExpectContains(const std::string& text, const std::vector<std::string>& parts) {
+  for (const std::string& p : parts) EXPECT_NE(text.find(p), std::string::npos) << p << " in " << text;
+}
 
-/// Records every transfer and answers reads with `reply`.
+/// Records every transfer as text, its messages joined by ", ": 7-bit
+/// address, then "w" and the bytes written or "r" and the length read (as
+/// "48 w 00, 48 r 2"); answers reads with `reply`.
 class RecordingI2cBus final : public platform::I2cBus {
  public:
-  std::vector<std::vector<Sent>> transfers;
+  std::vector<std::string> transfers;
   std::vector<uint8_t> reply;
   platform::I2cResult result;  // what every transfer returns
 
  private:
   platform::I2cResult DoTransfer(platform::I2cMessage* m, size_t count) override {
-    std::vector<Sent> t;
+    std::string t;
+    char hex[8];
     for (size_t i = 0; i < count; ++i) {
-      Sent s{m[i].address, m[i].read, {}};
-      if (m[i].read) {
-        s.bytes.assign(m[i].length, 0);
-        for (size_t k = 0; k < m[i].length && result.ok(); ++k) m[i].data[k] = k < reply.size() ? reply[k] : 0;
-      } else {
-        s.bytes.assign(m[i].data, m[i].data + m[i].length);
+      std::snprintf(hex, sizeof hex, "%s%02X ", i ? ", " : "", m[i].address);
+      t += hex + std::string(m[i].read ? "r " + std::to_string(m[i].length) : "w");
+      for (size_t k = 0; k < m[i].length; ++k) {
+        if (!m[i].read) {
+          std::snprintf(hex, sizeof hex, " %02X", m[i].data[k]);
+          t += hex;
+        } else if (result.ok()) {
+          m[i].data[k] = k < reply.size() ? reply[k] : 0;
+        }
       }
-      t.push_back(s);
     }
     transfers.push_back(t);
     return result;
@@ -143,7 +137,6 @@ class SimBoardTest : public ::testing::Test {
   void SetLine(int gpio, const std::string& value) { dir_.Write(LinePath(gpio, "value"), value); }
   std::string Line(int gpio, const char* attribute = "value") { return dir_.Read(LinePath(gpio, attribute)); }
   void SetVolts(int ch, const std::string& volts) { dir_.Write("sim/ai/" + std::to_string(ch), volts); }
-
   static std::string LinePath(int gpio, const char* attribute) {
     return "sys/class/gpio/gpio" + std::to_string(gpio) + "/" + attribute;
   }

@@ -8,7 +8,9 @@
 #include <memory>
 #include <string>
 
+#include "log/log_ring.h"
 #include "log/log_store.h"
+#include "log/log_writer.h"
 #include "modem/modem_state.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -16,8 +18,8 @@
 
 namespace logtest {
 
-// 2021-07-13 08:15:00 UTC.
-constexpr int64_t kJul13At0815 = 1626164100;
+constexpr int64_t kJul13At0815 = 1626164100;  // 2021-07-13 08:15:00 UTC
+constexpr const char* kUserFile = "media/card/USR_LOG/2021/07/13.txt";
 
 class LogStoreTest : public ::testing::Test {
  protected:
@@ -33,16 +35,13 @@ class LogStoreTest : public ::testing::Test {
     modem_csq = 0;
     LogInit();
   }
-
   void TearDown() override {
     LogInit();
     platform::SetRoot("");
     platform::SetSimulated(false);
   }
 
-  void SetTime(int64_t seconds) { clock_->SetUs(seconds * 1000000); }
   void SetCardUse(int percent) { root_.Write("sim/sd-use", std::to_string(percent)); }
-  void RemoveCard() { root_.Write("sim/sd-removed", ""); }
   std::string Card(const std::string& relative) const { return "media/card/" + relative; }
 
   testsupport::TempDir root_;

@@ -1,89 +1,132 @@
-// ThreadLog: when it runs at all, and what it writes.
-#include <gtest/gtest.h>
+// The writer thread and the deletion policy: the oldest AT-command day goes
+// first, with the same day of the other two logs.
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/sd_update.h"
-#include "log/log_writer.h"
 #include "log_test_env.h"
 
 namespace {
 
-using logtest::LogStoreTest;
+using logtest::kUserFile;
 
-constexpr const char* kUserFile = "media/card/USR_LOG/2021/07/13.txt";
-
-size_t CountLines(const std::string& text) {
-  size_t n = 0;
-  for (size_t pos = 0; (pos = text.find("\r\n", pos)) != std::string::npos; pos += 2) ++n;
-  return n;
-}
-
-TEST_F(LogStoreTest, WriterEndsAtOnceWithoutCardOrWithLoggingOff) {
-  struct Row {
-    int sd, enable;
-  };
-  for (Row r : {Row{0, 1}, Row{1, 0}, Row{1, 2}}) {
-    if_sd_card = r.sd;
-    logEnable = r.enable;
-    LogPush(1, 0, 0);
-    // Returns instead of looping; the record stays unwritten.
-    EXPECT_EQ(ThreadLog(nullptr), nullptr);
-    EXPECT_FALSE(root_.Exists(kUserFile));
+class LogWriterTest : public logtest::LogStoreTest {
+ protected:
+  void Day(const char* sub, const std::string& ymd) { root_.Write(Card(sub) + "/" + ymd + ".txt", "x\r\n"); }
+  void FullDay(const std::string& ymd) {
+    for (const char* sub : kLogs) Day(sub, ymd);
   }
-  if_sd_card = 0;
+  bool Has(const char* sub, const std::string& ymd) { return root_.Exists(Card(sub) + "/" + ymd + ".txt"); }
+  static constexpr const char* kLogs[] = {"AT_CMD_LOG", "QMI_LOG", "USR_LOG"};
+};
+
+TEST_F(LogWriterTest, CardUseIsMeasured) {
+  // A number that cannot be read counts as the limit, which starts deletion.
+  const std::pair<const char*, int> rows[] = {{"95", 95}, {"0", 0}, {"full", 90}, {"150", 90}, {"-3", 90}, {"", 90}};
+  for (const auto& [content, use] : rows) {
+    root_.Write("sim/sd-use", content);
+    EXPECT_EQ(SdUsePersent(), use) << content;
+  }
+  std::remove((root_.path() + "/sim/sd-use").c_str());  // the host's file system, like df
+  int host = SdUsePersent();
+  EXPECT_GE(host, 0);
+  EXPECT_LE(host, 100);
 }
 
-TEST_F(LogStoreTest, WriterPassWritesTheOldestRecordFirst) {
-  modem_creg = 1;
-  modem_csq = 20;
-  LogPushPhone(4, 0, 1, "123");
-  clock_->Advance(2000000);
-  LogPush(3, 0, 0);
-  EXPECT_EQ(LogWriterPass(), LogWriterStep::kWrote);
-  EXPECT_EQ(LogWriterPass(), LogWriterStep::kWrote);
-  EXPECT_EQ(LogWriterPass(), LogWriterStep::kIdle);
-  EXPECT_EQ(root_.Read(kUserFile),
-            "{\"T\":\"08:15:00\",\"E\":{\"M\":\"4\",\"S\":\"0\"},\"MI\":{\"R\":\"1\",\"SQ\":\"20\"},\"P\":\"123\"},\r\n"
-            "{\"T\":\"08:15:02\",\"E\":{\"M\":\"3\",\"S\":\"0\"},\"MI\":{\"R\":\"*\",\"SQ\":\"*\"},\"P\":\"*\"},\r\n");
+TEST_F(LogWriterTest, FromTheLimitOnTheOldestDayGoesFirst) {
+  FullDay("2021/07/02");
+  FullDay("2021/07/01");
+  Day("AT_CMD_LOG", "2021/06/30");  // no QMI or user-log file that day
+  Day("USR_LOG", "2020/12/31");     // a user-log day without AT-command file
+  SetCardUse(89);
+  EXPECT_EQ(LogDelete(), 0);
+  EXPECT_TRUE(Has("AT_CMD_LOG", "2021/06/30"));
+
+  SetCardUse(95);
+  EXPECT_EQ(LogDelete(), 0);
+  EXPECT_FALSE(Has("AT_CMD_LOG", "2021/06/30"));
+  EXPECT_TRUE(Has("AT_CMD_LOG", "2021/07/01"));
+  EXPECT_EQ(LogDelete(), 0);
+  for (const char* sub : kLogs) {
+    EXPECT_FALSE(Has(sub, "2021/07/01")) << sub;
+    EXPECT_TRUE(Has(sub, "2021/07/02")) << sub;
+  }
+  EXPECT_TRUE(root_.Exists(Card("AT_CMD_LOG/2021/06")));  // empty folders stay
+  EXPECT_TRUE(Has("USR_LOG", "2020/12/31"));
+
+  SetCardUse(100);  // the measurement stays at the target: still full after every day
+  EXPECT_EQ(LogDelete(), -1);
+  EXPECT_FALSE(Has("AT_CMD_LOG", "2021/07/02"));
+  EXPECT_TRUE(Has("USR_LOG", "2020/12/31"));
 }
 
-TEST_F(LogStoreTest, ARecordThatCannotBeWrittenIsDropped) {
-  root_.Write(Card("USR_LOG/2021"), "");  // a file where the year folder goes
+TEST_F(LogWriterTest, WithoutAtCommandFolderNothingCanGo) {
+  ASSERT_EQ(::rmdir((root_.path() + "/media/card/AT_CMD_LOG").c_str()), 0);
+  Day("USR_LOG", "2021/07/01");
+  SetCardUse(95);
+  EXPECT_EQ(LogDelete(), -1);
+  EXPECT_TRUE(Has("USR_LOG", "2021/07/01"));
+}
+
+TEST_F(LogWriterTest, AFullCardHoldsTheRecordsBackAndAnUnwritableOneIsDropped) {
+  SetCardUse(97);
+  LogPush(1, 0, 0);
+  EXPECT_EQ(LogWriterPass(), LogWriterStep::kCardFull);
+  EXPECT_EQ(LogPushIdx(), 1);
+  EXPECT_FALSE(root_.Exists(kUserFile));
+  SetCardUse(40);
+  EXPECT_EQ(LogWriterPass(), LogWriterStep::kWrote);
+  EXPECT_EQ(LogPushIdx(), 0);
+  EXPECT_TRUE(root_.Exists(kUserFile));
+
+  clock_->Advance(86400LL * 366 * 1000000);
+  root_.Write(Card("USR_LOG/2022"), "");  // a file where the year folder goes
   LogPush(1, 0, 0);
   EXPECT_EQ(LogWriterPass(), LogWriterStep::kWrote);
   EXPECT_EQ(LogPushIdx(), 0);
 }
 
-TEST_F(LogStoreTest, WriterThreadDrainsPushesFromOtherThreads) {
+TEST_F(LogWriterTest, WriterEndsAtOnceWithoutCardOrWithLoggingOff) {
+  for (auto [sd, enable] : {std::pair{0, 1}, std::pair{1, 0}, std::pair{1, 2}}) {
+    if_sd_card = sd;
+    logEnable = enable;
+    LogPush(1, 0, 0);
+    EXPECT_EQ(ThreadLog(nullptr), nullptr);  // returns instead of looping; nothing written
+    EXPECT_FALSE(root_.Exists(kUserFile));
+  }
+  if_sd_card = 0;
+}
+
+TEST_F(LogWriterTest, WriterThreadDrainsPushesFromOtherThreads) {
+  SetCardUse(40);
   std::atomic<bool> stop{false};
   std::thread writer([&] { RunLogWriter(stop); });
-
-  constexpr int kThreads = 3, kEach = 20;
   std::vector<std::thread> pushers;
-  for (int t = 0; t < kThreads; ++t) {
+  for (int t = 0; t < 3; ++t) {
     pushers.emplace_back([t] {
-      for (int i = 0; i < kEach; ++i) {
-        // Within the ring's room: wait while it is nearly full.
-        while (LogPushIdx() > 20) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      for (int i = 0; i < 20; ++i) {
+        while (LogPushIdx() > 20) std::this_thread::sleep_for(std::chrono::milliseconds(1));  // within the ring's room
         LogPush(t, i % 10, 0);
       }
     });
   }
   for (auto& p : pushers) p.join();
-
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (CountLines(root_.Read(kUserFile)) < kThreads * kEach && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  auto lines = [&] {
+    std::string text = root_.Read(kUserFile);
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  EXPECT_TRUE(testsupport::WaitUntil([&] { return lines() == 60; }));
   stop = true;
   LogWakeWriter();
   writer.join();
-  EXPECT_EQ(CountLines(root_.Read(kUserFile)), size_t{kThreads * kEach});
+  EXPECT_EQ(lines(), 60);
   EXPECT_EQ(LogPushIdx(), 0);
 }
 

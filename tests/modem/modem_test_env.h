@@ -1,18 +1,23 @@
-// A fresh modem state for every test: counters, published values and
-// mailboxes back to their start values, a temporary board root, and the
-// reboot hook catching reboot requests.
+// A scripted SIM7100 behind the AT channel interface, for whole modem passes
+// without their seconds of waiting, and a fresh modem state for every test.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "config/config_data.h"
 #include "config/legacy_config.h"
 #include "log/log_store.h"
+#include "modem/at_channel.h"
 #include "modem/modem_loop.h"
 #include "modem/modem_state.h"
 #include "modem/sms_transport.h"
@@ -22,20 +27,63 @@
 
 namespace testmodem {
 
-/// Reboot requests seen by the hook; the hook also ends the pass's wait
-/// for the reboot through RebootStop().
-inline std::atomic<int>& Reboots() {
-  static std::atomic<int> n{0};
-  return n;
-}
-inline std::atomic<bool>& RebootStop() {
-  static std::atomic<bool> stop{false};
-  return stop;
-}
-inline void CountReboot(bool) {
-  ++Reboots();
-  RebootStop() = true;
-}
+// Answers as the module's manual and field captures show them (echo on,
+// "\r\n<info>\r\n\r\nOK\r\n"); keeps a store that AT+CMGRD empties (read and
+// delete) and records every command with its wait, and every pause.
+class FakeModule final : public AtChannel {
+ public:
+  struct Exchange { std::string command; int wait_ms; };
+  std::string cpin = "+CPIN: READY";  // a "+CME ERROR: ..." line comes without OK
+  std::string creg = "+CREG: 0,1";
+  std::string csq = "+CSQ: 22,0";
+  std::string gps = "+CGPSINFO: ,,,,,,,,";
+  std::map<int, std::string> store;  // index -> SMS-DELIVER PDU, 50 places
+  std::string cmgs_prompt = "\r\n> ";
+  std::string cmgs_result = "\r\n+CMGS: 46\r\n\r\nOK\r\n";
+  std::map<std::string, std::string> overrides;  // whole answers, echo not added
+  std::vector<Exchange> exchanges;
+  std::vector<int> pauses;
+
+  int Count(const std::string& prefix) const {
+    return static_cast<int>(std::count_if(exchanges.begin(), exchanges.end(), [&](const Exchange& e) {
+      return e.command.compare(0, prefix.size(), prefix) == 0;
+    }));
+  }
+
+ private:
+  std::string Reply(const std::string& c) {
+    std::string used = std::to_string(store.size()) + ",50";
+    const std::map<std::string, std::string> info = {
+        {"AT+GMM\r\n", "SIMCOM_SIM7100C"}, {"AT+SIMEI?\r\n", "+SIMEI: 357396012183170"}, {"AT+CPIN?\r\n", cpin},
+        {"AT+CREG?\r\n", creg}, {"AT+CSQ\r\n", csq}, {"AT+CGPSINFO\r\n", gps},
+        {"AT+CPMS?\r\n", "+CPMS: \"SM\"," + used + ",\"SM\"," + used + ",\"SM\"," + used}};
+    auto it = info.find(c);
+    if (it != info.end() && it->second.compare(0, 4, "+CME") == 0) return "\r\n" + it->second + "\r\n";
+    if (it != info.end()) return "\r\n" + it->second + "\r\n\r\nOK\r\n";
+    if (c.compare(0, 8, "AT+CMGS=") == 0) return cmgs_prompt;
+    if (c.back() == 0x1A) return cmgs_result;
+    if (c.compare(0, 9, "AT+CMGRD=") != 0) return "\r\nOK\r\n";
+    int index = std::atoi(c.c_str() + 9);
+    if (index >= 50) return "\r\n+CMS ERROR: 321\r\n";
+    if (store.count(index) == 0) return "\r\nOK\r\n";
+    std::string pdu = store[index];
+    store.erase(index);
+    return "\r\n+CMGRD: 0,," + std::to_string(pdu.size() / 2) + "\r\n" + pdu + "\r\n\r\nOK\r\n";
+  }
+  int DoWriteRead(const char* cmd, int len, char* response, int wait_ms) override {
+    std::string command(cmd, static_cast<size_t>(len));
+    exchanges.push_back({command, wait_ms});
+    std::string echo = command.back() == '\n' ? command.substr(0, command.size() - 1) : command;
+    std::string answer = overrides.count(command) != 0 ? overrides[command] : echo + Reply(command);
+    std::memset(response, 0, kAtResponseSize);
+    return static_cast<int>(answer.copy(response, kAtResponseArea));
+  }
+  int DoRead(char*, int) override { return 0; }
+  void DoPause(int ms) override { pauses.push_back(ms); }
+};
+
+// An SMS-DELIVER without centre address from 4915112345678 with "hello".
+inline std::string HelloDeliverPdu() { return "00040D91945111325476F8000012703180510000" "05E8329BFD06"; }
 
 inline void ResetModemGlobals() {
   is_do_first_time_cmd = 0;
@@ -63,42 +111,49 @@ inline void SetPin(const char* pin) {
   std::snprintf(sys_config.cPIN, sizeof sys_config.cPIN, "%s", pin);
 }
 
-/// An SMS record for sending.
 inline sms_msg Message(const char* phone, uint8_t mode, const std::string& body) {
-  sms_msg m;
-  std::memset(&m, 0, sizeof m);
+  sms_msg m{};
   std::strncpy(m.phone, phone, sizeof m.phone - 1);
-  size_t n = body.size() < sizeof m.msg - 1 ? body.size() : sizeof m.msg - 1;
-  std::memcpy(m.msg, body.data(), n);
-  m.msg_len = static_cast<uint8_t>(body.size() > 255 ? 255 : body.size());
+  std::memcpy(m.msg, body.data(), std::min(body.size(), sizeof m.msg - 1));
+  m.msg_len = static_cast<uint8_t>(std::min<size_t>(body.size(), 255));
   m.sms_mode = mode;
   return m;
 }
 
+// Reboot requests caught by the hook, which also ends the pass's wait for them.
+inline std::atomic<int> reboots{0};
+inline std::atomic<bool> reboot_stop{false};
+
+// A temporary board root with the simulated card (so the AT log is written).
 class ModemTest : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::SetRoot(root_.path());
-    // The simulated card is present, so the AT log can be written.
     platform::SetSimulated(true);
-    LogInit();
-    ResetModemGlobals();
-    SetPin("");
-    Reboots() = 0;
-    RebootStop() = false;
-    previous_hook_ = platform::SetRebootHook(CountReboot);
+    Fresh();
+    reboots = 0;
+    reboot_stop = false;
+    previous_hook_ = platform::SetRebootHook([](bool) {
+      ++reboots;
+      reboot_stop = true;
+    });
   }
   void TearDown() override {
     platform::SetRebootHook(previous_hook_);
-    ResetModemGlobals();
-    SetPin("");
-    LogInit();
+    Fresh();
     platform::SetSimulated(false);
     platform::SetRoot("");
   }
+  static void Fresh() {
+    LogInit();
+    ResetModemGlobals();
+    SetPin("");
+  }
+  int Pass() { return ModemPass(module_, reboot_stop); }
 
   testsupport::TempDir root_;
   platform::RebootHook previous_hook_ = nullptr;
+  FakeModule module_;
 };
 
 }  // namespace testmodem

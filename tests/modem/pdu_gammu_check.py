@@ -1,20 +1,10 @@
-"""Cross-check of the firmware's PDU codec against python-gammu.
-
-  pdu_gammu_check.py decode-submit FILE
-      FILE holds one SMS-SUBMIT PDU (hex) per line, as the firmware encoded
-      them. Prints one line per PDU:
-        ok <TAB> number <TAB> coding <TAB> septets-or-octets <TAB> data-hex
-      where coding is 0, 8 or 4 and, for 7-bit text, data-hex is the text in
-      the firmware's ISO-8859-1 convention; or "error <TAB> reason".
-
-  pdu_gammu_check.py make-deliver SEED COUNT
-      Prints COUNT random SMS-DELIVER PDUs made by gammu, one per line:
-        pdu-hex <TAB> centre <TAB> originator <TAB> coding <TAB> data-hex <TAB> time stamp
-      with the fields as the firmware should decode them (digits without
-      "+", 7-bit text in ISO-8859-1, time stamp as 14 digits).
-
-Run with the system python (/usr/bin/python3), which has the gammu module.
-"""
+# python-gammu's side of the PDU cross-check (run with /usr/bin/python3).
+#
+# decode-submit FILE: reads one SMS-SUBMIT hex PDU a line and prints for each
+#   "ok", number, coding, septets or octets, data hex (tab-separated), or an error.
+# make-deliver SEED COUNT: prints random SMS-DELIVER PDUs made by gammu, each
+#   with centre, originator, coding, data hex and time stamp as the firmware
+#   should decode them.
 import binascii
 import datetime
 import random
@@ -22,137 +12,80 @@ import sys
 
 import gammu
 
-# The GSM default alphabet as Unicode, and the extension characters the
-# firmware maps to ISO-8859-1.
-BASIC = ("@£$¥èéùìòÇ\nØø\rÅåΔ_ΦΓΛΩΠΨΣΘΞ\x1bÆæßÉ !\"#¤%&'()*+,-./0123456789:;<=>?"
-         "¡ABCDEFGHIJKLMNOPQRSTUVWXYZÄÖÑÜ§¿abcdefghijklmnopqrstuvwxyzäöñüà")
+BASIC = ("@£$¥èéùìòÇ\nØø\rÅåΔ_ΦΓΛΩΠΨΣΘΞÆæßÉ !\"#¤%&'()*+,-./0123456789:;<=>?"
+         "¡ABCDEFGHIJKLMNOPQRSTUVWXYZÄÖÑÜ§¿abcdefghijklmnopqrstuvwxyzäöñüà")  # without the escape
 EXTENSION = "\f^{}\\[~]|€"
-# Characters without an ISO-8859-1 counterpart keep their GSM code.
-OWN_CODE = {ch: BASIC.index(ch) for ch in "ΔΦΓΛΩΠΨΣΘΞ"}
+OWN_CODE = {ch: BASIC.index(ch) for ch in "ΔΦΓΛΩΠΨΣΘΞ"}  # no ISO-8859-1 counterpart: the GSM code
+CODINGS = {"Default_No_Compression": 0, "Unicode_No_Compression": 8, "8bit": 4}
 
 
-def to_firmware_iso(text):
-    out = bytearray()
-    for ch in text:
-        if ch in OWN_CODE:
-            out.append(OWN_CODE[ch])
-        elif ch == "€":
-            out.append(0xA4)
-        else:
-            out.append(ord(ch))
-    return bytes(out)
+def to_iso(text):
+    return bytes(OWN_CODE.get(ch, 0xA4 if ch == "€" else ord(ch)) for ch in text)
 
 
-def septet_prefix(text, septets):
-    """The characters of a decoded 7-bit text that fill `septets` codes.
-
-    python-gammu returns as many characters as the length octet announces,
-    even when escape pairs made the text shorter; the rest is filler.
-    """
-    used = 0
-    out = []
-    for ch in text:
-        if used >= septets:
-            break
-        used += 2 if ch in EXTENSION else 1
-        out.append(ch)
-    return "".join(out)
+def hexa(data):
+    return binascii.hexlify(data).decode().upper()
 
 
 def decode_submit(path):
-    with open(path, encoding="ascii") as f:
-        for line in f:
-            line = line.strip()
-            try:
-                sms = gammu.DecodePDU(binascii.unhexlify(line), SMSC=True)
-            except Exception as e:  # one bad PDU must not hide the others
-                print("error\t%s" % e)
-                continue
-            coding, length = sms["Coding"], sms["Length"]
-            if coding == "Default_No_Compression":
-                text = septet_prefix(sms["Text"], sms["Length"])
-                data, dcs = to_firmware_iso(text), 0
-            elif coding == "Unicode_No_Compression":
-                data, dcs = sms["Text"].encode("utf-16-be", "surrogatepass"), 8
-                length *= 2  # gammu counts UCS2 in characters
-            elif coding == "8bit":
-                data, dcs = bytes(sms["Text"]), 4
-            else:
-                print("error\tcoding %s" % coding)
-                continue
-            print("ok\t%s\t%d\t%d\t%s" % (sms["Number"], dcs, length,
-                                         binascii.hexlify(data).decode().upper()))
-
-
-def random_digits(rng, lo, hi):
-    return "".join(rng.choice("0123456789") for _ in range(rng.randint(lo, hi)))
-
-
-def random_gsm_text(rng):
-    chars, septets = [], 0
-    limit = rng.choice([0, 1, 7, 8, 9, 60, 159, 160])
-    while True:
-        ch = rng.choice(EXTENSION) if rng.random() < 0.15 else rng.choice(BASIC.replace("\x1b", ""))
-        need = 2 if ch in EXTENSION else 1
-        if septets + need > limit:
-            return "".join(chars)
-        chars.append(ch)
-        septets += need
-
-
-def random_ucs2(rng):
-    units = []
-    for _ in range(rng.randint(0, 70)):
-        # No zero unit (gammu ends its strings there), no surrogates, and no
-        # "~", which gammu turns into the unit 0x0001 and back.
-        units.append(rng.choice([rng.randint(0x20, 0x7D), rng.randint(0x80, 0xFF),
-                                 rng.randint(0x100, 0xD7FF), rng.randint(0xE000, 0xFFFD)]))
-    return "".join(chr(u) for u in units)
+    for line in open(path, encoding="ascii"):
+        try:
+            sms = gammu.DecodePDU(binascii.unhexlify(line.strip()), SMSC=True)
+        except Exception as e:  # one bad PDU must not hide the others
+            print("error\t%s" % e)
+            continue
+        dcs, length, text = CODINGS[sms["Coding"]], sms["Length"], sms["Text"]
+        if dcs == 0:
+            # gammu returns as many characters as the length announces, even
+            # when escape pairs made the text shorter: keep those that fill it.
+            used, kept = 0, ""
+            for ch in text:
+                if used < length:
+                    used, kept = used + (2 if ch in EXTENSION else 1), kept + ch
+            data = to_iso(kept)
+        else:
+            data = text.encode("utf-16-be", "surrogatepass") if dcs == 8 else bytes(text)
+            length = len(data)
+        print("ok\t%s\t%d\t%d\t%s" % (sms["Number"], dcs, length, hexa(data)))
 
 
 def make_deliver(seed, count):
     rng = random.Random(seed)
-    # A decoded message is the most complete template of the record gammu wants.
+    digits = lambda lo, hi: "".join(rng.choice("0123456789") for _ in range(rng.randint(lo, hi)))
     template = gammu.DecodePDU(binascii.unhexlify(
         "07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37"), SMSC=True)
     for _ in range(count):
-        sms = dict(template)
-        centre = random_digits(rng, 5, 15)
-        digits = random_digits(rng, 1, 15)
-        international = rng.random() < 0.5
+        sms, centre, number, plus = dict(template), digits(5, 15), digits(1, 15), rng.choice(["+", ""])
+        if plus or number.startswith("00"):  # gammu takes a leading 00 for "+"; no country code starts with 0
+            number = rng.choice("123456789") + number[1:]
         stamp = datetime.datetime(rng.randint(2000, 2069), rng.randint(1, 12), rng.randint(1, 28),
                                   rng.randint(0, 23), rng.randint(0, 59), rng.randint(0, 59))
-        kind = rng.choice(["7bit", "7bit", "ucs2", "8bit"])
-        if kind == "7bit":
-            text = random_gsm_text(rng)
-            sms["Coding"], sms["Text"], dcs, data = "Default_No_Compression", text, 0, to_firmware_iso(text)
-        elif kind == "ucs2":
-            text = random_ucs2(rng)
-            sms["Coding"], sms["Text"], dcs = "Unicode_No_Compression", text, 8
+        dcs = rng.choice([0, 0, 8, 4])
+        if dcs == 0:
+            text, septets, limit = "", 0, rng.choice([0, 1, 7, 8, 9, 60, 159, 160])
+            while True:
+                ch = rng.choice(EXTENSION if rng.random() < 0.15 else BASIC)
+                septets += 2 if ch in EXTENSION else 1
+                if septets > limit:
+                    break
+                text += ch
+            data = to_iso(text)
+        elif dcs == 8:
+            # No zero unit (gammu ends its strings there), no surrogates, no
+            # "~" (gammu turns it into the unit 0x0001 and back).
+            text = "".join(chr(rng.choice([rng.randint(0x20, 0x7D), rng.randint(0x80, 0xD7FF),
+                                           rng.randint(0xE000, 0xFFFD)])) for _ in range(rng.randint(0, 70)))
             data = text.encode("utf-16-be")
         else:
-            data = bytes(rng.randint(0, 255) for _ in range(rng.randint(0, 140)))
-            sms["Coding"], sms["Text"], dcs = "8bit", data, 4
-        sms["Number"] = ("+" if international else "") + digits
-        sms["SMSC"] = dict(template["SMSC"], Number="+" + centre)
-        sms["DateTime"] = stamp
-        sms["Class"] = -1
+            text = data = bytes(rng.randint(0, 255) for _ in range(rng.randint(0, 140)))
+        sms.update(Coding=[c for c in CODINGS if CODINGS[c] == dcs][0], Text=text, Number=plus + number,
+                   SMSC=dict(template["SMSC"], Number="+" + centre), DateTime=stamp, Class=-1)
         pdu = gammu.EncodePDU(sms, Layout="Deliver")
-        print("%s\t%s\t%s\t%d\t%s\t%s00" % (binascii.hexlify(pdu).decode().upper(), centre, digits, dcs,
-                                            binascii.hexlify(data).decode().upper(),
-                                            stamp.strftime("%y%m%d%H%M%S")))
-
-
-def main(argv):
-    if len(argv) == 3 and argv[1] == "decode-submit":
-        decode_submit(argv[2])
-    elif len(argv) == 4 and argv[1] == "make-deliver":
-        make_deliver(int(argv[2]), int(argv[3]))
-    else:
-        sys.stderr.write(__doc__)
-        return 2
-    return 0
+        print("%s\t%s\t%s\t%d\t%s\t%s00" % (hexa(pdu), centre, number, dcs, hexa(data), stamp.strftime("%y%m%d%H%M%S")))
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    if sys.argv[1:2] == ["decode-submit"]:
+        decode_submit(sys.argv[2])
+    else:
+        make_deliver(int(sys.argv[2]), int(sys.argv[3]))

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <cstdio>
 
 #include "queue/queue_test_env.h"
 
@@ -18,127 +18,69 @@ class SmsSenderTest : public testqueue::QueueTest {
  protected:
   // Runs the job at evt_out with a fast poll; the modem stand-in answers.
   bool RunJob() { return SmsSenderRunJob(stop_, 1); }
-  std::vector<std::string> JournalNumbers() const {
-    std::vector<std::string> out;
-    for (const std::string& line : JournalLines()) {
-      // text>coding>direction>number>time
-      size_t a = line.find('>');
-      a = line.find('>', a + 1);
-      a = line.find('>', a + 1);
-      size_t b = line.find('>', a + 1);
-      out.push_back(line.substr(a + 1, b - a - 1));
-    }
-    return out;
-  }
-
   std::atomic<bool> stop_{false};
 };
 
-TEST_F(SmsSenderTest, EveryNumberInTurn) {
-  FakeModemThread modem;
-  Phones list({"111", "222", "333"});
-  ASSERT_EQ(sms_event_put(Body("alarm"), list.slot, list.count), 0);
-  ASSERT_TRUE(RunJob());
-  EXPECT_EQ(modem.Attempts(), (std::vector<std::string>{"111", "222", "333"}));
-  EXPECT_EQ(modem.Bodies(), (std::vector<std::string>{"alarm", "alarm", "alarm"}));
-  EXPECT_EQ(sms_event_status(0), kSmsJobDone);
-  EXPECT_EQ(sms_evt[0].phone_idx, 3);
-  EXPECT_EQ(sms_event_is_n(), 0);
-  EXPECT_EQ(JournalNumbers(), (std::vector<std::string>{"111", "222", "333"}));
-  EXPECT_EQ(LogPushIdx(), 0);
+TEST_F(SmsSenderTest, EachNumberGetsThreeTriesInARow) {
+  struct Row {
+    std::vector<std::string> phones;
+    std::map<std::string, std::deque<int32_t>> verdicts;  // 3 (sent) when none is left
+    std::vector<std::string> attempts;                    // each one journalled too
+    int32_t status, phone_idx;
+    const char* abandoned;  // the number of the phone-failure record
+  } const rows[] = {
+      {{"111", "222", "333"}, {}, {"111", "222", "333"}, kSmsJobDone, 3, nullptr},
+      // The third failure in a row ends the job; the third number gets nothing.
+      {{"111", "222", "333"}, {{"222", {4, 4, 4}}}, {"111", "222", "222", "222"}, kSmsJobAbandoned, 1, "222"},
+      // A success resets the count.
+      {{"111", "222"}, {{"111", {4, 4, 3}}, {"222", {4, 4, 3}}}, {"111", "111", "111", "222", "222", "222"}, kSmsJobDone, 2,
+       nullptr},
+      {{}, {}, {}, kSmsJobDone, 0, nullptr},
+      // A slot without terminator: the modem gets all 20 digits, the journal 19.
+      {{"12345678901234567890"}, {}, {"12345678901234567890"}, kSmsJobDone, 1, nullptr},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.attempts.size());
+    testqueue::ResetQueue();
+    LogRingClear();
+    std::remove((root_.path() + "/APP/sms_log.ini").c_str());
+    FakeModemThread modem(r.verdicts);
+    Phones list(r.phones);
+    ASSERT_EQ(sms_event_put(Body("alarm"), list.slot, list.count), 0);
+    ASSERT_TRUE(RunJob());
+    std::vector<std::string> sent, journal;
+    for (const std::string& number : r.attempts) {
+      sent.push_back(number + ":alarm");
+      journal.push_back("alarm>7BIT>SEND>" + number.substr(0, 19));
+    }
+    EXPECT_EQ(modem.Sent(), sent);
+    EXPECT_EQ(sms_event_status(0), r.status);
+    EXPECT_EQ(sms_evt[0].phone_idx, r.phone_idx);
+    EXPECT_EQ(sms_event_is_n(), 0);
+    EXPECT_EQ(JournalLines(), journal);
+    ASSERT_EQ(LogPushIdx(), r.abandoned ? 1 : 0);
+    if (!r.abandoned) continue;
+    LogRecord rec;
+    ASSERT_TRUE(LogPeekOldest(&rec));
+    EXPECT_STREQ(rec.main_code, "4");
+    EXPECT_STREQ(rec.sub_code, "0");
+    EXPECT_EQ(rec.with_modem_info, 1);
+    EXPECT_STREQ(rec.phone, r.abandoned);
+  }
 }
 
-TEST_F(SmsSenderTest, ThirdFailureInARowEndsTheJob) {
-  FakeModemThread modem;
-  modem.Script("222", {4, 4, 4});
-  Phones list({"111", "222", "333"});
-  sms_event_put(Body("alarm"), list.slot, list.count);
-  ASSERT_TRUE(RunJob());
-  EXPECT_EQ(modem.Attempts(), (std::vector<std::string>{"111", "222", "222", "222"}));
-  EXPECT_EQ(sms_event_status(0), kSmsJobAbandoned);
-  EXPECT_EQ(sms_evt[0].phone_idx, 1);
-  EXPECT_EQ(sms_event_is_n(), 0);
-  // Every attempt is journalled, retries included; the third number gets
-  // nothing.
-  EXPECT_EQ(JournalNumbers(), (std::vector<std::string>{"111", "222", "222", "222"}));
-  // One phone-failure record (4, 0) with the number.
-  ASSERT_EQ(LogPushIdx(), 1);
-  LogRecord r;
-  ASSERT_TRUE(LogPeekOldest(&r));
-  EXPECT_STREQ(r.main_code, "4");
-  EXPECT_STREQ(r.sub_code, "0");
-  EXPECT_EQ(r.with_modem_info, 1);
-  EXPECT_STREQ(r.phone, "222");
-}
-
-TEST_F(SmsSenderTest, ASuccessResetsTheFailureCount) {
-  FakeModemThread modem;
-  modem.Script("111", {4, 4, 3});
-  modem.Script("222", {4, 4, 3});
-  Phones list({"111", "222"});
-  sms_event_put(Body("x"), list.slot, list.count);
-  ASSERT_TRUE(RunJob());
-  EXPECT_EQ(modem.Attempts().size(), 6u);
-  EXPECT_EQ(sms_event_status(0), kSmsJobDone);
-  EXPECT_EQ(sms_evt[0].phone_idx, 2);
-  EXPECT_EQ(LogPushIdx(), 0);
-}
-
-TEST_F(SmsSenderTest, EmptyListIsDoneAtOnce) {
-  FakeModemThread modem;
-  Phones none({});
-  sms_event_put(Body("x"), none.slot, 0);
-  ASSERT_TRUE(RunJob());
-  EXPECT_TRUE(modem.Attempts().empty());
-  EXPECT_EQ(sms_event_status(0), kSmsJobDone);
-  EXPECT_EQ(sms_evt[0].phone_idx, 0);
-  EXPECT_TRUE(JournalLines().empty());
-}
-
-TEST_F(SmsSenderTest, JournalShowsUcs2AsHexadecimal) {
+TEST_F(SmsSenderTest, JournalShowsUcs2AsHexadecimalAndJobsGoInOrder) {
   FakeModemThread modem;
   Phones one({"0912345678"});
   sms_event_put(Body(std::string("\x4F\x60\x59\x7D", 4), 8), one.slot, 1);
   sms_event_put(Body("plain text"), one.slot, 1);
   ASSERT_TRUE(RunJob());
   ASSERT_TRUE(RunJob());
-  std::vector<std::string> lines = JournalLines();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0].substr(0, lines[0].rfind('>')), "4F60597D>UCS2>SEND>0912345678");
-  EXPECT_EQ(lines[1].substr(0, lines[1].rfind('>')), "plain text>7BIT>SEND>0912345678");
-  // The modem got the UCS2 bytes themselves.
-  EXPECT_EQ(modem.Bodies()[0], std::string("\x4F\x60\x59\x7D", 4));
-}
-
-TEST_F(SmsSenderTest, TwentyCharacterSlotsAndJobOrder) {
-  FakeModemThread modem;
-  Phones first({"12345678901234567890"});
-  Phones second({"555"});
-  sms_event_put(Body("one"), first.slot, 1);
-  sms_event_put(Body("two"), second.slot, 1);
-  ASSERT_TRUE(RunJob());
-  ASSERT_TRUE(RunJob());
   EXPECT_FALSE(RunJob());
-  EXPECT_EQ(modem.Attempts(), (std::vector<std::string>{"12345678901234567890", "555"}));
-  EXPECT_EQ(modem.Bodies(), (std::vector<std::string>{"one", "two"}));
-}
-
-TEST_F(SmsSenderTest, StopEndsAWaitForASilentModem) {
-  // No modem thread: the status never moves past 1.
-  Phones one({"1"});
-  sms_event_put(Body("x"), one.slot, 1);
-  std::atomic<bool> stop{false};
-  std::thread sender([&] { SmsSenderRunJob(stop, 2); });
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (is_send_sms == 0 && std::chrono::steady_clock::now() < end) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  stop = true;
-  sender.join();
-  EXPECT_EQ(send_sms_status, 1);
-  // The job stays pending for the next run.
-  EXPECT_EQ(sms_event_is_n(), 1);
-  EXPECT_EQ(sms_event_status(0), kSmsJobSending);
+  EXPECT_EQ(JournalLines(),
+            (std::vector<std::string>{"4F60597D>UCS2>SEND>0912345678", "plain text>7BIT>SEND>0912345678"}));
+  // The modem got the UCS2 bytes themselves.
+  EXPECT_EQ(modem.Sent(), (std::vector<std::string>{"0912345678:\x4F\x60\x59\x7D", "0912345678:plain text"}));
 }
 
 }  // namespace

@@ -8,8 +8,9 @@
 
 #include "sim/board_files.h"
 #include "sim/gpio_watch.h"
+#include "sim/sd_card.h"
 #include "sim/sim7100_model.h"
-#include "temp_root.h"
+#include "support/firmware_process.h"
 
 namespace {
 
@@ -19,67 +20,6 @@ std::string Read(const std::string& path) {
   std::string text;
   sim::ReadFile(path, &text);
   return text;
-}
-
-std::string GpioFile(const BoardRoot& r, int gpio, const char* name) {
-  return Read(r.Path("/sys/class/gpio/gpio" + std::to_string(gpio) + "/" + name));
-}
-
-TEST(BoardRoot, LayoutOfAFreshRoot) {
-  TempRoot dir;
-  BoardRoot root(dir.path());
-  ASSERT_EQ(root.Layout(false), "");
-  for (const char* d : {"/APP", "/media/card", "/var", "/dev", "/sim/ai"}) EXPECT_TRUE(sim::IsDirectory(root.Path(d))) << d;
-  EXPECT_TRUE(sim::Exists(root.Path("/sys/class/gpio/export")));
-  // The pin map: gpio, direction, active_low.
-  struct Row {
-    int gpio;
-    const char* direction;
-    const char* active_low;
-  };
-  const Row rows[] = {{27, "in\n", "1\n"},  {26, "in\n", "1\n"},  {28, "in\n", "1\n"},  {30, "in\n", "1\n"},
-                      {7, "in\n", "1\n"},   {5, "in\n", "0\n"},   {80, "in\n", "0\n"},  {29, "out\n", "0\n"},
-                      {4, "out\n", "0\n"},  {25, "out\n", "0\n"}, {6, "out\n", "0\n"},  {92, "out\n", "0\n"},
-                      {77, "out\n", "0\n"}, {0, "out\n", "0\n"}};
-  for (const auto& r : rows) {
-    EXPECT_EQ(GpioFile(root, r.gpio, "direction"), r.direction) << r.gpio;
-    EXPECT_EQ(GpioFile(root, r.gpio, "active_low"), r.active_low) << r.gpio;
-    EXPECT_EQ(GpioFile(root, r.gpio, "value"), "0\n") << r.gpio;  // inputs inactive, outputs off
-  }
-  for (int n = 0; n < 4; ++n) EXPECT_EQ(Read(root.AiPath(n)), "0\n");
-  EXPECT_EQ(Read(root.Path("/sim/qmi")), "up\n");
-  EXPECT_FALSE(sim::Exists(root.Path("/sim/rtc")));  // no file: the host's local time
-}
-
-TEST(BoardRoot, KeptRootKeepsSettingsAndPowersUpTheLines) {
-  TempRoot dir;
-  BoardRoot root(dir.path());
-  ASSERT_EQ(root.Layout(false), "");
-  ASSERT_TRUE(sim::ReplaceFile(root.AiPath(2), "3.3\n"));
-  ASSERT_TRUE(sim::ReplaceFile(root.Path("/sim/qmi"), "fail\n"));
-  ASSERT_TRUE(sim::ReplaceFile(root.Path("/APP/config.ini"), "kept\r\n"));
-  ASSERT_TRUE(root.WriteLine(27, true));  // DI0 left active
-  ASSERT_TRUE(root.WriteLine(29, true));  // DO0 left on
-
-  ASSERT_EQ(root.Layout(true), "");
-  EXPECT_EQ(Read(root.AiPath(2)), "3.3\n");
-  EXPECT_EQ(Read(root.Path("/sim/qmi")), "fail\n");
-  EXPECT_EQ(Read(root.Path("/APP/config.ini")), "kept\r\n");
-  EXPECT_FALSE(root.ReadLine(27));
-  EXPECT_FALSE(root.ReadLine(29));
-  EXPECT_TRUE(root.ReadLine(5));  // init pin held for utility mode
-}
-
-TEST(BoardRoot, LinesReadAsTheFirmwareWritesThem) {
-  TempRoot dir;
-  BoardRoot root(dir.path());
-  ASSERT_EQ(root.Layout(false), "");
-  // The firmware writes "1" and its terminating zero over the old value.
-  ASSERT_TRUE(sim::ReplaceFile(root.GpioValuePath(77), std::string("1\0", 2)));
-  EXPECT_TRUE(root.ReadLine(77));
-  ASSERT_TRUE(sim::ReplaceFile(root.GpioValuePath(77), ""));
-  EXPECT_FALSE(root.ReadLine(77));
-  EXPECT_FALSE(root.ReadLine(1234));  // no such line
 }
 
 class BoardTest : public ::testing::Test {
@@ -92,21 +32,73 @@ class BoardTest : public ::testing::Test {
     if (!sim::ParseCommand(line, &c, &error)) return sim::Reply::Error(error);
     return board_.Execute(c, now_us);
   }
+  std::string GpioFile(int gpio, const char* name) {
+    return Read(root_.Path("/sys/class/gpio/gpio" + std::to_string(gpio) + "/" + name));
+  }
+  void ExpectInputs(bool level) {
+    for (int gpio : {27, 26, 28, 30, 7}) EXPECT_EQ(root_.ReadLine(gpio), level) << gpio;
+  }
 
-  TempRoot dir_;
+  testsupport::TempDir dir_;
   BoardRoot root_{dir_.path()};
   sim::Sim7100Model modem_;
   sim::Board board_{root_, modem_};
 };
 
+TEST_F(BoardTest, LayoutOfAFreshRoot) {
+  for (const char* d : {"/APP", "/media/card", "/var", "/dev", "/sim/ai"}) EXPECT_TRUE(sim::IsDirectory(root_.Path(d))) << d;
+  EXPECT_TRUE(sim::Exists(root_.Path("/sys/class/gpio/export")));
+  // The pin map: gpio, direction, active_low.
+  struct Row {
+    int gpio;
+    const char* direction;
+    const char* active_low;
+  };
+  const Row rows[] = {{27, "in\n", "1\n"},  {26, "in\n", "1\n"},  {28, "in\n", "1\n"},  {30, "in\n", "1\n"},
+                      {7, "in\n", "1\n"},   {5, "in\n", "0\n"},   {80, "in\n", "0\n"},  {29, "out\n", "0\n"},
+                      {4, "out\n", "0\n"},  {25, "out\n", "0\n"}, {6, "out\n", "0\n"},  {92, "out\n", "0\n"},
+                      {77, "out\n", "0\n"}, {0, "out\n", "0\n"}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(GpioFile(r.gpio, "direction"), r.direction) << r.gpio;
+    EXPECT_EQ(GpioFile(r.gpio, "active_low"), r.active_low) << r.gpio;
+    EXPECT_EQ(GpioFile(r.gpio, "value"), "0\n") << r.gpio;  // inputs inactive, outputs off
+  }
+  for (int n = 0; n < 4; ++n) EXPECT_EQ(Read(root_.AiPath(n)), "0\n");
+  EXPECT_EQ(Read(root_.Path("/sim/qmi")), "up\n");
+  EXPECT_FALSE(sim::Exists(root_.Path("/sim/rtc")));  // no file: the host's local time
+
+  // The firmware writes "1" and its terminating zero over the old value.
+  ASSERT_TRUE(sim::ReplaceFile(root_.GpioValuePath(77), std::string("1\0", 2)));
+  EXPECT_TRUE(root_.ReadLine(77));
+  ASSERT_TRUE(sim::ReplaceFile(root_.GpioValuePath(77), ""));
+  EXPECT_FALSE(root_.ReadLine(77));
+  EXPECT_FALSE(root_.ReadLine(1234));  // no such line
+}
+
+TEST_F(BoardTest, KeptRootKeepsSettingsAndPowersUpTheLines) {
+  ASSERT_TRUE(sim::ReplaceFile(root_.AiPath(2), "3.3\n"));
+  ASSERT_TRUE(sim::ReplaceFile(root_.Path("/sim/qmi"), "fail\n"));
+  ASSERT_TRUE(sim::ReplaceFile(root_.Path("/APP/config.ini"), "kept\r\n"));
+  ASSERT_TRUE(root_.WriteLine(27, true));  // DI0 left active
+  ASSERT_TRUE(root_.WriteLine(29, true));  // DO0 left on
+
+  ASSERT_EQ(root_.Layout(true), "");
+  EXPECT_EQ(Read(root_.AiPath(2)), "3.3\n");
+  EXPECT_EQ(Read(root_.Path("/sim/qmi")), "fail\n");
+  EXPECT_EQ(Read(root_.Path("/APP/config.ini")), "kept\r\n");
+  EXPECT_FALSE(root_.ReadLine(27));
+  EXPECT_FALSE(root_.ReadLine(29));
+  EXPECT_TRUE(root_.ReadLine(5));  // init pin held for utility mode
+}
+
 TEST_F(BoardTest, InputsAnalogAndServices) {
   EXPECT_EQ(Run("di 3 on").text, "DI3 on (line low)");
-  EXPECT_EQ(GpioFile(root_, 30, "value"), "1\n");  // active-low: a low line reads 1
+  EXPECT_EQ(GpioFile(30, "value"), "1\n");  // active-low: a low line reads 1
   EXPECT_EQ(Run("di 3 off").text, "DI3 off (line high)");
-  EXPECT_EQ(GpioFile(root_, 30, "value"), "0\n");
+  EXPECT_EQ(GpioFile(30, "value"), "0\n");
 
   EXPECT_EQ(Run("initpin on").ok, true);
-  EXPECT_EQ(GpioFile(root_, 5, "value"), "1\n");
+  EXPECT_EQ(GpioFile(5, "value"), "1\n");
 
   EXPECT_EQ(Run("ai 1 -2.50").text, "AI1 = -2.5 V");
   EXPECT_EQ(Read(root_.AiPath(1)), "-2.5\n");
@@ -152,15 +144,62 @@ TEST_F(BoardTest, StateReport) {
       R"("store":{"used":0,"total":50,"messages":[]})",
       R"("sd":{"present":true,"use":42,"use_fixed":true})",
       R"("qmi":"fail")",
+      R"("modem":{"model":"SIMCOM_SIM7100C")",
   };
   for (const char* p : parts) EXPECT_NE(json.find(p), std::string::npos) << p << "\nin " << json;
-  EXPECT_NE(json.find(R"("modem":{"model":"SIMCOM_SIM7100C")"), std::string::npos) << json;
 
   Run("sd remove");
   board_.SetFirmwareInfo({false, 0, 2});
   json = board_.State(1150000).Dump(false);
   EXPECT_NE(json.find(R"("firmware":{"running":false,"pid":null,"starts":2})"), std::string::npos) << json;
   EXPECT_NE(json.find(R"("present":false)"), std::string::npos) << json;
+}
+
+TEST_F(BoardTest, SdCardRemovedAndInsertedKeepsBothSetsOfFiles) {
+  sim::SdCard sd(root_);
+  auto card = [&](const std::string& name) { return root_.Path("/media/card/" + name); };
+  // An empty card comes and goes too.
+  EXPECT_EQ(Run("sd remove").text, "card removed");
+  EXPECT_EQ(Run("sd insert").text, "card inserted");
+  ASSERT_TRUE(sim::MakeDirs(card("USR_LOG")));
+  ASSERT_TRUE(sim::ReplaceFile(card("USR_LOG/20240101.txt"), "log\r\n"));
+  ASSERT_TRUE(sim::ReplaceFile(card("alarm.wav"), "RIFF"));
+  EXPECT_TRUE(sd.present());
+
+  ASSERT_TRUE(Run("sd remove").ok);
+  EXPECT_FALSE(sd.present());
+  EXPECT_TRUE(sim::Exists(root_.Path("/sim/sd-removed")));
+  EXPECT_TRUE(sim::IsDirectory(root_.Path("/media/card")));  // the bare mount point
+  EXPECT_FALSE(sim::Exists(card("alarm.wav")));
+  EXPECT_EQ(Run("sd remove").text, "the card is already out");
+
+  // Written to the mount point while no card is there.
+  ASSERT_TRUE(sim::ReplaceFile(card("stray.txt"), "x"));
+
+  ASSERT_TRUE(Run("sd insert").ok);
+  EXPECT_TRUE(sd.present());
+  EXPECT_EQ(Read(card("USR_LOG/20240101.txt")), "log\r\n");
+  EXPECT_TRUE(sim::Exists(card("alarm.wav")));
+  EXPECT_FALSE(sim::Exists(card("stray.txt")));  // hidden under the card
+  EXPECT_EQ(Run("sd insert").text, "the card is already in");
+
+  // Out again: the stray file is back on the bare mount point.
+  ASSERT_TRUE(Run("sd remove").ok);
+  EXPECT_TRUE(sim::Exists(card("stray.txt")));
+  EXPECT_FALSE(sim::Exists(card("alarm.wav")));
+  ASSERT_TRUE(Run("sd insert").ok);
+  EXPECT_TRUE(sim::Exists(card("alarm.wav")));
+
+  // The use the firmware sees: the host's, until it is fixed.
+  EXPECT_FALSE(sd.use_fixed());
+  EXPECT_GE(sd.UsePercent(), 0);
+  EXPECT_LE(sd.UsePercent(), 100);
+  EXPECT_EQ(Run("sd use 87").text, "card use 87 %");
+  EXPECT_TRUE(sd.use_fixed());
+  EXPECT_EQ(sd.UsePercent(), 87);
+  EXPECT_EQ(Read(root_.Path("/sim/sd-use")), "87\n");
+  EXPECT_NE(sd.SetUse(101), "");
+  EXPECT_EQ(sd.UsePercent(), 87);
 }
 
 TEST_F(BoardTest, PulsesDriveTheInputOnTime) {
@@ -182,19 +221,30 @@ TEST_F(BoardTest, PulsesDriveTheInputOnTime) {
   Run("di 2 off", 210000);
   EXPECT_EQ(board_.NextTimerUs(), -1);
   EXPECT_FALSE(root_.ReadLine(28));
+
+  // The host was busy for 25 ms: the edges due meanwhile come one per
+  // visit, each phase at least half its length, and no pulse is lost.
+  Run("pulse 2 3 10 4", 300000);
+  board_.RunTimers(325000);
+  EXPECT_FALSE(root_.ReadLine(28));
+  EXPECT_EQ(board_.NextTimerUs(), 328000);
+  EXPECT_NE(board_.State(325000).Dump(false).find(R"("pulses_left":[0,0,2,0,0])"), std::string::npos);
+  board_.RunTimers(328000);
+  EXPECT_TRUE(root_.ReadLine(28));
+  EXPECT_EQ(board_.NextTimerUs(), 332000);  // back to full length
 }
 
 TEST_F(BoardTest, JigLoopsOutputsBackToEveryInput) {
   Run("di 0 on");
   EXPECT_EQ(Run("jig on").text, "jig on: every DI follows DO0 or DO1");
-  for (int gpio : {27, 26, 28, 30, 7}) EXPECT_FALSE(root_.ReadLine(gpio)) << gpio;
+  ExpectInputs(false);
   board_.OnLineChange(29, true, 0);  // DO0 on
-  for (int gpio : {27, 26, 28, 30, 7}) EXPECT_TRUE(root_.ReadLine(gpio)) << gpio;
+  ExpectInputs(true);
   board_.OnLineChange(4, true, 0);   // and DO1
   board_.OnLineChange(29, false, 0);
-  for (int gpio : {27, 26, 28, 30, 7}) EXPECT_TRUE(root_.ReadLine(gpio)) << gpio;
+  ExpectInputs(true);
   board_.OnLineChange(4, false, 0);
-  for (int gpio : {27, 26, 28, 30, 7}) EXPECT_FALSE(root_.ReadLine(gpio)) << gpio;
+  ExpectInputs(false);
 
   EXPECT_FALSE(Run("di 1 on").ok);
   EXPECT_FALSE(Run("pulse 1 1 10 5").ok);
@@ -205,19 +255,15 @@ TEST_F(BoardTest, JigLoopsOutputsBackToEveryInput) {
   for (int gpio : {26, 28, 30, 7}) EXPECT_FALSE(root_.ReadLine(gpio)) << gpio;
 }
 
-TEST(GpioWatch, SeesTheFirmwaresWrites) {
-  TempRoot dir;
-  BoardRoot root(dir.path());
-  ASSERT_EQ(root.Layout(false), "");
-  sim::GpioWatch watch(root, {77, 92, 29});
+TEST_F(BoardTest, GpioWatchSeesTheFirmwaresWrites) {
+  sim::GpioWatch watch(root_, {77, 92, 29});
   std::string error;
   ASSERT_TRUE(watch.Start(&error)) << error;
-  auto first = watch.TakeChanges();
-  EXPECT_EQ(first.size(), 3u);  // every line once, at its present level
+  EXPECT_EQ(watch.TakeChanges().size(), 3u);  // every line once, at its present level
 
   // Written as the firmware does: open the value file, write, close.
   auto firmware_writes = [&](int gpio, const char* v) {
-    FILE* f = fopen(root.GpioValuePath(gpio).c_str(), "r+");
+    FILE* f = fopen(root_.GpioValuePath(gpio).c_str(), "r+");
     ASSERT_NE(f, nullptr);
     fwrite(v, 1, 2, f);
     fclose(f);
@@ -232,7 +278,7 @@ TEST(GpioWatch, SeesTheFirmwaresWrites) {
   EXPECT_TRUE(changes[0].level);
 
   // A file replaced by a rename is still watched.
-  ASSERT_TRUE(sim::ReplaceFile(root.GpioValuePath(92), "1\n"));
+  ASSERT_TRUE(sim::ReplaceFile(root_.GpioValuePath(92), "1\n"));
   ASSERT_EQ(poll(&p, 1, 5000), 1);
   changes = watch.TakeChanges();
   ASSERT_EQ(changes.size(), 1u);

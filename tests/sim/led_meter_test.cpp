@@ -27,14 +27,24 @@ TEST(LedMeter, MeasuresTheCurrentBlink) {
   };
   for (const Row& r : {Row{900, 100}, Row{500, 500}, Row{100, 900}, Row{100, 100}}) {
     int64_t now = 0;
-    LedMeter m = Blink(r.on_ms, r.off_ms, 4, &now);
-    LedReading read = m.Read(now + 10);
+    LedReading read = Blink(r.on_ms, r.off_ms, 4, &now).Read(now + 10);
     EXPECT_TRUE(read.on);
     EXPECT_TRUE(read.blinking);
     EXPECT_EQ(read.on_ms, r.on_ms);
     EXPECT_EQ(read.off_ms, r.off_ms);
     EXPECT_EQ(read.for_ms, 10);
   }
+
+  // The first phase seen is not measured: the LED was found so.
+  LedMeter m;
+  m.Observe(false, 0);
+  m.Observe(true, 1500);
+  m.Observe(true, 1600);  // same level again: no change
+  m.Observe(false, 2400);
+  LedReading r = m.Read(2400);
+  EXPECT_EQ(r.off_ms, -1);
+  EXPECT_EQ(r.on_ms, 900);
+  EXPECT_TRUE(r.blinking);
 }
 
 TEST(LedMeter, SteadyLedHasNoBlinkTimes) {
@@ -50,33 +60,12 @@ TEST(LedMeter, SteadyLedHasNoBlinkTimes) {
   // Blinking again after the steady stretch: the old times are gone, the
   // long phase is not taken for a blink.
   m.Observe(false, now += 5000);
-  LedReading again = m.Read(now + 50);
-  EXPECT_FALSE(again.blinking);
+  EXPECT_FALSE(m.Read(now + 50).blinking);
   m.Observe(true, now += 100);
-  again = m.Read(now);
-  EXPECT_TRUE(again.blinking);
-  EXPECT_EQ(again.off_ms, 100);
-  EXPECT_EQ(again.on_ms, -1);
-}
-
-TEST(LedMeter, FirstPhaseSeenIsNotMeasured) {
-  LedMeter m;
-  m.Observe(false, 0);     // as found when the simulator started
-  m.Observe(true, 1500);   // the firmware switched it on later
-  m.Observe(true, 1600);   // same level again: no change
-  m.Observe(false, 2400);
-  LedReading r = m.Read(2400);
-  EXPECT_EQ(r.off_ms, -1);
-  EXPECT_EQ(r.on_ms, 900);
-  EXPECT_TRUE(r.blinking);
-}
-
-TEST(LedMeter, NothingSeenYet) {
-  LedMeter m;
-  LedReading r = m.Read(123);
-  EXPECT_FALSE(r.on);
-  EXPECT_FALSE(r.blinking);
-  EXPECT_EQ(r.on_ms, -1);
+  read = m.Read(now);
+  EXPECT_TRUE(read.blinking);
+  EXPECT_EQ(read.off_ms, 100);
+  EXPECT_EQ(read.on_ms, -1);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <random>
 #include <string>
-#include <vector>
 
 #include "sim/command.h"
 #include "sim/sms_pdu.h"
@@ -18,11 +17,6 @@ using sim::Sim7100Model;
 constexpr int64_t kMs = 1000;
 // 2021-07-13 08:15:09 UTC.
 constexpr time_t kWallClock = 1626164109;
-
-struct Row {
-  const char* in;
-  const char* out;
-};
 
 class Sim7100Test : public ::testing::Test {
  protected:
@@ -48,10 +42,6 @@ class Sim7100Test : public ::testing::Test {
     return Take();
   }
 
-  void ExpectRows(const std::vector<Row>& rows) {
-    for (const Row& r : rows) EXPECT_EQ(Exchange(r.in), r.out) << "command: " << r.in;
-  }
-
   std::string Take() {
     std::string o = out_;
     out_.clear();
@@ -71,10 +61,13 @@ class Sim7100Test : public ::testing::Test {
   int64_t now_ = 1000 * 1000 * kMs;
 };
 
-
 TEST_F(Sim7100Test, AnswersTheFirmwaresCommandsWithEcho) {
+  struct Row {
+    const char* in;
+    const char* out;
+  };
   // The order of a first modem pass.
-  ExpectRows({
+  const Row rows[] = {
       {"ATI\r\n",
        "ATI\r\n\r\nManufacturer: SIMCOM INCORPORATED\r\nModel: SIMCOM_SIM7100C\r\nRevision: 4534B03SIM7100C\r\n"
        "IMEI: 861234030012345\r\n+GCAP: +CGSM,+DS,+ES\r\n\r\nOK\r\n"},
@@ -92,39 +85,28 @@ TEST_F(Sim7100Test, AnswersTheFirmwaresCommandsWithEcho) {
       {"AT+CMGRD=0\r\n", "AT+CMGRD=0\r\n\r\nOK\r\n"},
       {"AT+CMGRD=49\r\n", "AT+CMGRD=49\r\n\r\nOK\r\n"},
       {"AT+CMGRD=50\r\n", "AT+CMGRD=50\r\n\r\n+CMS ERROR: 321\r\n"},
-  });
-}
-
-TEST_F(Sim7100Test, OtherFormsAndRefusals) {
-  ExpectRows({
+      // Other forms and refusals.
       {"AT\r\n", "AT\r\n\r\nOK\r\n"},
       {"at+csq\r", "at+csq\r\r\n+CSQ: 22,0\r\n\r\nOK\r\n"},  // lower case, CR alone
       {"\nAT+CGMM\r\n", "\nAT+CGMM\r\n\r\nSIMCOM_SIM7100C\r\n\r\nOK\r\n"},  // a stray line feed first
-      {"AT+CGPS=1\r\n", "AT+CGPS=1\r\n\r\nOK\r\n"},
       {"AT+CGPS=1\r\n", "AT+CGPS=1\r\n\r\nERROR\r\n"},  // already on
       {"AT+CGPS?\r\n", "AT+CGPS?\r\n\r\n+CGPS: 1,1\r\n\r\nOK\r\n"},
       {"AT+CFUN?\r\n", "AT+CFUN?\r\n\r\n+CFUN: 1\r\n\r\nOK\r\n"},
       {"AT+CPIN=1234\r\n", "AT+CPIN=1234\r\n\r\n+CME ERROR: operation not allowed\r\n"},
       {"AT+CMGD=50\r\n", "AT+CMGD=50\r\n\r\n+CMS ERROR: 321\r\n"},
       {"AT+CMGRD=x\r\n", "AT+CMGRD=x\r\n\r\nERROR\r\n"},
-      {"AT+CMGF?\r\n", "AT+CMGF?\r\n\r\n+CMGF: 0\r\n\r\nOK\r\n"},
       {"AT+CMGF=1\r\n", "AT+CMGF=1\r\n\r\nERROR\r\n"},  // PDU mode only
       {"AT+CPMS=\"SM\",\"SM\",\"SM\"\r\n", "AT+CPMS=\"SM\",\"SM\",\"SM\"\r\n\r\n+CPMS: 0,50,0,50,0,50\r\n\r\nOK\r\n"},
       {"AT+BOGUS\r\n", "AT+BOGUS\r\n\r\nERROR\r\n"},
-      {"AT+CSQ?\r\n", "AT+CSQ?\r\n\r\nERROR\r\n"},
-      // Voice calls are not simulated yet.
-      {"AT+MORING=1\r\n", "AT+MORING=1\r\n\r\nERROR\r\n"},
-      {"ATD+393331234567;\r\n", "ATD+393331234567;\r\n\r\nERROR\r\n"},
-      {"AT+CHUP\r\n", "AT+CHUP\r\n\r\nERROR\r\n"},
-      {"AT+CCMXPLAYWAV=\"/var/qrv_806_voice/EVNT0.wav\",1\r\n",
-       "AT+CCMXPLAYWAV=\"/var/qrv_806_voice/EVNT0.wav\",1\r\n\r\nERROR\r\n"},
+      {"ATD+393331234567;\r\n", "ATD+393331234567;\r\n\r\nERROR\r\n"},  // voice calls are not simulated yet
       // Echo off and on again.
       {"ATE0\r\n", "ATE0\r\n\r\nOK\r\n"},
       {"AT+CSQ\r\n", "\r\n+CSQ: 22,0\r\n\r\nOK\r\n"},
       {"ATE1\r\n", "\r\nOK\r\n"},
       {"AT+CMEE=1\r\n", "AT+CMEE=1\r\n\r\nOK\r\n"},
       {"AT+CPIN=1234\r\n", "AT+CPIN=1234\r\n\r\n+CME ERROR: 3\r\n"},
-  });
+  };
+  for (const Row& r : rows) EXPECT_EQ(Exchange(r.in), r.out) << "command: " << r.in;
   // A line longer than the module takes is refused whole.
   EXPECT_EQ(Exchange("AT+" + std::string(600, 'X') + "\r").substr(604), "\r\nERROR\r\n");
   EXPECT_EQ(Exchange("AT\r"), "AT\r\r\nOK\r\n");
@@ -145,64 +127,46 @@ TEST_F(Sim7100Test, QueriesFitTheFirmwaresWaitUnlessMadeSlow) {
   EXPECT_EQ(Exchange("AT+CREG?\r\n"), "\r\n+CSQ: 22,0\r\n\r\nOK\r\nAT+CREG?\r\n");
   EXPECT_EQ(Exchange("", 100), "\r\n+CREG: 0,1\r\n\r\nOK\r\n");
   EXPECT_NE(StateJson().find(R"("delay_ms":150)"), std::string::npos);
-  EXPECT_FALSE(Ctl("modem-delay -1").ok);
-  EXPECT_FALSE(Ctl("modem-delay 60001").ok);
 }
 
-TEST_F(Sim7100Test, SimStatesAsTheModuleReportsThem) {
-  struct SimRow {
+// An answer with its OK, as it follows the echo.
+std::string WithOk(const std::string& line) { return "\r\n" + line + "\r\n\r\nOK\r\n"; }
+
+TEST_F(Sim7100Test, SimNetworkAndSignalAsTheModuleReportsThem) {
+  const std::string store = WithOk(R"(+CPMS: "SM",0,50,"SM",0,50,"SM",0,50)");
+  struct Row {
     const char* ctl;
-    const char* cpin;
-    const char* creg;
-    const char* cpms;
+    std::string cpin, creg, cpms;
     const char* state;
   };
-  const SimRow rows[] = {
-      {"sim pin 1234", "\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n", "+CREG: 0,0", "+CMS ERROR: 311", "pin"},
-      {"sim failure", "\r\n+CME ERROR: SIM failure\r\n", "+CREG: 0,0", "+CMS ERROR: 313", "failure"},
-      {"sim absent", "\r\n+CME ERROR: SIM not inserted\r\n", "+CREG: 0,0", "+CMS ERROR: 310", "absent"},
-      {"sim ready", "\r\n+CPIN: READY\r\n\r\nOK\r\n", "+CREG: 0,1", "+CPMS: ", "ready"},
+  const Row rows[] = {
+      {"sim pin 1234", WithOk("+CPIN: SIM PIN"), WithOk("+CREG: 0,0"), "\r\n+CMS ERROR: 311\r\n", R"("sim":"pin")"},
+      {"sim failure", "\r\n+CME ERROR: SIM failure\r\n", WithOk("+CREG: 0,0"), "\r\n+CMS ERROR: 313\r\n",
+       R"("sim":"failure")"},
+      {"sim absent", "\r\n+CME ERROR: SIM not inserted\r\n", WithOk("+CREG: 0,0"), "\r\n+CMS ERROR: 310\r\n",
+       R"("sim":"absent")"},
+      {"sim ready", WithOk("+CPIN: READY"), WithOk("+CREG: 0,1"), store, R"("sim":"ready")"},
+      {"net roaming", WithOk("+CPIN: READY"), WithOk("+CREG: 0,5"), store, R"("registration":"roaming")"},
+      {"net none", WithOk("+CPIN: READY"), WithOk("+CREG: 0,2"), store, R"("registration":"searching")"},
+      {"net home", WithOk("+CPIN: READY"), WithOk("+CREG: 0,1"), store, R"("registration":"home")"},
   };
-  for (const SimRow& r : rows) {
+  for (const Row& r : rows) {
     ASSERT_TRUE(Ctl(r.ctl).ok) << r.ctl;
     Advance(2000);  // the SIM's own lines, and registration after a ready SIM
     Take();
-    EXPECT_EQ(Exchange("AT+CPIN?\r\n"), std::string("AT+CPIN?\r\n") + r.cpin) << r.ctl;
-    EXPECT_NE(Exchange("AT+CREG?\r\n").find(r.creg), std::string::npos) << r.ctl;
-    EXPECT_NE(Exchange("AT+CPMS?\r\n").find(r.cpms), std::string::npos) << r.ctl;
-    EXPECT_NE(StateJson().find(std::string("\"sim\":\"") + r.state + "\""), std::string::npos) << r.ctl;
-  }
-  for (const char* bad : {"sim", "sim pin", "sim pin 12", "sim pin 12a4", "sim pin 123456789", "sim gone"}) {
-    EXPECT_FALSE(Ctl(bad).ok) << bad;
-  }
-}
-
-TEST_F(Sim7100Test, NetworkAndSignal) {
-  struct NetRow {
-    const char* ctl;
-    const char* creg;
-    const char* state;
-  };
-  const NetRow rows[] = {
-      {"net roaming", "+CREG: 0,5", "roaming"},
-      {"net none", "+CREG: 0,2", "searching"},
-      {"net home", "+CREG: 0,1", "home"},
-  };
-  for (const NetRow& r : rows) {
-    ASSERT_TRUE(Ctl(r.ctl).ok);
-    EXPECT_EQ(Exchange("AT+CREG?\r\n"), std::string("AT+CREG?\r\n\r\n") + r.creg + "\r\n\r\nOK\r\n");
-    EXPECT_NE(StateJson().find(std::string("\"registration\":\"") + r.state + "\""), std::string::npos);
+    EXPECT_EQ(Exchange("AT+CPIN?\r\n"), "AT+CPIN?\r\n" + r.cpin) << r.ctl;
+    EXPECT_EQ(Exchange("AT+CREG?\r\n"), "AT+CREG?\r\n" + r.creg) << r.ctl;
+    EXPECT_EQ(Exchange("AT+CPMS?\r\n"), "AT+CPMS?\r\n" + r.cpms) << r.ctl;
+    EXPECT_NE(StateJson().find(r.state), std::string::npos) << r.ctl;
   }
   ASSERT_TRUE(Ctl("csq 7").ok);
   EXPECT_EQ(Exchange("AT+CSQ\r\n"), "AT+CSQ\r\n\r\n+CSQ: 7,0\r\n\r\nOK\r\n");
   ASSERT_TRUE(Ctl("csq 99").ok);
   EXPECT_EQ(Exchange("AT+CSQ\r\n"), "AT+CSQ\r\n\r\n+CSQ: 99,99\r\n\r\nOK\r\n");
-  for (const char* bad : {"csq", "csq 32", "csq -1", "csq x", "net", "net lost"}) EXPECT_FALSE(Ctl(bad).ok) << bad;
 }
 
-TEST_F(Sim7100Test, PinEntryUnlocksTheSimAndWrongOnesLockIt) {
+TEST_F(Sim7100Test, PinEntryRadioRestartAndPuk) {
   ASSERT_TRUE(Ctl("sim pin 1234").ok);
-  Advance(1000);
   EXPECT_EQ(Take(), "\r\n+CPIN: SIM PIN\r\n");
   EXPECT_EQ(Exchange("AT+CPIN=1111\r\n", 3000), "AT+CPIN=1111\r\n\r\n+CME ERROR: incorrect password\r\n");
   EXPECT_EQ(Exchange("AT+CPIN=1234\r\n", 3000),
@@ -210,23 +174,6 @@ TEST_F(Sim7100Test, PinEntryUnlocksTheSimAndWrongOnesLockIt) {
   EXPECT_EQ(Exchange("AT+CPIN?\r\n"), "AT+CPIN?\r\n\r\n+CPIN: READY\r\n\r\nOK\r\n");
   EXPECT_EQ(Exchange("AT+CREG?\r\n"), "AT+CREG?\r\n\r\n+CREG: 0,1\r\n\r\nOK\r\n");
 
-  // Three wrong PINs ask for the PUK, which sets a new PIN.
-  ASSERT_TRUE(Ctl("sim pin 1234").ok);
-  Advance(1000);
-  Take();
-  for (int i = 0; i < 3; ++i) Exchange("AT+CPIN=0000\r\n", 500);
-  EXPECT_EQ(Exchange("AT+CPIN?\r\n"), "AT+CPIN?\r\n\r\n+CPIN: SIM PUK\r\n\r\nOK\r\n");
-  EXPECT_EQ(Exchange("AT+CPIN=1234\r\n", 500), "AT+CPIN=1234\r\n\r\n+CME ERROR: SIM PUK required\r\n");
-  EXPECT_EQ(Exchange("AT+CPIN=\"12345678\",\"4321\"\r\n", 200), "AT+CPIN=\"12345678\",\"4321\"\r\n\r\nOK\r\n");
-  Advance(2000);
-  Take();
-  EXPECT_EQ(Exchange("AT+CPIN?\r\n"), "AT+CPIN?\r\n\r\n+CPIN: READY\r\n\r\nOK\r\n");
-}
-
-TEST_F(Sim7100Test, RadioRestart) {
-  ASSERT_TRUE(Ctl("sim pin 1234").ok);
-  EXPECT_EQ(Take(), "\r\n+CPIN: SIM PIN\r\n");
-  EXPECT_EQ(Exchange("AT+CPIN=1234\r\n", 3000).substr(0, 20), "AT+CPIN=1234\r\n\r\nOK\r\n");
   // Within the firmware's 500 ms the radio is off.
   EXPECT_EQ(Exchange("AT+CFUN=0\r\n", 500), "AT+CFUN=0\r\n\r\nOK\r\n\r\n+SIMCARD: NOT AVAILABLE\r\n");
   EXPECT_EQ(Exchange("AT+CPIN?\r\n"), "AT+CPIN?\r\n\r\n+CME ERROR: SIM not inserted\r\n");
@@ -236,6 +183,15 @@ TEST_F(Sim7100Test, RadioRestart) {
   EXPECT_EQ(Exchange("AT+CFUN=1\r\n", 2000), "AT+CFUN=1\r\n\r\nOK\r\n\r\n+CPIN: SIM PIN\r\n");
   EXPECT_EQ(Exchange("AT+CREG?\r\n"), "AT+CREG?\r\n\r\n+CREG: 0,0\r\n\r\nOK\r\n");
   EXPECT_EQ(Exchange("AT+CFUN=9\r\n"), "AT+CFUN=9\r\n\r\nERROR\r\n");
+
+  // Three wrong PINs ask for the PUK, which sets a new PIN.
+  for (int i = 0; i < 3; ++i) Exchange("AT+CPIN=0000\r\n", 500);
+  EXPECT_EQ(Exchange("AT+CPIN?\r\n"), "AT+CPIN?\r\n\r\n+CPIN: SIM PUK\r\n\r\nOK\r\n");
+  EXPECT_EQ(Exchange("AT+CPIN=1234\r\n", 500), "AT+CPIN=1234\r\n\r\n+CME ERROR: SIM PUK required\r\n");
+  EXPECT_EQ(Exchange("AT+CPIN=\"12345678\",\"4321\"\r\n", 200), "AT+CPIN=\"12345678\",\"4321\"\r\n\r\nOK\r\n");
+  Advance(2000);
+  Take();
+  EXPECT_EQ(Exchange("AT+CPIN?\r\n"), "AT+CPIN?\r\n\r\n+CPIN: READY\r\n\r\nOK\r\n");
 }
 
 TEST_F(Sim7100Test, GpsFix) {
@@ -252,9 +208,6 @@ TEST_F(Sim7100Test, GpsFix) {
   EXPECT_EQ(Exchange("AT+CGPS=0\r\n"), "AT+CGPS=0\r\n\r\nOK\r\n\r\n+CGPS: 0\r\n");
   EXPECT_EQ(Exchange("AT+CGPSINFO\r\n"), "AT+CGPSINFO\r\n\r\n+CGPSINFO: ,,,,,,,,\r\n\r\nOK\r\n");
   EXPECT_NE(StateJson().find(R"("gps":"off")"), std::string::npos);
-  for (const char* bad : {"gps", "gps fix 91 0", "gps fix 0 181", "gps fix a b", "gps fix 1"}) {
-    EXPECT_FALSE(Ctl(bad).ok) << bad;
-  }
 }
 
 // The SMS-SUBMIT of the firmware's codec for "hello" to 1234567890.
@@ -280,6 +233,21 @@ TEST_F(Sim7100Test, SubmitPromptConfirmAndOutbox) {
                        R"(","length":18,"result":"accepted","mr":0,"error":null,"own_number":false})");
   EXPECT_TRUE(Ctl("outbox clear").ok);
   EXPECT_EQ(Ctl("outbox").text, "");
+
+  // A message to the module's own number comes back into the store.
+  ASSERT_TRUE(Ctl("own-number +1234567890").ok);
+  Exchange("AT+CMGS=18\r");
+  Exchange(std::string(kHelloPdu) + "\x1A", 500);
+  EXPECT_EQ(model_.store().used(), 0);  // the network takes a moment
+  Advance(1500);
+  ASSERT_EQ(model_.store().used(), 1);
+  EXPECT_EQ(model_.store().At(0)->from, "+1234567890");
+  EXPECT_EQ(model_.store().At(0)->text, "hello");
+  EXPECT_NE(Ctl("outbox").text.find(R"("own_number":true)"), std::string::npos);
+  ASSERT_TRUE(Ctl("own-number off").ok);
+  Exchange("AT+CMGS=18\r");
+  Exchange(std::string(kHelloPdu) + "\x1A", 3000);
+  EXPECT_EQ(model_.store().used(), 1);
 }
 
 TEST_F(Sim7100Test, SubmitFailures) {
@@ -295,8 +263,6 @@ TEST_F(Sim7100Test, SubmitFailures) {
       {"sms-fail 1 332", "AT+CMGS=18\r", kHelloPdu, "\r\n+CMS ERROR: 332\r\n", "+CMS ERROR: 332 (sms-fail)"},
       {"", "AT+CMGS=17\r", kHelloPdu, "\r\n+CMS ERROR: 304\r\n",
        "+CMS ERROR: 304 (AT+CMGS announced 17 octets, the PDU has 18)"},
-      {"", "AT+CMGS=18\r", "0011000A8121436587090000", "\r\n+CMS ERROR: 304\r\n",
-       "+CMS ERROR: 304 (the PDU ends in the validity period)"},
       {"", "AT+CMGS=18\r", "hello", "\r\n+CMS ERROR: 304\r\n",
        "+CMS ERROR: 304 (the PDU is not hexadecimal text (two digits per octet))"},
       {"", "AT+CMGS=18\r", std::string(1100, '0'), "\r\n+CMS ERROR: 304\r\n",
@@ -337,9 +303,6 @@ TEST_F(Sim7100Test, SubmitFailures) {
   Advance(30000);
   EXPECT_EQ(Take(), "\r\n+CMS ERROR: 304\r\n");
   EXPECT_EQ(Exchange("AT\r\n"), "AT\r\n\r\nOK\r\n");
-  for (const char* bad : {"sms-fail", "sms-fail -1", "sms-fail 2 299", "sms-fail 2 512", "outbox now"}) {
-    EXPECT_FALSE(Ctl(bad).ok) << bad;
-  }
 }
 
 TEST_F(Sim7100Test, StoreReadAndDelete) {
@@ -375,7 +338,13 @@ TEST_F(Sim7100Test, StoreReadAndDelete) {
   EXPECT_EQ(model_.store().used(), 0);
 }
 
-TEST_F(Sim7100Test, StoreCommandsCheckTheirInput) {
+TEST_F(Sim7100Test, ControlCommandsCheckTheirInput) {
+  for (const char* bad : {"sim", "sim pin", "sim pin 12", "sim pin 12a4", "sim pin 123456789", "sim gone", "csq",
+                          "csq 32", "csq -1", "csq x", "net", "net lost", "gps", "gps fix 91 0", "gps fix 0 181",
+                          "gps fix a b", "gps fix 1", "sms-fail", "sms-fail -1", "sms-fail 2 299", "sms-fail 2 512",
+                          "outbox now", "modem-delay -1", "modem-delay 60001", "call answer", "calls"}) {
+    EXPECT_FALSE(Ctl(bad).ok) << bad;
+  }
   struct CtlRow {
     const char* line;
     bool ok;
@@ -387,17 +356,13 @@ TEST_F(Sim7100Test, StoreCommandsCheckTheirInput) {
       {"sms from 123 Привет", true, "(ucs2"},               // not in the GSM alphabet
       {"sms pdu 07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37", true, "28 octets"},
       {"sms pdu --raw 0004", true, "as given"},
-      {"sms from 123", false, "usage"},
       {"sms from +39333abc hi", false, "is no number"},
       {"sms from +123456789012345678901 hi", false, "is no number"},
       {"sms from VeryLongSenderName hi", false, "is no number"},
       {"sms from 123 --ucs2 041", false, "hexadecimal"},
-      {"sms from 123 --ucs2 0041004", false, "hexadecimal"},
-      {"sms from 123 --ucs2 00410042004", false, "hexadecimal"},
       {"sms from 123 --ucs2 004100", false, "two octets"},
       {"sms pdu 0004", false, "not an SMS-DELIVER"},
       {"sms pdu XY", false, "hexadecimal"},
-      {"sms pdu", false, "usage"},
       {"sms to 123 hi", false, "usage"},
       {"own-number TIM", false, "digits"},
   };
@@ -425,24 +390,6 @@ TEST_F(Sim7100Test, StoreCommandsCheckTheirInput) {
   EXPECT_NE(full.text.find("store is full"), std::string::npos);
 }
 
-TEST_F(Sim7100Test, MessageToOwnNumberComesBack) {
-  ASSERT_TRUE(Ctl("own-number +1234567890").ok);
-  Exchange("AT+CMGS=18\r");
-  Exchange(std::string(kHelloPdu) + "\x1A", 500);
-  EXPECT_EQ(model_.store().used(), 0);  // the network takes a moment
-  Advance(1500);
-  ASSERT_EQ(model_.store().used(), 1);
-  EXPECT_EQ(model_.store().At(0)->from, "+1234567890");
-  EXPECT_EQ(model_.store().At(0)->text, "hello");
-  EXPECT_TRUE(model_.outbox().records().back().own_number);
-  EXPECT_NE(Ctl("outbox").text.find(R"("own_number":true)"), std::string::npos);
-
-  ASSERT_TRUE(Ctl("own-number off").ok);
-  Exchange("AT+CMGS=18\r");
-  Exchange(std::string(kHelloPdu) + "\x1A", 3000);
-  EXPECT_EQ(model_.store().used(), 1);
-}
-
 TEST_F(Sim7100Test, PowerOnPrintsTheBootLinesThenRegisters) {
   model_.PowerOn(now_);
   Advance(500);
@@ -452,8 +399,6 @@ TEST_F(Sim7100Test, PowerOnPrintsTheBootLinesThenRegisters) {
   Advance(2000);
   EXPECT_EQ(Take(), "\r\nSMS DONE\r\n\r\nPB DONE\r\n");
   EXPECT_EQ(Exchange("AT+CREG?\r\n"), "AT+CREG?\r\n\r\n+CREG: 0,1\r\n\r\nOK\r\n");
-  EXPECT_FALSE(Ctl("call answer").ok);
-  EXPECT_FALSE(Ctl("calls").ok);
 }
 
 TEST_F(Sim7100Test, NoiseOnTheLineNeverStopsTheModule) {

@@ -1,0 +1,184 @@
+// The text and time helpers.
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "config/text_utils.h"
+#include "config/time_utils.h"
+#include "config_test_env.h"
+#include "hw/rtc.h"
+
+namespace {
+
+TEST(GetNextStr, CutsAtTheFirstDelimiterAndWalksAList) {
+  struct Case {
+    const char* text;
+    char delimiter;
+    const char* head;
+    const char* rest;  // nullptr: no rest
+  };
+  const Case cases[] = {
+      {"key=value", '=', "key", "value"}, {"key=", '=', "key", nullptr} /* as without "=" */,
+      {"key", '=', "key", nullptr},       {"a=b=c", '=', "a", "b=c"},
+      {"=v", '=', "", "v"},               {"", '=', "", nullptr},
+      {"3#di[0]cType=4", '#', "3", "di[0]cType=4"}, {"@TIME;20210713;081509", ';', "@TIME", "20210713;081509"},
+  };
+  for (const Case& c : cases) {
+    std::string buf = c.text;
+    char* rest = reinterpret_cast<char*>(1);
+    char* head = c.delimiter == ';' ? get_entry(&buf[0], &rest) : get_next_str(&buf[0], &rest, c.delimiter);
+    EXPECT_STREQ(head, c.head) << c.text;
+    EXPECT_STREQ(rest, c.rest) << c.text;
+  }
+  char* rest = reinterpret_cast<char*>(1);
+  EXPECT_EQ(get_next_str(nullptr, &rest, '='), nullptr);
+  EXPECT_EQ(rest, nullptr);
+
+  // Walking a list.
+  const std::pair<const char*, std::vector<std::string>> lists[] = {
+      {"a,b,c", {"a", "b", "c"}}, {"a,b,c,", {"a", "b", "c"}} /* no empty last entry */, {"a,,b", {"a", "", "b"}},
+      {",a", {"", "a"}},          {"", {""}},
+  };
+  for (const auto& c : lists) {
+    std::string buf = c.first;
+    std::vector<std::string> got;
+    for (char* rest = &buf[0]; rest != nullptr;) got.push_back(get_next_str(rest, &rest, ','));
+    EXPECT_EQ(got, c.second) << c.first;
+  }
+}
+
+TEST(Hex2HexStr, WritesUpperCaseDigitPairsUpTo161Bytes) {
+  const std::pair<std::vector<unsigned char>, const char*> cases[] = {
+      {{0x4F, 0x60}, "4F60"}, {{}, ""}, {{0x00, 0xFF, 0xA5, 0x0B}, "00FFA50B"}};
+  char out[323];
+  for (const auto& c : cases) {
+    std::memset(out, 'x', sizeof out);
+    Hex2HexStr(out, reinterpret_cast<const char*>(c.first.data()), static_cast<int>(c.first.size()));
+    EXPECT_STREQ(out, c.second);
+  }
+  char bytes[162];
+  std::memset(bytes, 0xAB, sizeof bytes);
+  Hex2HexStr(out, bytes, 161);
+  EXPECT_EQ(std::strlen(out), 322u);
+  std::memset(out, 'x', sizeof out);
+  configtest::ConsoleCapture console;
+  Hex2HexStr(out, bytes, 162);
+  EXPECT_EQ(console.Text(), "Over size.\r\n");
+  EXPECT_EQ(out[0], 'x');  // nothing written
+}
+
+TEST(HexStr2Hex, ConvertsAtMost280DigitsIntoExactly161Bytes) {
+  // A non-digit ends the number of its pair; digits beyond 280 are ignored.
+  const std::pair<std::string, std::vector<unsigned char>> cases[] = {
+      {"4F60AB", {0x4F, 0x60, 0xAB}}, {"ff0a", {0xFF, 0x0A}},         {"4G", {0x04}}, {"G4", {0x00}},
+      {"4F6", {0x4F, 0x06}},          {"", {}}, {std::string(280, '7') + "ABCDEF", std::vector<unsigned char>(140, 0x77)},
+  };
+  for (const auto& c : cases) {
+    char out[170];
+    std::memset(out, 0x55, sizeof out);
+    HexStr2Hex(c.first.c_str(), out);
+    std::vector<unsigned char> want(c.second);
+    want.resize(161, 0);  // the rest of the 161 is zero
+    EXPECT_EQ(std::vector<unsigned char>(out, out + 161), want) << c.first;
+    EXPECT_EQ(out[161], 0x55) << "wrote past 161 bytes for " << c.first;
+  }
+}
+
+TEST(PhoneNumberChk, MatchesOnTheLastSixCharacters) {
+  char list[kCtrlPhoneCount][kPhoneSize] = {};
+  std::strcpy(list[0], "+886912345678");
+  std::strcpy(list[1], "0987654321");
+  std::strcpy(list[3], "12345");
+  std::memset(list[9], '7', kPhoneSize);  // no terminating zero: must not be read past
+  // National and international forms match; a short sender matches an equal
+  // entry but not one that merely contains it; an empty one never matches.
+  const std::pair<const char*, int> cases[] = {
+      {"0912345678", 1}, {"+886987654321", 1}, {"345678", 1}, {"0911111111", 0},
+      {"", 0},           {"12345", 1},         {"2345", 0},   {"77777777777777777777", 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(phone_number_chk(c.first, list), c.second) << c.first;
+  char empty[kCtrlPhoneCount][kPhoneSize] = {};
+  EXPECT_EQ(phone_number_chk("0912345678", empty), 0);
+}
+
+class TimeUtilsTest : public configtest::ConfigTest {};
+
+TEST_F(TimeUtilsTest, GetTimeStrModes) {
+  const std::pair<char, const char*> cases[] = {
+      {'d', "2021/07/13"},      {'t', "08:15:09"},        {'T', "08:15:09.123"},
+      {'q', "081509"},          {'w', "2021/07/13 08:15:09"}, {'x', "20210713;081509"},
+      {'a', "20210713_081509"}, {'s', "20210713_081509"},
+  };
+  for (const auto& c : cases) {
+    char out[40];
+    EXPECT_EQ(getTimeStr(out, c.first), static_cast<int>(std::strlen(c.second))) << c.first;
+    EXPECT_STREQ(out, c.second) << c.first;
+  }
+}
+
+TEST_F(TimeUtilsTest, SecondsArithmetic) {
+  const uint32_t now = 1626164109;
+  EXPECT_EQ(GetSystemTimeSeconds(), now);
+  EXPECT_EQ(GetNowTodaySeconds(), 8u * 3600 + 15 * 60 + 9);
+  EXPECT_EQ(GetTimeToday0000Seconds(), 1626134400u);
+  EXPECT_EQ(TimeAddDaySeconds(now, 30), now + 30 * 86400);
+  char date[9];
+  char time[7];
+  EXPECT_EQ(SecondToStr(1626134400u + 86399, date, time), time);
+  EXPECT_STREQ(date, "20210713");
+  EXPECT_STREQ(time, "235959");
+}
+
+// The readers of date and time texts: the seconds of a time of day without
+// validation, and the two checks.
+TEST(TimeTexts, Table) {
+  const std::function<long(const char*)> seconds = GetTimeTodaySeconds, ymd = IsYMD, hms = IsHMS;
+  const struct {
+    const std::function<long(const char*)>& f;
+    const char* text;
+    long want;
+  } cases[] = {
+      {seconds, "000000", 0}, {seconds, "235959", 86399}, {seconds, "000060", 60}, {seconds, "12", 43200},
+      // No days-per-month check; too short is refused, not read past its end;
+      // only the first eight characters count; "1a" reads as 1, "ab" as 0.
+      {ymd, "20210713", 1}, {ymd, "20210231", 1}, {ymd, "20211301", 0}, {ymd, "20210100", 0},
+      {ymd, "20210132", 0}, {ymd, "00000101", 0}, {ymd, "2021071", 0},  {ymd, "202107131200", 1},
+      {ymd, "20211a01", 1}, {ymd, "2021ab01", 0}, {ymd, "-0010101", 0}, {ymd, "2021-101", 0},
+      {hms, "000000", 1}, {hms, "235960", 1}, {hms, "240000", 0}, {hms, "236000", 0}, {hms, "235961", 0},
+      {hms, "12000", 0}, {hms, "1a0000", 1}, {hms, "-10000", 0}, {hms, "0000-1", 0}, {hms, "2359591", 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.f(c.text), c.want) << c.text;
+  EXPECT_EQ(IsYMD(nullptr), 0);
+  EXPECT_EQ(IsHMS(nullptr), 0);
+}
+
+TEST_F(TimeUtilsTest, GetTimeTicksIsMillisecondsTruncatedTo32Bits) {
+  const uint64_t ms = 1626164109ULL * 1000 + 123;
+  EXPECT_EQ(GetTimeTicks(), static_cast<uint32_t>(ms));
+  // Just before a wrap of the 32-bit tick, and 2.5 s later: the unsigned
+  // difference still gives the elapsed time.
+  const int64_t wrap_ms = ((ms >> 32) + 1) << 32;
+  clock_->SetUs((wrap_ms - 1000) * 1000);
+  uint32_t before = GetTimeTicks();
+  EXPECT_EQ(before, 0xFFFFFFFFu - 999);
+  clock_->Advance(2500 * 1000);
+  uint32_t after = GetTimeTicks();
+  EXPECT_LT(after, before);
+  EXPECT_EQ(after - before, 2500u);
+}
+
+TEST_F(TimeUtilsTest, SetSystemTimeFillsSysrtc) {
+  Sysrtc = RtcTime{1, 2, 3, 4, 5, 2000, 3};
+  configtest::ConsoleCapture quiet;  // the clock chip is not on this bus
+  SetSystemTime("20210713", "081509");
+  const RtcTime& t = Sysrtc;
+  EXPECT_EQ(std::vector<int>({t.year, t.mon, t.mday, t.hour, t.min, t.sec, t.wday}),
+            std::vector<int>({2021, 7, 13, 8, 15, 9, 3}));  // the weekday left as it was
+  Sysrtc = RtcTime{1, 2, 3, 4, 5, 2000, 3};
+  EXPECT_EQ(SetSystemTime("2021071", "081509"), 0);
+  EXPECT_EQ(SetSystemTime("20210713", "0815"), 0);
+  EXPECT_EQ(Sysrtc.year, 2000);  // untouched
+}
+
+}  // namespace

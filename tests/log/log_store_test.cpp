@@ -1,0 +1,146 @@
+// The user-log ring and lines, log.ini, the day files and the AT-command
+// and QMI records.
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "log/log_files.h"
+#include "log_test_env.h"
+
+namespace {
+
+using logtest::kUserFile;
+using logtest::LogStoreTest;
+
+TEST_F(LogStoreTest, RecordsBecomeUserLogLinesOldestFirst) {
+  struct Row {
+    int main_code, sub_code, with_modem_info;
+    const char* phone;  // nullptr: LogPush
+    int creg, csq;
+    const char* line;
+  } const rows[] = {
+      {4, 0, 1, "123", 1, 20,
+       "{\"T\":\"08:15:00\",\"E\":{\"M\":\"4\",\"S\":\"0\"},\"MI\":{\"R\":\"1\",\"SQ\":\"20\"},\"P\":\"123\"},\r\n"},
+      {1, 0, 0, nullptr, 1, 20,
+       "{\"T\":\"08:15:00\",\"E\":{\"M\":\"1\",\"S\":\"0\"},\"MI\":{\"R\":\"*\",\"SQ\":\"*\"},\"P\":\"*\"},\r\n"},
+      // With modem info but no phone: an empty phone.
+      {8, 0, 1, nullptr, 5, 31,
+       "{\"T\":\"08:15:00\",\"E\":{\"M\":\"8\",\"S\":\"0\"},\"MI\":{\"R\":\"5\",\"SQ\":\"31\"},\"P\":\"\"},\r\n"},
+      // A phone given without modem info is not stored.
+      {5, 0, 0, "0912345678", 1, 20,
+       "{\"T\":\"08:15:00\",\"E\":{\"M\":\"5\",\"S\":\"0\"},\"MI\":{\"R\":\"*\",\"SQ\":\"*\"},\"P\":\"*\"},\r\n"},
+      {2, 16, 0, nullptr, 0, 0,
+       "{\"T\":\"08:15:00\",\"E\":{\"M\":\"2\",\"S\":\"16\"},\"MI\":{\"R\":\"*\",\"SQ\":\"*\"},\"P\":\"*\"},\r\n"},
+      // The phone field holds at most 20 characters.
+      {4, 0, 1, "+8869123456789012345678", 2, 99,
+       "{\"T\":\"08:15:00\",\"E\":{\"M\":\"4\",\"S\":\"0\"},\"MI\":{\"R\":\"2\",\"SQ\":\"99\"},"
+       "\"P\":\"+8869123456789012345\"},\r\n"},
+  };
+  SetCardUse(40);
+  std::string expected;
+  for (const Row& r : rows) {
+    modem_creg = r.creg;
+    modem_csq = r.csq;
+    if (r.phone)
+      LogPushPhone(r.main_code, r.sub_code, r.with_modem_info, r.phone);
+    else
+      LogPush(r.main_code, r.sub_code, r.with_modem_info);
+    expected += r.line;
+  }
+  clock_->Advance(2000000);  // the time is the push's, not the write's
+  for (size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(LogWriterPass(), LogWriterStep::kWrote);
+  EXPECT_EQ(LogWriterPass(), LogWriterStep::kIdle);
+  EXPECT_EQ(root_.Read(kUserFile), expected);
+}
+
+TEST_F(LogStoreTest, ThirtyPushesLeaveTwentyNineInOrderAcrossTheWrap) {
+  for (int i = 0; i < 20; ++i) LogPush(1, 0, 0);
+  while (LogPopIdx() > 0) {
+  }
+  for (int i = 0; i < 30; ++i) LogPush(1, i, 0);
+  EXPECT_EQ(LogPushIdx(), 29);
+  for (int i = 0; i < 29; ++i) {  // the oldest first; the thirtieth was dropped
+    LogRecord rec;
+    ASSERT_TRUE(LogPeekOldest(&rec));
+    EXPECT_EQ(std::string(rec.sub_code), std::to_string(i));
+    EXPECT_EQ(LogPopIdx(), 29 - i);
+  }
+  EXPECT_EQ(LogPopIdx(), 0);
+  EXPECT_EQ(LogPushIdx(), 0);
+}
+
+TEST_F(LogStoreTest, LogIniSetsTheSwitch) {
+  const std::pair<const char*, int> rows[] = {
+      {"@LOGEN;1\r\n", 1}, {"@LOGEN;0\r\n", 0}, {"@LOGEN;1", 1}, {"@LOGEN;1\n", 1}, {"", 0}, {nullptr, 0},
+      {"@LOGEN;2\r\n", 2},  // read as written; only 1 means on
+      {"@LOGEN;\r\n", 0}, {"@LOGEN;x\r\n", 0}, {"@LOGEN;12abc\r\n", 12}, {"@LOGEN;99999999999999999999\r\n", INT_MAX},
+      {"# switch\r\n@LOGEN;1\r\n", 1}, {"@LOGEN;1\r\n@LOGEN;0\r\n", 0},  // the last line wins
+      {" @LOGEN;1\r\n", 0}, {"@logen;1\r\n", 0}, {"LOGEN;1\r\n", 0},     // must start the line, as written
+  };
+  for (const auto& [content, expected] : rows) {
+    LogInit();
+    if (content) root_.Write("APP/log.ini", content);
+    ReadLogConfig();
+    EXPECT_EQ(logEnable.load(), expected) << (content ? content : "(no file)");
+    std::remove((root_.path() + "/APP/log.ini").c_str());
+  }
+  // A line longer than 127 characters is one line, whatever it holds.
+  root_.Write("APP/log.ini", std::string(130, 'x') + "@LOGEN;1\r\n");
+  ReadLogConfig();
+  EXPECT_EQ(logEnable.load(), 0);
+}
+
+TEST_F(LogStoreTest, DayFilesFollowTheClock) {
+  const std::tuple<int64_t, const char*, const char*> rows[] = {
+      {logtest::kJul13At0815, kUserLogDir, "/media/card/USR_LOG/2021/07/13.txt"},
+      {logtest::kJul13At0815, kQmiLogDir, "/media/card/QMI_LOG/2021/07/13.txt"},
+      {1626220799, kUserLogDir, "/media/card/USR_LOG/2021/07/13.txt"},  // 23:59:59
+      {1626220800, kUserLogDir, "/media/card/USR_LOG/2021/07/14.txt"},  // midnight
+      {1640995200, kAtCmdLogDir, "/media/card/AT_CMD_LOG/2022/01/01.txt"},
+  };
+  for (const auto& [seconds, sub, file] : rows) {
+    clock_->SetUs(seconds * 1000000);
+    EXPECT_EQ(LogTodayFile(sub), file) << seconds;
+  }
+}
+
+constexpr const char* kAtFile = "media/card/AT_CMD_LOG/2021/07/13.txt";
+constexpr const char* kQmiFile = "media/card/QMI_LOG/2021/07/13.txt";
+
+TEST_F(LogStoreTest, AtAndQmiRecordsAreAppendedWhileTheSwitchIsOne) {
+  AtCmdLog("AT\r", "OK");
+  QmiLog("api", "0");
+  EXPECT_FALSE(root_.Exists(kAtFile));
+  EXPECT_FALSE(root_.Exists(kQmiFile));
+  logEnable = 1;
+  AtCmdLog("AT+CSQ\r", "\r\n+CSQ: 20,99\r\n\r\nOK\r\n");
+  QmiLog("qmi_wds_start_nw_if", "0");
+  clock_->Advance(1500000);
+  QmiLog(nullptr, nullptr);
+  // A sent SMS: the command line, then the first answer with the whole PDU,
+  // kept whole.
+  std::string pdu;
+  for (int i = 0; i < 175; ++i) pdu += "4F60";
+  AtCmdLog("AT+CMGS=152\r\n", ("\r\n> " + pdu + "\n").c_str());
+  logEnable = 2;  // only 1 is on
+  AtCmdLog("ATE0\r", "OK");
+  const std::string at = "Time=>08:15:00\r\nCmmand=>AT+CSQ\r\r\nResponse=>\r\n\r\n+CSQ: 20,99\r\n\r\nOK\r\n\r\n"
+                         "Time=>08:15:01\r\nCmmand=>AT+CMGS=152\r\n\r\nResponse=>\r\n\r\n> " + pdu + "\n\r\n";
+  const std::string qmi = "Time=>08:15:00\r\nAPI=>qmi_wds_start_nw_if\r\nResponse=>0\r\n"
+                          "Time=>08:15:01\r\nAPI=>\r\nResponse=>\r\n";
+  EXPECT_EQ(root_.Read(kAtFile), at);
+  EXPECT_EQ(root_.Read(kQmiFile), qmi);
+
+  // A card pulled while logging loses records quietly.
+  logEnable = 1;
+  root_.Write("sim/sd-removed", "");
+  for (int i = 0; i < 100; ++i) {
+    AtCmdLog("AT\r", "OK");
+    QmiLog("api", "0");
+  }
+  EXPECT_EQ(root_.Read(kAtFile), at);
+  EXPECT_EQ(root_.Read(kQmiFile), qmi);
+}
+
+}  // namespace
