@@ -103,14 +103,7 @@ void ModemPtyServer::Loop() {
     }
     fds[1] = {wake_fd_, POLLIN, 0};
     timespec timeout{};
-    timespec* timeout_ptr = nullptr;
-    if (deadline >= 0) {
-      int64_t left = deadline - MonotonicUs();
-      if (left < 0) left = 0;
-      timeout.tv_sec = static_cast<time_t>(left / 1000000);
-      timeout.tv_nsec = static_cast<long>(left % 1000000) * 1000;
-      timeout_ptr = &timeout;
-    }
+    timespec* timeout_ptr = TimeoutUntil(deadline, &timeout);
     int r = ::ppoll(fds, 2, timeout_ptr, nullptr);
     if (r < 0 && errno != EINTR) break;
     if (fds[1].revents & POLLIN) {

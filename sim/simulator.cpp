@@ -184,14 +184,7 @@ void Simulator::Loop() {
     }
 
     timespec timeout{};
-    timespec* timeout_ptr = nullptr;  // nothing timed: sleep until something happens
-    if (deadline >= 0) {
-      int64_t left = deadline - MonotonicUs();
-      if (left < 0) left = 0;
-      timeout.tv_sec = static_cast<time_t>(left / 1000000);
-      timeout.tv_nsec = static_cast<long>(left % 1000000) * 1000;
-      timeout_ptr = &timeout;
-    }
+    timespec* timeout_ptr = TimeoutUntil(deadline, &timeout);  // null: nothing timed
     int r = ::ppoll(fds.data(), fds.size(), timeout_ptr, nullptr);
     if (r < 0 && errno != EINTR) {
       SimLog("poll: %s", ErrnoText().c_str());
