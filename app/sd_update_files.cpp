@@ -1,6 +1,5 @@
 #include "app/sd_update_files.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,14 +9,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/dir_listing.h"
 #include "platform/fd_io.h"
 
 namespace sd_update_files {
 namespace {
-
-struct DirCloser {
-  void operator()(DIR* d) const { ::closedir(d); }
-};
 
 // Copies SRC into a new file beside DST and renames it over DST.
 int CopyInto(const std::string& src, const std::string& dst, bool keep_mode) {
@@ -55,19 +51,12 @@ int CopyInto(const std::string& src, const std::string& dst, bool keep_mode) {
 }  // namespace
 
 bool ListRegularFiles(const std::string& dir, std::vector<std::string>* names) {
-  names->clear();
-  std::unique_ptr<DIR, DirCloser> d(::opendir(dir.c_str()));
-  if (!d) return errno == ENOENT || errno == ENOTDIR;
-  errno = 0;
-  while (dirent* e = ::readdir(d.get())) {
-    if (e->d_name[0] == '.') continue;
+  // A folder or a device that happens to carry the name is no update file.
+  bool listed = platform::ListSortedNames(dir, names, [](const std::string& path) {
     struct stat st {};
-    // A folder or a device that happens to carry the name is no update file.
-    if (::stat((dir + "/" + e->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    names->push_back(e->d_name);
-  }
-  std::sort(names->begin(), names->end());
-  return true;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  });
+  return listed || errno == ENOENT || errno == ENOTDIR;
 }
 
 int CopyFile(const std::string& src, const std::string& dst) { return CopyInto(src, dst, false); }

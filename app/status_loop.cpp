@@ -19,10 +19,16 @@ int32_t DeriveStatusLedStep(int32_t cpin_status, int32_t net, int32_t creg) {
   return 0;
 }
 
+namespace {
+void PublishStatusLedStep() {
+  sta_led_step = DeriveStatusLedStep(modem_cpin_status.load(), net_status.load(), modem_creg.load());
+}
+}  // namespace
+
 bool StatusLoopPass(uint32_t t0) {
   uint32_t now = GetTimeTicks();
   if (static_cast<uint32_t>(now - t0) <= 1999) return false;
-  sta_led_step = DeriveStatusLedStep(modem_cpin_status.load(), net_status.load(), modem_creg.load());
+  PublishStatusLedStep();
   return true;
 }
 
@@ -31,7 +37,7 @@ void RunStatusLoop(uint32_t t0) {
   for (;;) {
     // Once past the start delay it stays past it, even when the tick wraps.
     if (settled) {
-      sta_led_step = DeriveStatusLedStep(modem_cpin_status.load(), net_status.load(), modem_creg.load());
+      PublishStatusLedStep();
     } else {
       settled = StatusLoopPass(t0);
     }

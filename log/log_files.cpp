@@ -1,6 +1,5 @@
 #include "log/log_files.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,11 +8,13 @@
 #include <cerrno>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 
 #include "config/time_utils.h"
 #include "log/log_store.h"
+#include "platform/dir_listing.h"
 #include "platform/fd_io.h"
 #include "platform/paths.h"
 #include "platform/sd_card.h"
@@ -23,10 +24,6 @@ namespace {
 // One append at a time, so records of the modem and packet-data threads
 // never mix inside a file.
 std::mutex g_append_mu;
-
-struct DirCloser {
-  void operator()(DIR* d) const { ::closedir(d); }
-};
 
 bool IsDir(const std::string& real_path) {
   struct stat st {};
@@ -82,17 +79,9 @@ bool LogAppendToday(const char* subdir, const char* text, size_t len) {
 }
 
 bool LogListNames(const std::string& device_dir, bool dirs_only, std::vector<std::string>* names) {
-  names->clear();
-  const std::string real = platform::Path(device_dir);
-  std::unique_ptr<DIR, DirCloser> d(::opendir(real.c_str()));
-  if (!d) return false;
-  while (dirent* e = ::readdir(d.get())) {
-    if (e->d_name[0] == '.') continue;
-    if (dirs_only && !IsDir(real + "/" + e->d_name)) continue;
-    names->push_back(e->d_name);
-  }
-  std::sort(names->begin(), names->end());
-  return true;
+  std::function<bool(const std::string&)> keep;
+  if (dirs_only) keep = IsDir;
+  return platform::ListSortedNames(platform::Path(device_dir), names, keep);
 }
 
 int FileExist(const char* dir, const char* name) {
