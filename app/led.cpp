@@ -2,8 +2,8 @@
 
 #include <ctime>
 
-#include "app/console.h"
 #include "app/led_blinker.h"
+#include "base/console.h"
 #include "config/time_utils.h"
 #include "hw/gpio.h"
 #include "modem/modem_state.h"

@@ -5,16 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/console.h"
 #include "app/sd_update_files.h"
+#include "base/console.h"
 #include "platform/paths.h"
 #include "platform/sd_card.h"
-
-std::atomic<int32_t> if_sd_card{0};
-std::atomic<int32_t> if_config_exist{0};
-std::atomic<int32_t> if_fw_exist{0};
-std::atomic<int32_t> if_fw_update{0};
-std::atomic<int32_t> if_fw_update_error{0};
 
 namespace {
 

@@ -8,19 +8,7 @@
 // sd_card_init again after clearing if_sd_card.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-
-/// 1 when the card was found mounted at /media/card.
-extern std::atomic<int32_t> if_sd_card;
-/// 1 when the update folder holds config.ini (set by check_if_config_update).
-extern std::atomic<int32_t> if_config_exist;
-/// 1 when the update folder holds fw.
-extern std::atomic<int32_t> if_fw_exist;
-/// 1 once the new program was moved to /APP/fw.
-extern std::atomic<int32_t> if_fw_update;
-/// 1 when fw or config.ini was still in the update folder after the update.
-extern std::atomic<int32_t> if_fw_update_error;
+#include "base/sd_flags.h"
 
 /// Sets if_sd_card to 1 when the card is mounted (never clears it).
 /// Returns 1 present, 0 absent, -1 when the mount table cannot be read.

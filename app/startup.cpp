@@ -7,15 +7,15 @@
 #include <ctime>
 #include <memory>
 
-#include "app/console.h"
 #include "app/launch_options.h"
 #include "app/led.h"
+#include "app/legacy_config.h"
 #include "app/sd_update.h"
 #include "app/status_loop.h"
 #include "app/thread_launch.h"
+#include "base/console.h"
 #include "config/config_data.h"
 #include "config/config_file.h"
-#include "config/legacy_config.h"
 #include "config/side_files.h"
 #include "config/time_utils.h"
 #include "hw/analog_input.h"
@@ -124,6 +124,7 @@ int RunFirmware(int argc, char** argv) {
 
   // 3: logs.
   LogInit();
+  LogSetModemInfoSource(ReadModemLogInfo);
   ReadLogConfig();
 
   // 4: lines, bus, converter.

@@ -1,29 +1,24 @@
 #include "app/thread_launch.h"
 
-#include <pthread.h>
-
-#include <cstdio>
-
-#include "app/console.h"
+#include "app/led.h"
 #include "app/threads.h"
+#include "base/console.h"
+#include "base/thread_start.h"
+#include "hw/rtc.h"
+#include "log/log_store.h"
+#include "modem/modem_loop.h"
+#include "queue/sms_sender.h"
 
 namespace {
-
-using ThreadBody = void* (*)(void*);
 
 struct ThreadEntry {
   ThreadBody body;
   const char* failure;  // printed when the thread cannot be created
 };
 
-bool Start(ThreadBody body) {
-  pthread_t id;
-  return pthread_create(&id, nullptr, body, nullptr) == 0;
-}
-
 void StartAll(const ThreadEntry* list, int count) {
   for (int i = 0; i < count; ++i) {
-    if (Start(list[i].body)) continue;
+    if (StartThread(list[i].body)) continue;
     if (list[i].body == ThreadLog) {
       // This one reports outside the console printer.
       const char msg[] = "Function main: Create Thread \"ThreadLog\" Failed\r\n";
@@ -68,7 +63,7 @@ void StartUtilityModeThreads() {
 }
 
 bool StartUpdateModeThreads() {
-  if (Start(thread_led)) return true;
+  if (StartThread(thread_led)) return true;
   PrintMsg(">error: create thread_led\n");
   return false;
 }

@@ -3,8 +3,8 @@
 // subsystem arrives.
 #include <unistd.h>
 
-#include "app/console.h"
 #include "app/threads.h"
+#include "base/console.h"
 
 namespace {
 void* Idle(const char* name) {

@@ -1,7 +1,7 @@
 // Start values before the file is read, and the factory defaults.
 #include <cstring>
 
-#include "app/console.h"
+#include "base/console.h"
 #include "config/config_data.h"
 #include "config/config_file.h"
 #include "config/time_utils.h"

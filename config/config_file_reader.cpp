@@ -11,13 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/console.h"
+#include "base/console.h"
+#include "base/log_ring.h"
 #include "config/config_data.h"
 #include "config/config_file.h"
 #include "config/file_lines.h"
 #include "config/text_utils.h"
 #include "config/time_utils.h"
-#include "log/log_store.h"
 #include "platform/paths.h"
 
 namespace {

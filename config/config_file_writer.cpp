@@ -2,13 +2,13 @@
 #include <algorithm>
 #include <string>
 
-#include "app/console.h"
+#include "base/console.h"
+#include "base/log_ring.h"
 #include "config/config_data.h"
 #include "config/config_file.h"
 #include "config/side_files.h"
 #include "config/string_format.h"
 #include "config/text_utils.h"
-#include "log/log_store.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 

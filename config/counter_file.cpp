@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/console.h"
+#include "base/console.h"
 #include "config/config_data.h"
 #include "config/file_lines.h"
 #include "config/side_files.h"

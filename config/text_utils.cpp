@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/console.h"
+#include "base/console.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/console.h"
+#include "base/console.h"
 #include "config/config_data.h"
 #include "hw/gpio.h"
 

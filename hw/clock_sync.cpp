@@ -7,9 +7,9 @@
 #include <cstring>
 #include <thread>
 
-#include "app/console.h"
+#include "base/console.h"
+#include "base/log_ring.h"
 #include "config/time_utils.h"
-#include "log/log_store.h"
 #include "platform/clock.h"
 
 namespace {

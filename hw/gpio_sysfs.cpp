@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "app/console.h"
+#include "base/console.h"
 #include "hw/gpio.h"
 #include "platform/paths.h"
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/console.h"
-#include "log/log_store.h"
+#include "base/console.h"
+#include "base/log_ring.h"
 #include "platform/i2c_bus.h"
 
 std::atomic<int> i2c_fd{-1};

@@ -1,7 +1,7 @@
 // The RX-8010-layout real-time clock: seven BCD time registers from 0x10.
 #include "hw/rtc.h"
 
-#include "app/console.h"
+#include "base/console.h"
 #include "hw/i2c.h"
 #include "platform/clock.h"
 

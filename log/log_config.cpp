@@ -4,8 +4,8 @@
 #include <fstream>
 #include <string>
 
+#include "base/log_ring.h"
 #include "log/log_files.h"
-#include "log/log_ring.h"
 #include "log/log_store.h"
 #include "log/log_writer.h"
 #include "platform/paths.h"

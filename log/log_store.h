@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/log_ring.h"
+
 /// Card use in percent at which the oldest day is deleted.
 constexpr int kLogDefaultMaxSize = 90;
 
@@ -25,16 +27,6 @@ void LogInit();
 /// logEnable from the "@LOGEN;N" line of /APP/log.ini; no file leaves it.
 void ReadLogConfig();
 
-/// Queues a user-log record stamped with the time now; with_modem_info 1
-/// adds modem_creg and modem_csq. Dropped silently when 29 already wait.
-/// Safe from any thread.
-void LogPush(int main_code, int sub_code, int with_modem_info);
-/// The same, and with modem info the phone (at most 20 characters) too.
-void LogPushPhone(int main_code, int sub_code, int with_modem_info, const char* phone);
-/// Number of records waiting.
-int LogPushIdx();
-/// Drops the oldest waiting record; returns how many waited before.
-int LogPopIdx();
 
 /// Appends an AT exchange to today's AT_CMD_LOG file when logging is on.
 /// The record is kept whole however long the response is.

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <thread>
 
-#include "app/console.h"
-#include "app/sd_update.h"
+#include "base/console.h"
+#include "base/sd_flags.h"
 #include "log/log_files.h"
 #include "log/log_store.h"
 

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstddef>
 
-#include "log/log_ring.h"
+#include "base/log_ring.h"
 
 /// Text of the user-log line being written (only the writer touches it).
 extern char logData[256];

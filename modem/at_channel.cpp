@@ -1,9 +1,6 @@
 #include "modem/at_channel.h"
 
-#include <time.h>
-
-#include <cerrno>
-
+#include "base/sleep.h"
 #include "modem/serial_port.h"
 
 int SerialAtChannel::DoWriteRead(const char* cmd, int len, char* response, int wait_ms) {
@@ -14,9 +11,3 @@ int SerialAtChannel::DoRead(char* buf, int max_len) { return uart_read(fd_, buf,
 
 void SerialAtChannel::DoPause(int ms) { SleepMilliseconds(ms); }
 
-void SleepMilliseconds(int ms) {
-  if (ms <= 0) return;
-  timespec left{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
-  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-  }
-}

@@ -47,5 +47,3 @@ class SerialAtChannel final : public AtChannel {
   int fd_;
 };
 
-/// Sleeps `ms` milliseconds, resuming after signals.
-void SleepMilliseconds(int ms);

@@ -4,10 +4,9 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/console.h"
-#include "app/threads.h"
+#include "base/console.h"
+#include "base/sleep.h"
 #include "config/config_data.h"
-#include "config/legacy_config.h"
 #include "log/log_store.h"
 #include "modem/at_answers.h"
 #include "modem/modem_state.h"

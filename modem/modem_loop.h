@@ -40,3 +40,6 @@ void RunModemLoop(const std::atomic<bool>& stop);
 /// checks its own mailbox. Null (the start value) skips the step.
 using ModemVoiceJob = void (*)(AtChannel& channel);
 void SetModemVoiceJob(ModemVoiceJob job);
+
+/// The modem thread (started by main in every mode).
+void* thread_modem(void*);

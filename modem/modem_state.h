@@ -25,3 +25,14 @@ extern std::atomic<int32_t> send_sms_status;
 extern GuardedText<100> str_gmm;
 /// The last GPS fix as an RMC sentence.
 extern GuardedText<200> str_gprmc;
+
+/// Packet-data credentials; empty unless "-resetconfig" filled them in.
+extern char modem_APN[64];
+extern char modem_usr[32];
+extern char modem_pwd[32];
+/// The module's IMEI as text (written by the modem thread's first pass).
+extern char modem_imei[16];
+
+/// Copies modem_creg and modem_csq, for the user-log records that carry them
+/// (handed to the log ring at start-up).
+void ReadModemLogInfo(int32_t* creg, int32_t* csq);

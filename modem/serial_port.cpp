@@ -11,7 +11,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/console.h"
+#include "base/console.h"
 
 namespace {
 

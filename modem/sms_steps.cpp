@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/console.h"
+#include "base/console.h"
 #include "log/log_store.h"
 #include "modem/at_answers.h"
 #include "modem/modem_state.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/console.h"
+#include "base/console.h"
 
 sms_event sms_evt[kSmsQueueSlots];
 std::atomic<int32_t> evt_in{0};

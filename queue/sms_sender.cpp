@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "app/console.h"
-#include "app/threads.h"
+#include "base/console.h"
+#include "base/sleep.h"
+#include "base/log_ring.h"
 #include "config/side_files.h"
 #include "config/text_utils.h"
-#include "log/log_store.h"
 #include "modem/at_channel.h"
 #include "modem/modem_state.h"
 #include "queue/sms_queue.h"

@@ -16,3 +16,6 @@ constexpr int kSmsSenderPollMs = 1000;
 bool SmsSenderRunJob(const std::atomic<bool>& stop, int poll_ms = kSmsSenderPollMs);
 /// The thread's loop, until `stop`.
 void RunSmsSender(const std::atomic<bool>& stop, int poll_ms = kSmsSenderPollMs);
+
+/// The SMS sender thread (started by main in every mode).
+void* thread_sms_buffer(void*);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/system_actions.h"
 #include "sim/board.h"
 #include "sim/board_files.h"
 #include "sim/board_root.h"
@@ -27,7 +28,6 @@
 #include "sim/monotonic.h"
 #include "sim/pty_pair.h"
 #include "sim/sim7100_model.h"
-#include "platform/system_actions.h"
 #include "sim/sim_log.h"
 
 namespace sim {

@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/legacy_config.h"
+#include "base/log_ring.h"
 #include "config/config_data.h"
 #include "config/config_file.h"
-#include "config/legacy_config.h"
 #include "config/side_files.h"
 #include "config_test_env.h"
-#include "log/log_ring.h"
 #include "log/log_store.h"
 #include "modem/modem_state.h"
 

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <string>
 
+#include "base/log_ring.h"
 #include "config/config_file.h"
-#include "log/log_ring.h"
 #include "platform/paths.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "log/log_ring.h"
+#include "base/log_ring.h"
 #include "log/log_store.h"
 #include "platform/i2c_bus.h"
 #include "platform/paths.h"

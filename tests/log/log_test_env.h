@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "log/log_ring.h"
+#include "base/log_ring.h"
 #include "log/log_store.h"
 #include "log/log_writer.h"
 #include "modem/modem_state.h"
@@ -34,6 +34,7 @@ class LogStoreTest : public ::testing::Test {
     modem_creg = 0;
     modem_csq = 0;
     LogInit();
+    LogSetModemInfoSource(ReadModemLogInfo);
   }
   void TearDown() override {
     LogInit();

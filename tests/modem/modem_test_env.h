@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "app/legacy_config.h"
 #include "config/config_data.h"
-#include "config/legacy_config.h"
 #include "log/log_store.h"
 #include "modem/at_channel.h"
 #include "modem/modem_loop.h"

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "log/log_ring.h"
+#include "base/log_ring.h"
 #include "log/log_store.h"
 #include "modem/modem_state.h"
 #include "modem/sms_transport.h"
@@ -103,6 +103,7 @@ class QueueTest : public ::testing::Test {
     platform::SetRoot(root_.path());
     root_.Write("APP/.keep", "");
     LogInit();
+    LogSetModemInfoSource(ReadModemLogInfo);
     ResetQueue();
   }
   void TearDown() override {

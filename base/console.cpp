@@ -1,4 +1,4 @@
-#include "app/console.h"
+#include "base/console.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "modem/serial_port.h"
+#include "platform/fd_io.h"
 
 std::atomic<uint8_t> cDebugMode{0};
 std::atomic<int> uart1{0};
@@ -32,7 +32,7 @@ int PrintMsg(const char* format, ...) {
   if (n < 0) return 0;
   int len = n > 255 ? 255 : n;
   int port = uart1.load();
-  if (cDebugMode.load() != 0 && port != 0) uart_write(port, buf, len);
+  if (cDebugMode.load() != 0 && port != 0) platform::WriteAll(port, buf, static_cast<size_t>(len));
   ConsoleWrite(buf, len);
   return len;
 }

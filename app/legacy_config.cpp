@@ -1,22 +1,17 @@
 // The older configuration layout, kept for the "-resetconfig" start option:
 // it writes a file that the current reader refuses at its first line, so the
 // start that follows falls back to the factory defaults.
-#include "config/legacy_config.h"
+#include "app/legacy_config.h"
 
 #include <cstdint>
 #include <cstring>
 #include <string>
 
-#include "app/console.h"
+#include "base/console.h"
 #include "config/string_format.h"
 #include "modem/modem_state.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
-
-char modem_APN[64];
-char modem_usr[32];
-char modem_pwd[32];
-char modem_imei[16];
 
 namespace {
 

@@ -1,6 +1,6 @@
-// The ring of user-log records waiting for the writer thread.
+// The ring of user-log records waiting for the writer thread (log/).
 //
-// Any thread may push; only ThreadLog takes records out. A push, a look at
+// Any thread of any layer may push; only ThreadLog takes records out. A push, a look at
 // the oldest record and a pop each hold the ring's lock, so a record is
 // always read whole and two pushes never take the same slot.
 #pragma once
@@ -24,6 +24,24 @@ struct LogRecord {
 };
 
 extern LogRecord logBuffer[kLogSlots];
+
+/// Queues a user-log record stamped with the time now; with_modem_info 1
+/// adds the registration state and signal quality. Dropped silently when 29
+/// already wait. Safe from any thread.
+void LogPush(int main_code, int sub_code, int with_modem_info);
+/// The same, and with modem info the phone (at most 20 characters) too.
+void LogPushPhone(int main_code, int sub_code, int with_modem_info, const char* phone);
+/// Number of records waiting.
+int LogPushIdx();
+/// Drops the oldest waiting record; returns how many waited before.
+int LogPopIdx();
+
+/// Where the registration state and signal quality of a record come from.
+/// The modem layer sits above the ring, so start-up hands them down here;
+/// until then records carry 0 and 0.
+using LogModemInfoSource = void (*)(int32_t* creg, int32_t* csq);
+void LogSetModemInfoSource(LogModemInfoSource source);
+
 /// Next slot to write and oldest queued slot, 0 to 29.
 extern std::atomic<int> logInIdx;
 extern std::atomic<int> logOutIdx;

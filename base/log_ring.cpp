@@ -1,20 +1,21 @@
-#include "log/log_ring.h"
+#include "base/log_ring.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 
-#include "config/time_utils.h"
-#include "log/log_store.h"
-#include "modem/modem_state.h"
+#include "platform/clock.h"
 
 LogRecord logBuffer[kLogSlots];
 std::atomic<int> logInIdx{0};
 std::atomic<int> logOutIdx{0};
 
 namespace {
+
+std::atomic<LogModemInfoSource> g_modem_info{nullptr};
 
 std::mutex g_ring_mu;
 std::condition_variable g_ring_cv;
@@ -28,14 +29,14 @@ int QueuedLocked() {
 void Push(int main_code, int sub_code, int with_modem_info, const char* phone) {
   // Everything the slot needs is gathered before the lock is taken.
   LogRecord r{};
-  char now[40] = {0};
-  getTimeStr(now, 't');
-  std::memcpy(r.time, now, sizeof r.time - 1);  // HH:MM:SS; r was zeroed
+  struct tm now {};
+  platform::LocalTime(platform::SystemClock().Now().tv_sec, &now);
+  std::strftime(r.time, sizeof r.time, "%H:%M:%S", &now);
   std::snprintf(r.main_code, sizeof r.main_code, "%d", main_code);
   std::snprintf(r.sub_code, sizeof r.sub_code, "%d", sub_code);
   if (with_modem_info == 1) {
-    r.creg = modem_creg.load();
-    r.csq = modem_csq.load();
+    LogModemInfoSource source = g_modem_info.load();
+    if (source) source(&r.creg, &r.csq);
     if (phone) std::snprintf(r.phone, sizeof r.phone, "%s", phone);
     r.with_modem_info = 1;
   }
@@ -51,6 +52,8 @@ void Push(int main_code, int sub_code, int with_modem_info, const char* phone) {
 }
 
 }  // namespace
+
+void LogSetModemInfoSource(LogModemInfoSource source) { g_modem_info = source; }
 
 void LogRingClear() {
   std::lock_guard<std::mutex> lock(g_ring_mu);
