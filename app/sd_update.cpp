@@ -83,6 +83,13 @@ int check_if_config_update() {
 int check_if_fw_update() {
   if (if_sd_card.load() == 0) return 0;
 
+  // A card that refuses to give the file up (write-protected, failing)
+  // would otherwise install it and reboot at every start, forever.
+  if (sd_update_files::SameContent(platform::Path(kNewFw), platform::Path(kFw))) {
+    PrintMsg(">fw on the card is already installed, start normally.\r\n");
+    return 0;
+  }
+
   Copy(kFw, kFwBackup);
   Move(kNewFw, kFw);
   if_fw_update = 1;

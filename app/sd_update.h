@@ -19,6 +19,7 @@ int sd_card_init();
 int check_if_config_update();
 /// Installs update/fw as /APP/fw (the old one saved as update/fw.bck, and
 /// config.ini saved too unless a new one came) and checks that nothing was
-/// left behind. Returns 1 when the update was made, 0 without a card, -1 when
-/// the folder could not be listed afterwards.
+/// left behind. Returns 1 when the update was made, 0 without a card or when
+/// update/fw is byte for byte /APP/fw (installed already: no update), -1
+/// when the folder could not be listed afterwards.
 int check_if_fw_update();

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "platform/dir_listing.h"
@@ -48,6 +49,19 @@ int CopyInto(const std::string& src, const std::string& dst, bool keep_mode) {
   return err;
 }
 
+// Reads until `len` bytes or the end of the file; -1 on an error.
+ssize_t ReadFull(int fd, char* buf, size_t len) {
+  size_t got = 0;
+  while (got < len) {
+    ssize_t n = ::read(fd, buf + got, len - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(got);
+}
+
 }  // namespace
 
 bool ListRegularFiles(const std::string& dir, std::vector<std::string>* names) {
@@ -63,10 +77,27 @@ int CopyFile(const std::string& src, const std::string& dst) { return CopyInto(s
 
 int MoveFile(const std::string& src, const std::string& dst) {
   if (::rename(src.c_str(), dst.c_str()) == 0) return 0;
-  if (errno != EXDEV) return errno;
+  // Across file systems, and out of a folder that refuses changes (a
+  // write-protected card), the file is copied; its removal may then fail.
+  if (errno != EXDEV && errno != EROFS && errno != EPERM && errno != EACCES) return errno;
   int err = CopyInto(src, dst, true);
   if (err != 0) return err;
   return ::unlink(src.c_str()) == 0 ? 0 : errno;
+}
+
+bool SameContent(const std::string& a, const std::string& b) {
+  platform::UniqueFd fa(::open(a.c_str(), O_RDONLY | O_CLOEXEC));
+  platform::UniqueFd fb(::open(b.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat sa {}, sb {};
+  if (!fa.valid() || !fb.valid() || ::fstat(fa.get(), &sa) != 0 || ::fstat(fb.get(), &sb) != 0) return false;
+  if (!S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) return false;
+  char bufa[8 * 1024], bufb[8 * 1024];
+  for (;;) {
+    ssize_t n = ReadFull(fa.get(), bufa, sizeof bufa);
+    if (n < 0 || ReadFull(fb.get(), bufb, sizeof bufb) != n) return false;
+    if (n == 0) return true;
+    if (std::memcmp(bufa, bufb, static_cast<size_t>(n)) != 0) return false;
+  }
 }
 
 }  // namespace sd_update_files

@@ -18,8 +18,12 @@ bool ListRegularFiles(const std::string& dir, std::vector<std::string>* names);
 /// written. Returns 0, or the errno of the step that failed.
 int CopyFile(const std::string& src, const std::string& dst);
 
-/// What `mv SRC DST` leaves behind: a rename, or across file systems a copy
-/// (mode kept) and the removal of SRC. Returns 0, or an errno.
+/// What `mv SRC DST` leaves behind: a rename, or across file systems (or
+/// out of a folder that refuses the rename) a copy, mode kept, and the
+/// removal of SRC. Returns 0, or an errno (DST may then hold the copy).
 int MoveFile(const std::string& src, const std::string& dst);
+
+/// True when both are regular files with the same bytes.
+bool SameContent(const std::string& a, const std::string& b);
 
 }  // namespace sd_update_files

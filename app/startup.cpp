@@ -81,7 +81,6 @@ void SetClocksFromArguments(const std::string& date, const std::string& time) {
   int32_t pattern = if_fw_update_error.load() == 1 ? 6 : 5;
   sta_led_step = pattern;
   gps_flag = pattern;
-  PrintMsg(">Restart in %u s.\r\n", kUpdateRebootDelayS);
   sleep(kUpdateRebootDelayS);
   platform::Reboot();
   for (;;) pause();

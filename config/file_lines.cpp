@@ -10,16 +10,30 @@ LineRead ReadFileLine(FILE* file, char* buf, int* len) {
   int n = 0;
   bool any = false;
   bool too_long = false;
-  for (;;) {
-    int c = std::getc(file);
-    if (c == EOF) break;
-    any = true;
+  auto store = [&](int c) {
     if (n < kLineMaxChars) {
       buf[n++] = static_cast<char>(c);
     } else {
       too_long = true;
     }
+  };
+  for (;;) {
+    int c = std::getc(file);
+    if (c == EOF) break;
+    any = true;
+    store(c);
     if (c == '\n') break;
+    if (c == '\r') {
+      // CR LF ends a line, and so does a CR alone (files saved by old Mac
+      // editors), which must not run every setting into one line.
+      int next = std::getc(file);
+      if (next == '\n') {
+        store(next);
+      } else if (next != EOF) {
+        std::ungetc(next, file);
+      }
+      break;
+    }
   }
   buf[n] = '\0';
   *len = n;

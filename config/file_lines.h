@@ -17,7 +17,8 @@ enum class LineRead {
   kTooLong,  // the line did not fit; the whole line was consumed
 };
 
-/// Reads one line into `buf` (kLineBufferSize bytes). An over-long line is
+/// Reads one line into `buf` (kLineBufferSize bytes); a line ends in CR LF,
+/// LF or CR alone. An over-long line is
 /// read to its end, so its tail is never taken for the next line; `buf` then
 /// holds its first 511 characters. `len` receives the number of bytes stored.
 LineRead ReadFileLine(FILE* file, char* buf, int* len);

@@ -17,6 +17,7 @@ namespace {
 
 constexpr const char* kLogIni = "/APP/log.ini";
 constexpr const char kEnableKey[] = "@LOGEN;";
+constexpr size_t kKeptLineChars = 511;
 
 // The number behind the key as atoi reads it (a CR or LF ends it), kept
 // within an int instead of overflowing.
@@ -43,12 +44,28 @@ void LogInit() {
 void ReadLogConfig() {
   std::ifstream in(platform::Path(kLogIni), std::ios::binary);
   if (!in) return;  // no file: logging stays as it is (off after LogInit)
-  std::string line;
   // Whole lines are read, so a long line can never pass part of itself off
-  // as a line of its own.
-  while (std::getline(in, line)) {
+  // as a line of its own; CR LF, LF and CR alone all end a line.
+  std::string line;
+  auto take = [&line] {
     if (line.compare(0, sizeof kEnableKey - 1, kEnableKey) == 0) {
       logEnable = ParseSwitch(line.c_str() + sizeof kEnableKey - 1);
     }
+    line.clear();
+  };
+  char c;
+  bool after_cr = false;
+  while (in.get(c)) {
+    if (c == '\n' && after_cr) {
+      after_cr = false;
+      continue;  // the LF of a CR LF
+    }
+    after_cr = c == '\r';
+    if (c == '\r' || c == '\n') {
+      take();
+    } else if (line.size() < kKeptLineChars) {
+      line.push_back(c);  // the rest of an absurdly long line is not needed
+    }
   }
+  if (!line.empty()) take();
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -59,6 +60,9 @@ TEST(SdUpdate, StartUpSteps) {
       {"no update folder", {}, "", "10000", {{"APP/config.ini", "old config\r\n"}, {"media/card/update", nullptr}}, {}},
       {"first configuration", {{"APP/config.ini", nullptr}, {u + "config.ini", "new config\r\n"}},
        ">Got the new config.ini!!\r\n", "11000", {{"APP/config.ini", "new config\r\n"}}, {}},
+      {"fw already installed: no update, nothing copied", {{u + "fw", "old program"}},
+       ">Got the new fw!!\r\n>fw on the card is already installed, start normally.\r\n", "10100",
+       {{"APP/fw", "old program"}}, {"fw"}},
       {"an older backup replaced", {{u + "config.ini.bck", "very old\r\n"}, {u + "config.ini", "new config\r\n"}},
        ">Got the new config.ini!!\r\n", "11000", {{u + "config.ini.bck", "old config\r\n"}}, {"config.ini.bck"}},
   };
@@ -151,3 +155,40 @@ TEST(SdCardFacade, DeviceBackendFindsNoCardWhereNothingIsMounted) {
 }
 
 }  // namespace
+
+// A card that refuses the move (write-protected): the program is installed
+// once, and the next start finds it installed instead of rebooting again.
+TEST(SdUpdate, CardThatKeepsTheProgramUpdatesOnce) {
+  testsupport::TempDir root;
+  platform::SetRoot(root.path());
+  platform::SetSimulated(true);
+  root.Write("APP/config.ini", "old config\r\n");
+  root.Write("APP/fw", "old program");
+  root.Write("media/card/update/fw", "new program");
+  const std::string update = root.path() + "/media/card/update";
+  if (std::system(("chattr +i '" + update + "' 2>/dev/null").c_str()) != 0) {
+    platform::SetRoot("");
+    GTEST_SKIP() << "no immutable folders here";
+  }
+  std::string console[2];
+  int32_t updated[2];
+  for (int start = 0; start < 2; ++start) {
+    for (auto* flag : {&if_sd_card, &if_config_exist, &if_fw_exist, &if_fw_update, &if_fw_update_error}) *flag = 0;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    sd_card_init();
+    check_if_config_update();
+    if (if_fw_exist.load() == 1) check_if_fw_update();
+    testing::internal::GetCapturedStderr();
+    console[start] = testing::internal::GetCapturedStdout();
+    updated[start] = if_fw_update.load();
+  }
+  EXPECT_EQ(std::system(("chattr -i '" + update + "'").c_str()), 0);
+  EXPECT_EQ(updated[0], 1);
+  EXPECT_EQ(console[0], ">Got the new fw!!\r\n>fw still exist!!\r\n");
+  EXPECT_EQ(root.Read("APP/fw"), "new program");
+  EXPECT_EQ(updated[1], 0);
+  EXPECT_EQ(console[1], ">Got the new fw!!\r\n>fw on the card is already installed, start normally.\r\n");
+  platform::SetRoot("");
+  platform::SetSimulated(false);
+}
