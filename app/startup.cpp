@@ -9,6 +9,7 @@
 
 #include "app/launch_options.h"
 #include "app/led.h"
+#include "app/operating_mode.h"
 #include "app/legacy_config.h"
 #include "app/sd_update.h"
 #include "app/status_loop.h"
@@ -158,10 +159,7 @@ int RunFirmware(int argc, char** argv) {
   LoadConfiguration();
 
   // 14, 15: the serial port's role and the operating mode.
-  if (sys_config.cIsUart2SMS == 1) cDebugMode = 0;
-  if (PIN_INIT_V() == 1) {
-    cDebugMode = 0;
-    PrintMsg(">Initial pin is triggered!! Go to Utility mode!!\r\n");
+  if (ChooseOperatingMode(sys_config.cIsUart2SMS, PIN_INIT_V()) == OperatingMode::kUtility) {
     StartUtilityModeThreads();
   } else {
     StartNormalModeThreads();

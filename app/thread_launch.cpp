@@ -3,7 +3,6 @@
 #include "app/led.h"
 #include "app/threads.h"
 #include "base/console.h"
-#include "base/thread_start.h"
 #include "hw/rtc.h"
 #include "log/log_store.h"
 #include "modem/modem_loop.h"
@@ -16,9 +15,9 @@ struct ThreadEntry {
   const char* failure;  // printed when the thread cannot be created
 };
 
-void StartAll(const ThreadEntry* list, int count) {
+void StartAll(const ThreadEntry* list, int count, ThreadStarter start) {
   for (int i = 0; i < count; ++i) {
-    if (StartThread(list[i].body)) continue;
+    if (start(list[i].body)) continue;
     if (list[i].body == ThreadLog) {
       // This one reports outside the console printer.
       const char msg[] = "Function main: Create Thread \"ThreadLog\" Failed\r\n";
@@ -31,7 +30,7 @@ void StartAll(const ThreadEntry* list, int count) {
 
 }  // namespace
 
-void StartNormalModeThreads() {
+void StartNormalModeThreads(ThreadStarter start) {
   static const ThreadEntry kThreads[] = {
       {thread_rtc2system, "error: create thread_rtc2system\r\n"},
       {thread_modem, "error: create thread_modem\r\n"},
@@ -47,10 +46,10 @@ void StartNormalModeThreads() {
       {ThreadLog, nullptr},
       {thread_net, nullptr},  // silent when it cannot start
   };
-  StartAll(kThreads, sizeof kThreads / sizeof kThreads[0]);
+  StartAll(kThreads, sizeof kThreads / sizeof kThreads[0], start);
 }
 
-void StartUtilityModeThreads() {
+void StartUtilityModeThreads(ThreadStarter start) {
   static const ThreadEntry kThreads[] = {
       {thread_rtc2system, "error: create thread_rtc2system\r\n"},
       {thread_modem, "error: create thread_modem\r\n"},
@@ -59,11 +58,11 @@ void StartUtilityModeThreads() {
       {thread_do_handle, "error: create thread_do_handle\r\n"},
       {thread_sms_buffer, "error: create thread_sms_buffer\r\n"},
   };
-  StartAll(kThreads, sizeof kThreads / sizeof kThreads[0]);
+  StartAll(kThreads, sizeof kThreads / sizeof kThreads[0], start);
 }
 
-bool StartUpdateModeThreads() {
-  if (StartThread(thread_led)) return true;
+bool StartUpdateModeThreads(ThreadStarter start) {
+  if (start(thread_led)) return true;
   PrintMsg(">error: create thread_led\n");
   return false;
 }

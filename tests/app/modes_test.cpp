@@ -1,0 +1,167 @@
+// What main decides once the configuration is loaded: the mode, whether the
+// console is mirrored to the serial port, the threads of each mode in their
+// order, and the status loop's first two seconds.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/led.h"
+#include "app/operating_mode.h"
+#include "app/status_loop.h"
+#include "app/thread_launch.h"
+#include "app/threads.h"
+#include "base/console.h"
+#include "config/time_utils.h"
+#include "hw/rtc.h"
+#include "log/log_store.h"
+#include "modem/modem_loop.h"
+#include "modem/modem_state.h"
+#include "platform/clock.h"
+#include "queue/sms_sender.h"
+
+namespace {
+
+// A serial port stand-in: what PrintMsg mirrored can be read back.
+class PortPipe {
+ public:
+  PortPipe() {
+    EXPECT_EQ(pipe2(fds_, O_NONBLOCK), 0);
+    uart1 = fds_[1];
+  }
+  ~PortPipe() {
+    uart1 = 0;
+    close(fds_[0]);
+    close(fds_[1]);
+  }
+  std::string Take() {
+    std::string got;
+    char buf[512];
+    for (ssize_t n; (n = read(fds_[0], buf, sizeof buf)) > 0;) got.append(buf, static_cast<size_t>(n));
+    return got;
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+};
+
+TEST(OperatingMode, ModeAndConsoleMirror) {
+  struct Row {
+    uint8_t uart2sms;
+    int init_pin;
+    OperatingMode mode;
+    bool mirrored;
+  };
+  const Row rows[] = {
+      {0, 0, OperatingMode::kNormal, true},
+      {1, 0, OperatingMode::kNormal, false},  // the port carries the bridge
+      {0, 1, OperatingMode::kUtility, false},  // the port carries the command protocol
+      {1, 1, OperatingMode::kUtility, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.uart2sms) + "/" + std::to_string(row.init_pin));
+    PortPipe port;
+    cDebugMode = 1;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ChooseOperatingMode(row.uart2sms, row.init_pin), row.mode);
+    PrintMsg("trace %s\r\n", "100%");
+    const std::string console = testing::internal::GetCapturedStdout();
+    const std::string banner = row.mode == OperatingMode::kUtility
+                                   ? ">Initial pin is triggered!! Go to Utility mode!!\r\n"
+                                   : "";
+    EXPECT_EQ(console, banner + "trace 100%\r\n");
+    EXPECT_EQ(port.Take(), row.mirrored ? "trace 100%\r\n" : "");
+  }
+  cDebugMode = 0;
+}
+
+TEST(PrintMsg, MirrorsOnlyWithPortOpenAndCutsAt255) {
+  const std::string long_text(300, 'x');
+  {
+    PortPipe port;
+    cDebugMode = 1;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(PrintMsg("%s", long_text.c_str()), 255);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), long_text.substr(0, 255));
+    EXPECT_EQ(port.Take(), long_text.substr(0, 255));
+  }
+  // Mirroring on, but no port open yet (all of start-up): standard output only.
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(PrintMsg("early\r\n"), 7);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "early\r\n");
+  cDebugMode = 0;
+}
+
+// Records the threads in the order they are asked for, and refuses each.
+std::vector<ThreadBody> g_started;
+bool RecordAndRefuse(ThreadBody body) {
+  g_started.push_back(body);
+  return false;
+}
+
+TEST(ThreadLaunch, EachModeStartsItsThreadsInOrderAndReportsFailures) {
+  struct Row {
+    const char* mode;
+    void (*launch)(ThreadStarter);
+    std::vector<ThreadBody> order;
+    const char* console;
+  };
+  const Row rows[] = {
+      {"normal", StartNormalModeThreads,
+       {thread_rtc2system, thread_modem, thread_led, thread_sms_buffer, thread_voice_buffer, thread_check_event,
+        thread_do_handle, thread_counter_handle, thread_auto_report, thread_recv_SMS, thread_UART_CMD, ThreadLog,
+        thread_net},
+       "error: create thread_rtc2system\r\nerror: create thread_modem\r\nerror: create thread_led\r\n"
+       "error: create thread_sms_buffer\r\nerror: create thread_voice_buffer\r\n"
+       "error: create thread_check_event\r\nerror: create thread_do_handle\r\n"
+       "error: create thread_counter_handle\r\nerror: create thread_auto_report\r\n"
+       "error: create thread_recv_SMS\r\nerror: create thread_UART_CMD\r\n"
+       "Function main: Create Thread \"ThreadLog\" Failed\r\n"},  // and thread_net says nothing
+      {"utility", StartUtilityModeThreads,
+       {thread_rtc2system, thread_modem, thread_led, thread_sms_utility, thread_do_handle, thread_sms_buffer},
+       "error: create thread_rtc2system\r\nerror: create thread_modem\r\nerror: create thread_led\r\n"
+       "error: create thread_sms_utility\r\nerror: create thread_do_handle\r\nerror: create thread_sms_buffer\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.mode);
+    g_started.clear();
+    testing::internal::CaptureStdout();
+    row.launch(RecordAndRefuse);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), row.console);
+    EXPECT_EQ(g_started, row.order);
+  }
+  g_started.clear();
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(StartUpdateModeThreads(RecordAndRefuse));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), ">error: create thread_led\n");
+  EXPECT_EQ(g_started, std::vector<ThreadBody>{thread_led});
+}
+
+// The pattern keeps its start value for the first 2000 ms, across the wrap
+// of the millisecond tick too.
+TEST(StatusLoop, HoldsTheStartPatternForTwoSeconds) {
+  for (int64_t start_ms : {int64_t{1600000000000}, int64_t{0xFFFFFFFF} - 500}) {
+    auto clock = std::make_unique<platform::FakeClock>(start_ms * 1000);
+    platform::FakeClock* c = clock.get();
+    platform::InstallClock(std::move(clock));
+    modem_cpin_status = 0;
+    net_status = -1;
+    modem_creg = 2;  // not registered: pattern 0 once derived
+    sta_led_step = 1;
+    const uint32_t t0 = GetTimeTicks();
+    c->Advance(1999 * 1000);
+    EXPECT_FALSE(StatusLoopPass(t0));
+    EXPECT_EQ(sta_led_step.load(), 1);
+    c->Advance(1000);
+    EXPECT_TRUE(StatusLoopPass(t0));
+    EXPECT_EQ(sta_led_step.load(), 0);
+  }
+  platform::InstallClock(std::make_unique<platform::DeviceClock>());
+  sta_led_step = 1;
+  modem_creg = 0;
+}
+
+}  // namespace
