@@ -24,6 +24,7 @@
 #include "hw/rtc.h"
 #include "log/log_store.h"
 #include "modem/modem_state.h"
+#include "modem/wav_prompts.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/system_actions.h"
@@ -101,6 +102,9 @@ void LoadConfiguration() {
     PrintMsg(">Initial counter status failed, set default value\r\n");
     save_counter_status();
   }
+  // 13: the voice prompts.
+  link_wav_to_var();
+  check_wav_exist_format();
 }
 
 }  // namespace

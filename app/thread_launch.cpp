@@ -7,6 +7,7 @@
 #include "log/log_store.h"
 #include "modem/modem_loop.h"
 #include "queue/sms_sender.h"
+#include "queue/voice_sender.h"
 
 namespace {
 

@@ -14,7 +14,6 @@ void* Idle(const char* name) {
 }
 }  // namespace
 
-void* thread_voice_buffer(void*) { return Idle("thread_voice_buffer"); }
 void* thread_check_event(void*) { return Idle("thread_check_event"); }
 void* thread_do_handle(void*) { return Idle("thread_do_handle"); }
 void* thread_counter_handle(void*) { return Idle("thread_counter_handle"); }

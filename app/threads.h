@@ -2,7 +2,6 @@
 // every other thread is declared in its own subsystem's header.
 #pragma once
 
-void* thread_voice_buffer(void*);
 void* thread_check_event(void*);
 void* thread_do_handle(void*);
 void* thread_counter_handle(void*);

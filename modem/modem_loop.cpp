@@ -12,6 +12,7 @@
 #include "modem/modem_state.h"
 #include "modem/serial_port.h"
 #include "modem/sms_transport.h"
+#include "modem/voice_call.h"
 #include "platform/paths.h"
 #include "platform/system_actions.h"
 
@@ -184,7 +185,11 @@ int ModemPass(AtChannel& channel, const std::atomic<bool>& stop) {
   PollGps(channel, response);
   if (is_send_sms.load() != 0) SendSmsJob(channel);
   if (is_new_sms.load() == 0) FetchNewSms(channel);
-  if (ModemVoiceJob voice = g_voice_job.load()) voice(channel);
+  if (ModemVoiceJob voice = g_voice_job.load()) {
+    voice(channel);
+  } else if (is_send_voice.load() != 0) {
+    SendVoiceJob(channel);
+  }
   return 0;
 }
 

@@ -22,6 +22,7 @@
 #include "modem/modem_state.h"
 #include "platform/clock.h"
 #include "queue/sms_sender.h"
+#include "queue/voice_sender.h"
 
 namespace {
 

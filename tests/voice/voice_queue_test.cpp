@@ -1,0 +1,123 @@
+// The voice queue and its caller against a stand-in modem thread that ends
+// each call as the test says.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/log_ring.h"
+#include "modem/voice_call.h"
+#include "queue/voice_queue.h"
+#include "queue/voice_sender.h"
+
+namespace {
+
+// Answers the voice mailbox: each number's calls end with the statuses of
+// its script in turn (3 once the script is used up).
+class FakeModemThread {
+ public:
+  explicit FakeModemThread(std::map<std::string, std::vector<int32_t>> script) : script_(std::move(script)) {
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        if (is_send_voice.load() != 0) {
+          std::lock_guard<std::mutex> lock(mu_);
+          const std::string number = send_voice.phone;
+          calls_.push_back(number + "/" + send_voice.wav);
+          std::vector<int32_t>& left = script_[number];
+          int32_t verdict = left.empty() ? kVoiceDone : left.front();
+          if (!left.empty()) left.erase(left.begin());
+          is_send_voice = 0;
+          send_voice_status = verdict;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+  }
+  ~FakeModemThread() {
+    stop_ = true;
+    thread_.join();
+  }
+  std::vector<std::string> Calls() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return calls_;
+  }
+
+ private:
+  std::mutex mu_;
+  std::map<std::string, std::vector<int32_t>> script_;
+  std::vector<std::string> calls_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+void Put(const std::vector<std::string>& numbers, int* slot) {
+  char phones[8][kPhoneSize] = {};
+  for (size_t i = 0; i < numbers.size(); ++i) std::memcpy(phones[i], numbers[i].data(), numbers[i].size());
+  voice_msg job{};
+  std::strcpy(job.wav, "EVNT4.wav");
+  ASSERT_TRUE(VoiceEventTryPut(job, phones, static_cast<int>(numbers.size()), slot));
+}
+
+TEST(VoiceQueue, CallsEachNumberAndGivesUpAfterThreeFailures) {
+  struct Row {
+    const char* what;
+    std::vector<std::string> numbers;
+    std::map<std::string, std::vector<int32_t>> script;
+    std::vector<std::string> calls;
+    int32_t status, phone_idx;
+    const char* abandoned;  // the number of the user-log record, or none
+  };
+  const Row rows[] = {
+      {"all answered", {"111", "222"}, {}, {"111", "222"}, kSmsJobDone, 2, nullptr},
+      {"a failure is tried again", {"111", "222"}, {{"111", {4, 4}}}, {"111", "111", "111", "222"}, kSmsJobDone, 2,
+       nullptr},
+      {"second fails three times", {"111", "222", "333"}, {{"222", {4, 4, 4}}}, {"111", "222", "222", "222"},
+       kSmsJobAbandoned, 1, "222"},
+      {"no numbers", {}, {}, {}, kSmsJobDone, 0, nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    LogRingClear();
+    FakeModemThread modem(row.script);
+    int slot = -1;
+    Put(row.numbers, &slot);
+    std::atomic<bool> stop{false};
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(VoiceSenderRunJob(stop, 1));
+    testing::internal::GetCapturedStdout();
+    std::vector<std::string> expected;
+    for (const std::string& n : row.calls) expected.push_back(n + "/EVNT4.wav");
+    EXPECT_EQ(modem.Calls(), expected);
+    EXPECT_EQ(voice_event_status(slot), row.status);
+    EXPECT_EQ(voice_evt[slot].phone_idx.load(), row.phone_idx);
+    EXPECT_EQ(voice_event_is_n(), 0);
+    LogRecord rec{};
+    EXPECT_EQ(LogPushIdx(), row.abandoned ? 1 : 0);
+    if (row.abandoned && LogPeekOldest(&rec)) {
+      EXPECT_STREQ(rec.main_code, "5");
+      EXPECT_STREQ(rec.phone, row.abandoned);
+    }
+  }
+  LogRingClear();
+}
+
+TEST(VoiceQueue, SeventeenJobsWaitAtMost) {
+  int slot = 0;
+  for (int i = 0; i < 17; ++i) Put({"111"}, &slot);
+  voice_msg job{};
+  char phones[1][kPhoneSize] = {"111"};
+  EXPECT_FALSE(VoiceEventTryPut(job, phones, 1, &slot));
+  EXPECT_EQ(voice_event_put(job, phones, 1), 0);
+  EXPECT_EQ(voice_event_is_n(), 17);
+  EXPECT_EQ(voice_event_clean_all(), 1);
+  EXPECT_EQ(voice_event_is_n(), 1);
+  EXPECT_EQ(voice_event_pop(), 1);
+  EXPECT_EQ(voice_event_pop(), 0);
+}
+
+}  // namespace
