@@ -77,7 +77,10 @@ const char* CommandSummary() {
          "sms-fail N [CODE]      the next N messages sent fail (+CMS ERROR: CODE, 500)\n"
          "own-number NUMBER|off  messages sent to NUMBER come back into the store\n"
          "modem-delay MS         every answer of the module comes MS ms later\n"
-         "calls, call            voice calls (not simulated yet)\n";
+         "call answer [RINGS]|noanswer|reject|ring-forever\n"
+         "                       what a called party does (answer after 2 rings; noanswer:\n"
+         "                       NO CARRIER after 60 rings; ring-forever: its voicemail takes a prompt)\n"
+         "calls [clear]          JSON lines, one per call the firmware placed\n";
 }
 
 std::vector<std::string> SplitWords(const std::string& line) {

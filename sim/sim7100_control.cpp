@@ -115,12 +115,14 @@ Reply Sim7100Model::DoCommand(const std::vector<std::string>& w, const std::stri
       extra_delay_us_ = int64_t{v} * 1000;
       r = Reply::Ok("the module answers " + w[1] + " ms later than usual (the firmware waits 100 ms for a query)");
     }
-  } else if (verb == "calls" || verb == "call") {
-    r = Reply::Error("voice calls are not simulated yet: the module answers ERROR to ATD, AT+MORING, AT+CHUP and "
-                     "AT+CCMXPLAYWAV");
+  } else if (verb == "call") {
+    r = CallCommand(w, now_us);
+  } else if (verb == "calls") {
+    r = CallsCommand(w);
   } else {
     r = Reply::Error("'" + verb + "' is no command of the module");
   }
+  DropCallOffNetwork(now_us);
   Flush(now_us);
   return r;
 }
@@ -297,6 +299,7 @@ void Sim7100Model::DoAddState(Json& state, int64_t now_us) const {
   state.Set("signal", fun_ == 1 ? csq_ : 99);
   state.Set("gps", !gps_on_ ? "off" : sky_fix_ ? "fix" : "no fix");
   state.Set("store", store_.ToJson());
+  state.Set("call", CallState());
 }
 
 }  // namespace sim

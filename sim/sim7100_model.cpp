@@ -39,6 +39,7 @@ constexpr int kCmeSimPinRequired = 11;
 constexpr int kCmeSimPukRequired = 12;
 constexpr int kCmeSimFailure = 13;
 constexpr int kCmeIncorrectPassword = 16;
+constexpr int kCmeNoNetwork = 30;
 // +CMS error codes.
 constexpr int kCmsOperationNotAllowed = 302;
 constexpr int kCmsInvalidPdu = 304;
@@ -63,6 +64,7 @@ const char* CmeText(int code) {
     case kCmeSimPukRequired: return "SIM PUK required";
     case kCmeSimFailure: return "SIM failure";
     case kCmeIncorrectPassword: return "incorrect password";
+    case kCmeNoNetwork: return "no network service";
     default: return "unknown";
   }
 }
@@ -169,6 +171,8 @@ int64_t Sim7100Model::DoNextDeadlineUs() const {
     if (t >= 0 && (next < 0 || t < next)) next = t;
   };
   consider(pdu_deadline_us_);
+  consider(call_.next_event_us);
+  consider(player_end_us_);
   for (const Delivery& d : deliveries_) consider(d.due_us);
   return next;
 }
@@ -180,6 +184,8 @@ void Sim7100Model::DoOnDeadline(int64_t now_us) {
     reader_.ExpectCommands();
     Answer(CmsError(kCmsInvalidPdu), 0, now_us);
   }
+  CallEvent(now_us);
+  if (player_end_us_ >= 0 && now_us >= player_end_us_) StopPlayer(0, now_us);
   for (auto it = deliveries_.begin(); it != deliveries_.end();) {
     if (it->due_us > now_us) {
       ++it;
@@ -312,7 +318,10 @@ void Sim7100Model::HandleLine(const std::string& line, int64_t now_us) {
     cmee_ = 2;
     return Answer(kOk, kQueryDelayUs, now_us);
   }
-  // Calls are not simulated yet: the module refuses them.
+  if (upper[0] == 'D') return HandleDial(body.substr(1), now_us);
+  if (upper == "H" || upper == "H0") return HandleHangUp(now_us);
+  // No incoming call is simulated: there is never one to answer.
+  if (upper == "A") return Answer(Info("NO CARRIER"), kQueryDelayUs, now_us);
   Answer(kError, kQueryDelayUs, now_us);
 }
 
@@ -382,7 +391,11 @@ void Sim7100Model::HandleExtended(const std::string& name, char form, const std:
   if (name == "+CMGRD" && form == 's') return HandleRead(args, now_us);
   if (name == "+CMGD" && form == 's') return HandleDelete(args, now_us);
   if (name == "+CMGS" && form == 's') return HandleSubmitLength(args, now_us);
-  // Voice calls and prompts are not simulated yet; other commands are unknown.
+  if (name == "+MORING") return HandleMoring(form, args, now_us);
+  if (name == "+CHUP" && form == 'x') return HandleHangUp(now_us);
+  if (name == "+CLCC" && form == 'x') return HandleCallList(now_us);
+  if (name == "+CCMXPLAYWAV") return HandlePlay(form, args, now_us);
+  if (name == "+CCMXSTOPWAV" && form == 'x') return HandleStopPlay(now_us);
   error();
 }
 
@@ -428,9 +441,13 @@ void Sim7100Model::HandleFun(const std::string& args, int64_t now_us) {
   if (fun == 0) {
     Answer(kOk, kRadioOffDelayUs, now_us);
     if (was != 0 && card_ != Card::kAbsent) Unsolicited("+SIMCARD: NOT AVAILABLE", kRadioOffDelayUs, now_us);
+    DropCallOffNetwork(now_us);
     return;
   }
-  if (fun == 4) return Answer(kOk, kRadioOffDelayUs, now_us);
+  if (fun == 4) {
+    DropCallOffNetwork(now_us);
+    return Answer(kOk, kRadioOffDelayUs, now_us);
+  }
   Answer(kOk, kRadioOnDelayUs, now_us);
   if (was == 0) {
     // The SIM powers up again: a SIM with a PIN wants it again.

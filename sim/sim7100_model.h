@@ -8,9 +8,10 @@
 // AT commands answered: AT, ATI, ATE0/1, ATZ, AT+GMM, AT+CGMM, AT+SIMEI?,
 // AT+CGPS?/=, AT+CGPSINFO, AT+CPIN?/=, AT+CFUN?/=, AT+CREG?/=, AT+CSQ,
 // AT+CNSMOD?, AT+CMEE?/=, AT+CMGF?/=0, AT+CPMS?/=, AT+CMGRD=, AT+CMGD=,
-// AT+CMGS= (prompt, PDU, Ctrl-Z or ESC). Voice commands (ATD, ATA, ATH,
-// AT+MORING, AT+CHUP, AT+CLCC, AT+CCMXPLAYWAV, AT+CCMXSTOPWAV) answer ERROR:
-// calls are not simulated yet. Anything else answers ERROR.
+// AT+CMGS= (prompt, PDU, Ctrl-Z or ESC), and voice calls: AT+MORING?/=,
+// ATD<number>;, AT+CHUP, ATH, ATA, AT+CLCC, AT+CCMXPLAYWAV=, AT+CCMXSTOPWAV,
+// with a far end that answers, rejects, never answers or rings on until its
+// voicemail takes the prompt. Anything else answers ERROR.
 //
 // Used by one thread at a time (the simulator's loop, or a ModemPtyServer).
 #pragma once
@@ -23,6 +24,7 @@
 
 #include "sim/at_line_reader.h"
 #include "sim/at_output_queue.h"
+#include "sim/call_log.h"
 #include "sim/modem_model.h"
 #include "sim/sms_outbox.h"
 #include "sim/sms_pdu.h"
@@ -49,6 +51,8 @@ class Sim7100Model final : public ModemModel {
  public:
   enum class Card { kReady, kPin, kFailure, kAbsent };
   enum class Network { kHome, kRoaming, kNone };
+  /// What the called party does.
+  enum class FarEnd { kAnswer, kNoAnswer, kReject, kRingForever };
 
   explicit Sim7100Model(Sim7100Options options = {});
 
@@ -61,6 +65,10 @@ class Sim7100Model final : public ModemModel {
 
   const SmsStore& store() const { return store_; }
   const SmsOutbox& outbox() const { return outbox_; }
+  const CallLog& calls() const { return calls_; }
+  /// The board's file system, under which the prompt paths of
+  /// AT+CCMXPLAYWAV are found; empty (the default): host paths as given.
+  void SetBoardRoot(std::string dir) { board_root_ = std::move(dir); }
 
   /// What the module reports now: "ready", "pin", "puk", "failure",
   /// "absent", or "off" while AT+CFUN=0 has the SIM powered down.
@@ -73,6 +81,13 @@ class Sim7100Model final : public ModemModel {
   struct Delivery {
     int64_t due_us;
     StoredSms message;
+  };
+  enum class CallPhase { kIdle, kSetup, kRinging, kConnected, kVoicemail };
+  struct Call {
+    CallPhase phase = CallPhase::kIdle;
+    int64_t next_event_us = -1;  // the next ring, or the far end's decision
+    int64_t connected_us = -1;   // for the duration VOICE CALL: END reports
+    CallRecord record;
   };
 
   // ModemModel.
@@ -93,6 +108,24 @@ class Sim7100Model final : public ModemModel {
   void HandleDelete(const std::string& args, int64_t now_us);
   void HandleSubmitLength(const std::string& args, int64_t now_us);
   void HandleSubmit(const std::string& pdu, bool too_long, int64_t now_us);
+
+  // Voice calls (sim7100_voice.cpp).
+  void HandleMoring(char form, const std::string& args, int64_t now_us);
+  void HandleDial(const std::string& dial_string, int64_t now_us);
+  void HandleHangUp(int64_t now_us);
+  void HandleCallList(int64_t now_us);
+  void HandlePlay(char form, const std::string& args, int64_t now_us);
+  void HandleStopPlay(int64_t now_us);
+  void CallEvent(int64_t now_us);
+  void EndCall(const char* outcome, int64_t now_us);
+  /// A call up while the module loses its network ends as a network ends it.
+  void DropCallOffNetwork(int64_t now_us);
+  void StopPlayer(int64_t after_us, int64_t now_us);
+  std::string DialRefusal(std::string* why, int64_t now_us) const;
+  std::string CallStateName() const;
+  Reply CallCommand(const std::vector<std::string>& w, int64_t now_us);
+  Reply CallsCommand(const std::vector<std::string>& w);
+  Json CallState() const;
   void Answer(const std::string& bytes, int64_t delay_us, int64_t now_us);
   void Unsolicited(const std::string& line, int64_t after_us, int64_t now_us);
   void SimLines(int64_t after_us, int64_t now_us);
@@ -120,6 +153,9 @@ class Sim7100Model final : public ModemModel {
   SmsStore store_;
   SmsOutbox outbox_;
   std::vector<Delivery> deliveries_;
+  CallLog calls_;
+  Call call_;
+  std::string board_root_;
 
   // Module settings.
   bool echo_ = true;
@@ -132,6 +168,9 @@ class Sim7100Model final : public ModemModel {
   int64_t pdu_deadline_us_ = -1;  // when a PDU not ended by Ctrl-Z is given up
   int64_t registered_from_us_;    // registration follows a ready SIM after a moment
   int64_t commands_seen_ = 0;     // command lines taken, for the state report
+  bool moring_ = false;           // report the far end ringing (AT+MORING=1)
+  int64_t player_end_us_ = -1;    // when the prompt playing ends; -1: the player is idle
+  bool player_in_call_ = false;   // the prompt plays into the call, not locally
   std::string last_command_;
 
   // The world.
@@ -148,6 +187,8 @@ class Sim7100Model final : public ModemModel {
   int sms_fail_left_ = 0;
   int sms_fail_code_ = 500;
   std::string own_number_;
+  FarEnd far_end_ = FarEnd::kAnswer;
+  int answer_rings_ = 2;
 };
 
 }  // namespace sim

@@ -130,6 +130,8 @@ bool Simulator::SetUp() {
     SimLog("%s", error.c_str());
     return false;
   }
+  // The module's player finds the prompts on the board's file system.
+  modem_.SetBoardRoot(root_.dir());
   modem_port_ = std::make_unique<ModemPort>(modem_pty_->master(), modem_);
   modem_.PowerOn(MonotonicUs());
   terminal_ = std::make_unique<MasterPort>(terminal_pty_->master(), kTerminalBacklog);

@@ -1,0 +1,179 @@
+// The call step of a modem pass against the simulated module, in virtual
+// time: every wait of the dialogue (seconds of ringing, the 23 s voicemail
+// pause, two minutes of polling) passes at once.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "modem/voice_call.h"
+#include "sim/command.h"
+#include "sim/sim7100_model.h"
+#include "support/console_capture.h"
+#include "support/firmware_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Le(uint32_t v, int bytes) {
+  std::string s;
+  for (int i = 0; i < bytes; ++i) s += static_cast<char>(v >> (8 * i));
+  return s;
+}
+
+// A mono 8 kHz 16-bit prompt of `seconds`, its samples left as a hole.
+void WritePrompt(const std::string& path, uint32_t seconds) {
+  const uint32_t data = seconds * 16000;
+  std::ofstream(path, std::ios::binary) << "RIFF" << Le(36 + data, 4) << "WAVEfmt " << Le(16, 4) << Le(1, 2)
+                                        << Le(1, 2) << Le(8000, 4) << Le(16000, 4) << Le(2, 2) << Le(16, 2)
+                                        << "data" << Le(data, 4);
+  fs::resize_file(path, 44 + data);
+}
+
+// The module behind the AT channel; time moves only with the dialogue.
+class ModelChannel final : public AtChannel {
+ public:
+  explicit ModelChannel(sim::Sim7100Model& model) : model_(model) {
+    model_.SetSender([this](const std::string& bytes) { pending_ += bytes; });
+  }
+  std::vector<std::string> commands;
+  int64_t now_us = 1000000000000;
+
+ private:
+  void Advance(int ms) {
+    const int64_t until = now_us + int64_t{ms} * 1000;
+    for (int64_t d = model_.NextDeadlineUs(); d >= 0 && d <= until; d = model_.NextDeadlineUs()) {
+      now_us = std::max(now_us, d);
+      model_.OnDeadline(now_us);
+    }
+    now_us = until;
+  }
+  int Take(char* buf, int max) {
+    const int n = std::min<int>(max, static_cast<int>(pending_.size()));
+    std::memcpy(buf, pending_.data(), static_cast<size_t>(n));
+    pending_.erase(0, static_cast<size_t>(n));
+    return n;
+  }
+  int DoWriteRead(const char* cmd, int len, char* response, int wait_ms) override {
+    commands.emplace_back(cmd, static_cast<size_t>(len));
+    model_.Receive(commands.back(), now_us);
+    Advance(wait_ms);
+    std::memset(response, 0, kAtResponseSize);
+    return Take(response, kAtResponseArea);
+  }
+  int DoRead(char* buf, int max_len) override { return Take(buf, max_len); }
+  void DoPause(int ms) override { Advance(ms); }
+
+  sim::Sim7100Model& model_;
+  std::string pending_;
+};
+
+// Answers OK to every command and reports nothing else.
+class SilentModule final : public AtChannel {
+ public:
+  std::string hang_up_answer = "\r\nOK\r\n";
+
+ private:
+  int DoWriteRead(const char* cmd, int, char* response, int) override {
+    std::memset(response, 0, kAtResponseSize);
+    const std::string answer = std::strncmp(cmd, "AT+CHUP", 7) == 0 ? hang_up_answer : "\r\nOK\r\n";
+    return static_cast<int>(answer.copy(response, kAtResponseArea));
+  }
+  int DoRead(char*, int) override { return 0; }
+  void DoPause(int) override {}
+};
+
+class VoiceCallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(root_.path() + "/media/card/voice");
+    fs::create_directories(root_.path() + "/var/qrv_806_voice");
+    for (auto [n, seconds] : {std::pair{0, 2u}, std::pair{1, 130u}}) {
+      const std::string name = "EVNT" + std::to_string(n) + ".wav";
+      WritePrompt(root_.path() + "/media/card/voice/" + name, seconds);
+      fs::create_symlink(root_.path() + "/media/card/voice/" + name, root_.path() + "/var/qrv_806_voice/" + name);
+    }
+    model_.SetBoardRoot(root_.path());
+  }
+  // Places one call; returns its final status.
+  int32_t Call(AtChannel& channel, const char* number, const char* wav) {
+    voice_msg job{};
+    std::strcpy(job.phone, number);
+    std::strcpy(job.wav, wav);
+    EXPECT_EQ(voice_send_one(job), 1);
+    testsupport::ConsoleCapture capture;
+    SendVoiceJob(channel);
+    console_ = capture.Text();
+    EXPECT_EQ(is_send_voice.load(), 0);
+    return send_voice_status.load();
+  }
+  void Ctl(const std::string& line) { model_.Command(sim::SplitWords(line), line, 0); }
+  std::string Has(const std::string& text) { return console_.find(text) != std::string::npos ? text : console_; }
+
+  testsupport::TempDir root_;
+  sim::Sim7100Model model_;
+  std::string console_;
+};
+
+TEST_F(VoiceCallTest, CallFlowsAgainstTheModule) {
+  struct Row {
+    const char* what;
+    const char* setup;  // a control command for the module, or none
+    const char* wav;
+    int32_t status;
+    const char* outcome;
+    const char* console;  // a line the call must print
+    bool hung_up;
+  };
+  const Row rows[] = {
+      {"answered at once", "call answer 0", "EVNT0.wav", 3, "answered", ">send_voice_status --> 3\r\n", true},
+      {"rings into voicemail", "call ring-forever", "EVNT0.wav", 3, "voicemail",
+       ">Go voice mail...wait 23 second...\r\n", true},
+      {"refused", "call reject", "EVNT0.wav", 4, "rejected", "====== End VOICE ======\r\n", true},
+      {"not registered", "net none", "EVNT0.wav", 4, "dial error", ">send_voice_status(ATD) --> 4\r\n", false},
+      {"prompt missing", "call answer", "EVNT7.wav", 4, "answered", ">send_voice_status(CCMXPLAYWAV) --> 4\r\n", true},
+      {"prompt outlasts the wait", "call answer", "EVNT1.wav", 3, "answered",
+       ">send_voice_status(timeout) --> 3(4)\r\n", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Ctl("net home");
+    Ctl(row.setup);
+    ModelChannel channel(model_);
+    EXPECT_EQ(Call(channel, "+393331234567", row.wav), row.status);
+    EXPECT_EQ(Has(row.console), row.console);
+    const bool voicemail = console_.find("Go voice mail") != std::string::npos;
+    EXPECT_EQ(voicemail, std::string(row.outcome) == "voicemail");
+    EXPECT_EQ(channel.commands[1], "ATD+393331234567;\r\n");
+    EXPECT_EQ(channel.commands.back() == "AT+CHUP\r\n", row.hung_up);
+    ASSERT_FALSE(model_.calls().records().empty());
+    const sim::CallRecord& rec = model_.calls().records().back();
+    EXPECT_EQ(rec.outcome, row.outcome);
+    if (row.status == 3) {
+      EXPECT_EQ(rec.prompt, row.wav);
+    }
+  }
+}
+
+// A module that reports nothing after the dial: two minutes of polling, then
+// the hang-up decides.
+TEST_F(VoiceCallTest, SilentFarEndTimesOut) {
+  SilentModule module;
+  EXPECT_EQ(Call(module, "0912345678", "EVNT0.wav"), 3);
+  EXPECT_EQ(Has(">AT+CHUP(timeout) recv:"), ">AT+CHUP(timeout) recv:");
+  const size_t from = console_.find(">wait calling...\n") + 17, to = console_.find(">AT+CHUP(timeout)");
+  EXPECT_EQ(console_.substr(from, to - from), std::string(1201, '.'));
+  module.hang_up_answer = "\r\nERROR\r\n";
+  EXPECT_EQ(Call(module, "0912345678", "EVNT0.wav"), 4);
+  EXPECT_EQ(Has(">send_voice_status(AT+CHUP) --> 4\r\n"), ">send_voice_status(AT+CHUP) --> 4\r\n");
+  // A number that would smuggle a command past the dial is never dialled.
+  EXPECT_EQ(Call(module, "123;+CFUN=0", "EVNT0.wav"), 4);
+}
+
+}  // namespace
