@@ -19,6 +19,8 @@
 #include "config/config_file.h"
 #include "config/side_files.h"
 #include "config/time_utils.h"
+#include "event/auto_report.h"
+#include "event/check_number.h"
 #include "hw/analog_input.h"
 #include "hw/gpio.h"
 #include "hw/rtc.h"
@@ -102,7 +104,8 @@ void LoadConfiguration() {
     PrintMsg(">Initial counter status failed, set default value\r\n");
     save_counter_status();
   }
-  // 13: the voice prompts.
+  // 13: the report schedule and the voice prompts.
+  auto_report_set();
   link_wav_to_var();
   check_wav_exist_format();
 }
@@ -155,6 +158,9 @@ int RunFirmware(int argc, char** argv) {
     init_qel_config();
     save_qel_config();
   }
+
+  // 9: the check-number table.
+  sms_crc_init();
 
   // 10: a new program was put in place: show it and restart.
   if (if_fw_update.load() == 1) RunUpdateMode();

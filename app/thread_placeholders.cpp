@@ -14,10 +14,7 @@ void* Idle(const char* name) {
 }
 }  // namespace
 
-void* thread_check_event(void*) { return Idle("thread_check_event"); }
-void* thread_do_handle(void*) { return Idle("thread_do_handle"); }
 void* thread_counter_handle(void*) { return Idle("thread_counter_handle"); }
-void* thread_auto_report(void*) { return Idle("thread_auto_report"); }
 void* thread_recv_SMS(void*) { return Idle("thread_recv_SMS"); }
 void* thread_UART_CMD(void*) { return Idle("thread_UART_CMD"); }
 void* thread_net(void*) { return Idle("thread_net"); }

@@ -2,10 +2,7 @@
 // every other thread is declared in its own subsystem's header.
 #pragma once
 
-void* thread_check_event(void*);
-void* thread_do_handle(void*);
 void* thread_counter_handle(void*);
-void* thread_auto_report(void*);
 void* thread_recv_SMS(void*);
 void* thread_UART_CMD(void*);
 void* thread_net(void*);

@@ -1,0 +1,162 @@
+#include "event/auto_report.h"
+
+#include <ctime>
+#include <mutex>
+
+#include "base/console.h"
+#include "base/log_ring.h"
+#include "base/sleep.h"
+#include "config/config_data.h"
+#include "config/config_file.h"
+#include "config/readiness.h"
+#include "config/time_utils.h"
+#include "event/alarm_jobs.h"
+#include "event/alarm_text.h"
+#include "platform/clock.h"
+
+namespace {
+
+constexpr uint32_t kDay = 86400;
+constexpr int kPollMs = 50;
+constexpr int kVisitPauseMs = 200;
+
+// The local day (as YYYYMMDD) each report was sent on, for the daily re-arm;
+// the report thread alone uses it.
+int32_t g_sent_day[kEventCount];
+
+struct tm Local(uint32_t t) {
+  struct tm tm {};
+  platform::LocalTime(static_cast<time_t>(t), &tm);
+  return tm;
+}
+
+int32_t LocalDay(uint32_t t) {
+  const struct tm tm = Local(t);
+  return (tm.tm_year + 1900) * 10000 + (tm.tm_mon + 1) * 100 + tm.tm_mday;
+}
+
+uint32_t LocalSecondsOfDay(uint32_t t) {
+  const struct tm tm = Local(t);
+  return static_cast<uint32_t>(tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec);
+}
+
+// A period of 0 days would leave the due time where it is and send at
+// every visit: it counts as one day.
+uint32_t PeriodDays(const OrvelEvent& ev) { return ev.auto_report.report_days == 0 ? 1 : ev.auto_report.report_days; }
+
+void SetEnd(int n) {
+  EventStatus& st = event_status[n];
+  st.ulNextReportTimeEnd = st.ulNextReportTimeSt - GetTimeTodaySeconds(orvel_event[n].auto_report.report_HMS) + kDay;
+}
+
+void PrintWindow(int n) {
+  char date[9], time[7];
+  SecondToStr(event_status[n].ulNextReportTimeSt, date, time);
+  PrintMsg("NextTimeSt: %s_%s\r\n", date, time);
+  SecondToStr(event_status[n].ulNextReportTimeEnd, date, time);
+  PrintMsg("NextTimeEnd: %s_%s\r\n", date, time);
+  PrintMsg("-------------------------------------\r\n");
+}
+
+void MoveOnePeriod(int n) {
+  event_status[n].ulNextReportTimeSt = TimeAddDaySeconds(event_status[n].ulNextReportTimeSt, PeriodDays(orvel_event[n]));
+  SetEnd(n);
+}
+
+// A due time further ahead than one period from today's can only come from
+// a clock set backwards: it is brought back to today's, so no day is lost.
+void FollowClockSetBack(int n, uint32_t now) {
+  EventStatus& st = event_status[n];
+  const uint32_t hms = GetTimeTodaySeconds(orvel_event[n].auto_report.report_HMS);
+  const uint32_t due_today = GetTimeToday0000Seconds() + hms;
+  if (st.ulNextReportTimeSt > due_today + PeriodDays(orvel_event[n]) * kDay) {
+    st.ulNextReportTimeSt = due_today;
+    SetEnd(n);
+    if (st.ulNextReportTimeEnd <= now) MoveOnePeriod(n);
+  }
+}
+
+}  // namespace
+
+void auto_report_set() {
+  while (flg_init_config.load() == 0) SleepMilliseconds(kPollMs);
+  PrintMsg("[Config.ini parameters setting success]\r\n");
+  {
+    std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
+    const uint32_t now = GetSystemTimeSeconds();
+    const uint32_t today = GetTimeToday0000Seconds();
+    for (int n = 0; n < kEventCount; ++n) {
+      const OrvelEvent& ev = orvel_event[n];
+      EventStatus& st = event_status[n];
+      const uint32_t hms = GetTimeTodaySeconds(ev.auto_report.report_HMS);
+      SetEnd(n);
+      if (ev.cIsNewUtilitySet == 1 && ev.is_event_enable == 1) {
+        PrintMsg(">Set Auto-report parameters(Event %d)!!\r\n", n);
+        st.cIsReported = 0;
+        st.ulNextReportTimeSt = today + hms;
+        st.ulNextReportTimeEnd = today + kDay;
+      } else if (ev.cIsNewUtilitySet == 0 && ev.is_event_enable == 1 && st.ulNextReportTimeEnd < now) {
+        // The due time's local time of day, so any time zone compares right.
+        if (LocalSecondsOfDay(st.ulNextReportTimeSt) != hms) {
+          PrintMsg(">Wrong NextReportTime, start report from today.\r\n");
+          st.ulNextReportTimeSt = today + hms;
+          SetEnd(n);
+        }
+        while (st.ulNextReportTimeEnd < now) {
+          PrintMsg(">After the time of sending the SMS, add one cycle time(%d day).\r\n",
+                   static_cast<int>(ev.auto_report.report_days));
+          MoveOnePeriod(n);
+        }
+        PrintMsg("------Next report time(event:%d)------\r\n", n);
+        PrintWindow(n);
+      }
+    }
+  }
+  flg_init_rp_config = 1;
+}
+
+void AutoReportVisit(int n) {
+  if (n < 0 || n >= kEventCount) return;
+  std::unique_lock<std::recursive_mutex> lock(ConfigMutex());
+  const OrvelEvent& ev = orvel_event[n];
+  EventStatus& st = event_status[n];
+  const uint32_t now = GetSystemTimeSeconds();
+  // The daily re-arm: the first visit on another local day than the send
+  // (a visit at exactly midnight is not needed).
+  if (st.cIsReported == 1 && LocalDay(now) != g_sent_day[n]) st.cIsReported = 0;
+  if (ev.is_event_enable != 1 || ev.auto_report.cIsEnable != 1 || st.cIsReported != 0) return;
+  FollowClockSetBack(n, now);
+
+  if (st.ulNextReportTimeSt <= now && now < st.ulNextReportTimeEnd) {
+    PrintMsg(">Send event(%d) report SMS!!\r\n", n);
+    lock.unlock();  // composing reads the inputs, and the send pauses
+    char text[kAlarmTextSize];
+    send_msg(n, text);
+    lock.lock();
+    MoveOnePeriod(n);
+    PrintMsg("---Count next report time(event:%d)---\r\n", n);
+    PrintWindow(n);
+    st.cIsReported = 1;
+    g_sent_day[n] = LocalDay(now);
+    orvel_event[n].cIsNewUtilitySet = 0;
+    if (save_orvel_config() == 0) PrintMsg(">Save config.ini failed.\r\n");
+  } else if (st.ulNextReportTimeSt <= now && st.ulNextReportTimeEnd <= now) {
+    PrintMsg(">Delay event(%d) report!!\r\n", n);
+    MoveOnePeriod(n);
+    orvel_event[n].cIsNewUtilitySet = 0;
+    if (save_orvel_config() == 0) {
+      PrintMsg(">Save config.ini failed.\r\n");
+      LogPush(8, 0, 1);
+    }
+  }
+}
+
+void* thread_auto_report(void*) {
+  WaitUntilReady();
+  PrintMsg("[thread_auto_report is start]\r\n");
+  for (int n = 0;; n = (n + 1) % kEventCount) {
+    AutoReportVisit(n);
+    SleepMilliseconds(kVisitPauseMs);
+  }
+  return nullptr;
+}

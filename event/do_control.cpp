@@ -1,0 +1,93 @@
+#include "event/do_control.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "base/console.h"
+#include "base/sleep.h"
+#include "config/time_utils.h"
+#include "config/readiness.h"
+#include "hw/gpio.h"
+
+DoCtrl do_ctrl[kDoCount];
+
+namespace {
+
+constexpr int kVisitPauseMs = 10;
+// An idle thread looks again at least this often, whatever happens.
+constexpr int kIdleWaitMs = 1000;
+
+std::mutex g_mu;
+std::condition_variable g_cv;
+
+bool AnyBusyLocked() { return do_ctrl[0].cIsRequest == 1 || do_ctrl[1].cIsRequest == 1; }
+
+bool ValidChannel(int ch) { return ch >= 0 && ch < kDoCount; }
+
+}  // namespace
+
+void DoRequest(int ch, uint32_t duration_ms) {
+  if (!ValidChannel(ch)) return;
+  {
+    std::lock_guard<std::mutex> lock(g_mu);
+    do_ctrl[ch].cIsRequest = 1;
+    do_ctrl[ch].uiDuration = duration_ms;
+    do_ctrl[ch].cIsOn = 0;
+    do_ctrl[ch].uiStartTick = 0;
+  }
+  g_cv.notify_all();
+}
+
+void DoClear(int ch) {
+  if (!ValidChannel(ch)) return;
+  std::lock_guard<std::mutex> lock(g_mu);
+  do_ctrl[ch] = DoCtrl{};
+}
+
+DoCtrl DoCtrlSnapshot(int ch) {
+  if (!ValidChannel(ch)) return DoCtrl{};
+  std::lock_guard<std::mutex> lock(g_mu);
+  return do_ctrl[ch];
+}
+
+void DoHandleVisit(int ch) {
+  if (!ValidChannel(ch)) return;
+  std::lock_guard<std::mutex> lock(g_mu);
+  DoCtrl& d = do_ctrl[ch];
+  if (d.cIsRequest != 1) return;
+  const uint8_t out = static_cast<uint8_t>(ch);
+  if (d.uiDuration != 0) {
+    if (d.cIsOn == 0) {
+      ONDO(out);
+      PrintMsg(">DO(%d) is ON!!\r\n", ch);
+      d.cIsOn = 1;
+      d.uiStartTick = GetTimeTicks();
+    } else if (static_cast<uint32_t>(GetTimeTicks() - d.uiStartTick) >= d.uiDuration) {
+      OFFDO(out);
+      PrintMsg(">DO(%d) is OFF!!\r\n", ch);
+      d = DoCtrl{};
+    }
+  } else {
+    ONDO(out);
+    PrintMsg(">DO(%d) is always ON!!\r\n", ch);
+    d = DoCtrl{};
+  }
+}
+
+bool DoWaitForWork(int timeout_ms) {
+  std::unique_lock<std::mutex> lock(g_mu);
+  return g_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), AnyBusyLocked);
+}
+
+void* thread_do_handle(void*) {
+  WaitUntilReady();
+  PrintMsg("[thread_do_handle is start]\r\n");
+  for (int ch = 0;; ch = 1 - ch) {
+    // Visiting idle records changes nothing: sleep until a request comes.
+    if (ch == 0) DoWaitForWork(kIdleWaitMs);
+    DoHandleVisit(ch);
+    SleepMilliseconds(kVisitPauseMs);
+  }
+  return nullptr;
+}

@@ -1,0 +1,39 @@
+// The two digital outputs: requests to pulse an output or switch it on for
+// good, worked by thread_do_handle.
+//
+// A request is handed over whole under one lock (never a new flag with an
+// old duration); the thread sleeps while both records are idle and visits
+// each output every 20 ms while a request is pending or a pulse runs.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "config/config_data.h"
+
+struct DoCtrl {
+  uint8_t cIsRequest;    // 1 = a request is pending or a pulse is running
+  uint8_t cIsOn;         // 1 = the pulse switched the output on and is timing
+  uint32_t uiStartTick;  // GetTimeTicks when the pulse switched the output on
+  uint32_t uiDuration;   // pulse length in ms; 0 = switch on and leave on
+};
+
+/// The records; read them through DoCtrlSnapshot from other threads.
+extern DoCtrl do_ctrl[kDoCount];
+
+/// Posts a request for output `ch` (0 or 1): a pulse of `duration_ms`, or
+/// on for good when 0. A request during a pulse restarts it.
+void DoRequest(int ch, uint32_t duration_ms);
+/// Clears the record of output `ch` (the ON and OFF commands, which then
+/// drive the output themselves): a running pulse ends without switching.
+void DoClear(int ch);
+/// A consistent copy of one record.
+DoCtrl DoCtrlSnapshot(int ch);
+
+/// One visit of output `ch` by the thread (tests step it by hand).
+void DoHandleVisit(int ch);
+/// Waits until a record is busy, at most `timeout_ms`; true when one is.
+bool DoWaitForWork(int timeout_ms);
+
+/// The output thread (started by main in normal and utility mode).
+void* thread_do_handle(void*);

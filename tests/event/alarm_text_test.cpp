@@ -1,0 +1,101 @@
+// The alarm and report texts byte for byte, the check number, and the SMS
+// job each firing queues.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <regex>
+#include <string>
+
+#include "event/alarm_text.h"
+#include "event/check_number.h"
+#include "event_test_env.h"
+
+namespace {
+
+using eventtest::EventTest;
+
+TEST(CheckNumber, CrcAndCheckValues) {
+  sms_crc_init();
+  EXPECT_EQ(sms_crctablefast(reinterpret_cast<const uint8_t*>("123456789"), 9), 0xB4C8);
+  EXPECT_EQ(ProtIC_GetResult(0x126), 0x917F);
+  EXPECT_EQ(cGetCheckNum("abc", 3), 0x10);
+  EXPECT_EQ(reflect(0x8005, 16), 0xA001u);
+}
+
+class AlarmTextTest : public EventTest {
+ protected:
+  std::string Text(int n, int is_report) {
+    char out[kAlarmTextSize];
+    EXPECT_EQ(set_msg(out, n, is_report), 0);
+    return std::string(out);
+  }
+  static std::string WithCheck(const std::string& line) {
+    char check[8];
+    std::snprintf(check, sizeof check, "(%02X)", cGetCheckNum(line.data(), static_cast<int>(line.size())));
+    return line + check;
+  }
+};
+
+TEST_F(AlarmTextTest, TheFourTexts) {
+  std::strcpy(sys_config.cMachineID, "GW-7");
+  OrvelEvent& ev = orvel_event[2];
+  std::strcpy(ev.msg, "Door open");
+  sys_config.counter_status[0] = 12;
+  sys_config.counter_status[4] = 999999999;
+  ev.iIsSMSDBS = 0;
+  EXPECT_EQ(Text(2, 0), "Door open");
+  ev.iIsSMSDBS = 1;
+  EXPECT_EQ(Text(2, 0), WithCheck("ALARM;GW-7;20210713;090000;Door open"));
+  EXPECT_EQ(Text(2, 1), WithCheck("CRPT;GW-7;20210713;090000;12;0;0;0;999999999;0"));
+  ev.iIsSMSDBS = 0;
+  SetDi(1, 1);
+  const std::string report = Text(2, 1);
+  EXPECT_TRUE(std::regex_match(report, std::regex(R"(CRPT2;GW-7;2021/07/13 09:00:00;0;1;0;0;0;(-?\d+\.\d{4};){4}12;0;0;0;999999999;0;0)")))
+      << report;
+  char out[kAlarmTextSize];
+  EXPECT_EQ(set_msg(out, 2, 2), -1);
+}
+
+// A 20-character name and a 160-character message: the message gives way
+// and the check number still covers the line as sent.
+TEST_F(AlarmTextTest, LongCompactLineIsShortenedToFit) {
+  std::strcpy(sys_config.cMachineID, "ABCDEFGHIJKLMNOPQRST");
+  std::memset(orvel_event[0].msg, 'm', 160);
+  orvel_event[0].msg[160] = '\0';
+  orvel_event[0].iIsSMSDBS = 1;
+  const std::string text = Text(0, 0);
+  ASSERT_EQ(text.size(), 160u);
+  EXPECT_EQ(text.compare(0, 44, "ALARM;ABCDEFGHIJKLMNOPQRST;20210713;090000;m"), 0);
+  EXPECT_EQ(text, WithCheck(text.substr(0, 156)));
+}
+
+TEST_F(AlarmTextTest, SendMsgQueuesOneJobForThePhones) {
+  OrvelEvent& ev = orvel_event[1];
+  std::strcpy(ev.msg, "Pump");
+  ev.phone_n_now = 2;
+  std::strcpy(ev.phone[0], "0911111111");
+  std::strcpy(ev.phone[1], "0922222222");
+  char out[kAlarmTextSize];
+  testsupport::ConsoleCapture console;
+  send_msg(1, out);
+  EXPECT_NE(console.Text().find(" [Report Msg][Msg Length:4]\n => Pump\r\n>res of sms_event_put() = 0\r\n>sms_event_is_n()=1\r\n"),
+            std::string::npos);
+  EXPECT_STREQ(out, "Pump");
+  EXPECT_EQ(sms_evt[0].phone_n, 2);
+  EXPECT_STREQ(sms_evt[0].phone[1], "0922222222");
+  EXPECT_EQ(sms_evt[0].sms.msg_len, 4);
+
+  // UCS2: the configured length is kept and the dump stops at a zero pair.
+  ev.sms_mode = 8;
+  std::memset(ev.msg, 0, sizeof ev.msg);
+  std::memcpy(ev.msg, "\x4F\x60\x59\x7D", 4);
+  ev.msg_len = 10;
+  ev.phone_n_now = 0;  // a job without phones is still queued
+  testsupport::ConsoleCapture ucs2;
+  send_msg(1, out);
+  EXPECT_NE(ucs2.Text().find(" [Report Msg][Msg Length:10]\n => 4F 60 59 7D \r\n"), std::string::npos);
+  EXPECT_EQ(sms_evt[1].sms.msg_len, 10);
+  EXPECT_EQ(sms_evt[1].phone_n, 0);
+}
+
+}  // namespace

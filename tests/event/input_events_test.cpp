@@ -1,0 +1,104 @@
+// Alarm inputs, sample by sample against a stepped clock: holding, firing,
+// the shared latch and its re-arm, and the outputs a firing requests.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "event/do_control.h"
+#include "hw/analog_input.h"
+#include "event_test_env.h"
+
+namespace {
+
+class InputEventsTest : public eventtest::EventTest {
+ protected:
+  void SetUp() override {
+    EventTest::SetUp();
+    for (OrvelEvent& ev : orvel_event) ev.is_event_enable = 0;
+  }
+  // Event n watches DI ch as NO (type 4) with these times.
+  void WatchDi(int n, int ch, uint32_t hold, uint32_t reset) {
+    OrvelEvent& ev = orvel_event[n];
+    ev.is_event_enable = 1;
+    ev.di[ch] = DiConfig{1, 4, hold, reset, 0};
+  }
+  // Samples: the input's level before each visit, then `step_ms` passes.
+  // Returns the number of SMS jobs queued after each visit.
+  std::vector<int> Run(int n, int ch, const std::vector<int>& levels, int step_ms = 100) {
+    std::vector<int> fired;
+    testsupport::ConsoleCapture quiet;
+    for (int level : levels) {
+      SetDi(ch, level);
+      CheckEventOnce(n);
+      fired.push_back(sms_event_is_n());
+      AdvanceMs(step_ms);
+    }
+    return fired;
+  }
+};
+
+TEST_F(InputEventsTest, HoldLatchAndRearm) {
+  struct Row {
+    const char* what;
+    uint32_t hold, reset;
+    std::vector<int> levels, jobs;
+  };
+  const Row rows[] = {
+      {"hold 0 fires on the second sample", 0, 0, {1, 1, 1}, {0, 1, 1}},
+      {"active shorter than the hold", 250, 0, {1, 1, 0, 1, 1, 1, 1}, {0, 0, 0, 0, 0, 0, 1}},
+      {"latched until inactive for the reset time", 0, 250, {1, 1, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1},
+       {0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ResetInputEvents();
+    evt_in = evt_out = 0;
+    WatchDi(3, 2, row.hold, row.reset);
+    EXPECT_EQ(Run(3, 2, row.levels), row.jobs);
+  }
+}
+
+TEST_F(InputEventsTest, TwoEventsShareTheLatchAndReportsAreNotExamined) {
+  WatchDi(0, 1, 0, 0);
+  WatchDi(5, 1, 0, 0);
+  orvel_event[5].iIs_do_on = 3;  // both outputs, on for good
+  orvel_event[5].uiDOHoldTime = 0;
+  EXPECT_EQ(Run(5, 1, {1, 1}), (std::vector<int>{0, 1}));
+  EXPECT_EQ(Run(0, 1, {1, 1, 1}), (std::vector<int>{1, 1, 1}));  // latched by event 5
+  for (int ch = 0; ch < 2; ++ch) {
+    const DoCtrl d = DoCtrlSnapshot(ch);
+    EXPECT_EQ(d.cIsRequest, 1);
+    EXPECT_EQ(d.uiDuration, 0u);
+  }
+  WatchDi(7, 3, 0, 0);
+  orvel_event[7].auto_report.cIsEnable = 1;
+  EXPECT_FALSE(CheckEventOnce(7));
+}
+
+TEST_F(InputEventsTest, AnalogLimitsAreStrict) {
+  OrvelEvent& ev = orvel_event[4];
+  ev.is_event_enable = 1;
+  ev.ai[1] = AiConfig{1, 1, 0, 0, 5.0, 1.0};  // HIGH above 5
+  gain = 1;
+  offset = 0;
+  struct Step {
+    double volts;
+    int jobs;
+  };
+  // Above the limit fires; equal to it neither fires nor re-arms; below re-arms.
+  const Step steps[] = {{6, 0}, {6, 1}, {5, 1}, {5, 1}, {6, 1}, {4, 1}, {4, 1}, {6, 1}, {6, 2}};
+  testsupport::ConsoleCapture quiet;
+  for (const Step& s : steps) {
+    SetVolts(1, s.volts);
+    // The converter's reading of exactly 5 V must compare equal: place the
+    // limit on the value it reads.
+    if (s.volts == 5) ev.ai[1].fAI_high = AI_RD(1);
+    event_ai_chk(4);
+    EXPECT_EQ(sms_event_is_n(), s.jobs) << s.volts;
+    AdvanceMs(100);
+  }
+}
+
+
+}  // namespace
