@@ -41,6 +41,7 @@ class EventTest : public ::testing::Test {
       dir_.Write("sys/class/gpio/gpio" + std::to_string(gpio) + "/value", "0");
     }
     for (int ch = 0; ch < 4; ++ch) SetVolts(ch, 0);
+    dir_.Write("APP/.keep", "");
     auto clock = std::make_unique<platform::FakeClock>(kStartS * 1000000);
     clock_ = clock.get();
     platform::InstallClock(std::move(clock));
