@@ -1,9 +1,8 @@
 #include "app/led.h"
 
-#include <ctime>
-
 #include "app/led_blinker.h"
 #include "base/console.h"
+#include "base/sleep.h"
 #include "config/time_utils.h"
 #include "hw/gpio.h"
 #include "modem/modem_state.h"
@@ -13,9 +12,10 @@ std::atomic<int32_t> gps_led_step{0};
 
 namespace {
 
-// A pass every 5 ms keeps every blink within a few ms of its pattern while
-// the thread stays idle between passes.
-constexpr long kPassPauseNs = 5 * 1000 * 1000;
+// The thread sleeps until the next switch is due, but never longer than
+// this, so that a new pattern (a plain word another thread sets) is taken up
+// quickly.
+constexpr uint32_t kLongestSleepMs = 50;
 
 class StatusLed final : public LedLine {
   void DoOn() override { STA_LED_ON(); }
@@ -36,11 +36,10 @@ void* thread_led(void*) {
   StatusLed status;
   GpsLed gps;
   LedBlinker blinker(status, gps, GetTimeTicks);
-  const timespec pause{0, kPassPauseNs};
   for (;;) {
     gps_led_step = gps_flag.load();
-    blinker.Pass(sta_led_step.load(), gps_led_step.load());
-    nanosleep(&pause, nullptr);
+    const uint32_t due = blinker.Pass(sta_led_step.load(), gps_led_step.load());
+    SleepMilliseconds(static_cast<int>(due < kLongestSleepMs ? due : kLongestSleepMs));
   }
   return nullptr;
 }

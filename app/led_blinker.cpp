@@ -21,18 +21,24 @@ LedBlinker::LedBlinker(LedLine& status, LedLine& gps, std::function<uint32_t()> 
   gps_ref_ = status_ref_;
 }
 
-int LedBlinker::Blink(LedLine& led, uint32_t& ref, BlinkPattern p, uint32_t now) {
+int LedBlinker::Blink(LedLine& led, uint32_t& ref, BlinkPattern p, uint32_t now, uint32_t* due_ms) {
   uint32_t elapsed = now - ref;  // unsigned: survives the tick's wrap
   if (led.IsOn()) {
     if (elapsed > p.on_ms - 1) {
       led.Off();
       ref = now;
+      *due_ms = p.off_ms;
       return -1;
     }
-  } else if (elapsed > p.off_ms - 1) {
-    led.On();
-    ref = now;
-    return 1;
+    *due_ms = p.on_ms - elapsed;
+  } else {
+    if (elapsed > p.off_ms - 1) {
+      led.On();
+      ref = now;
+      *due_ms = p.on_ms;
+      return 1;
+    }
+    *due_ms = p.off_ms - elapsed;
   }
   return 0;
 }
@@ -42,14 +48,16 @@ void LedBlinker::SteadyOn(LedLine& led) {
   if (!led.IsOn()) led.On();
 }
 
-void LedBlinker::Pass(int32_t sta_led_step, int32_t gps_led_step) {
+uint32_t LedBlinker::Pass(int32_t sta_led_step, int32_t gps_led_step) {
   uint32_t now = ticks_();
+  uint32_t due = kSteadyMs;
+  uint32_t gps_due = kSteadyMs;
 
   BlinkPattern p = StatusPattern(sta_led_step);
   if (p.off_ms == 0) {
     SteadyOn(status_);
   } else {
-    int switched = Blink(status_, status_ref_, p, now);
+    int switched = Blink(status_, status_ref_, p, now, &due);
     // The update patterns switch the GPS LED with the status LED, on the
     // status LED's timer; the GPS LED itself is not read back.
     if (GpsFollowsStatus(sta_led_step)) {
@@ -59,8 +67,9 @@ void LedBlinker::Pass(int32_t sta_led_step, int32_t gps_led_step) {
   }
 
   if (gps_led_step == 1) {
-    Blink(gps_, gps_ref_, {900, 100}, now);  // GPS fix
+    Blink(gps_, gps_ref_, {900, 100}, now, &gps_due);  // GPS fix
   } else if (gps_led_step != 5 && gps_led_step != 6) {
     SteadyOn(gps_);  // no fix
   }
+  return gps_due < due ? gps_due : due;
 }

@@ -39,13 +39,18 @@ class LedBlinker {
   /// reference ticks start at its current value.
   LedBlinker(LedLine& status, LedLine& gps, std::function<uint32_t()> ticks);
 
-  /// One pass of the LED thread with the current selector values.
-  void Pass(int32_t sta_led_step, int32_t gps_led_step);
+  /// One pass of the LED thread with the current selector values. Returns
+  /// the milliseconds until an LED is next due to switch (kSteadyMs when
+  /// both are steady), so the thread can sleep until then.
+  uint32_t Pass(int32_t sta_led_step, int32_t gps_led_step);
+
+  static constexpr uint32_t kSteadyMs = 0xFFFFFFFF;
 
  private:
   // Applies the blink rule to one LED; returns +1 when it was switched on,
-  // -1 when switched off, 0 when left alone.
-  static int Blink(LedLine& led, uint32_t& ref, BlinkPattern p, uint32_t now);
+  // -1 when switched off, 0 when left alone. `due_ms` receives the time
+  // until its next switch.
+  static int Blink(LedLine& led, uint32_t& ref, BlinkPattern p, uint32_t now, uint32_t* due_ms);
   static void SteadyOn(LedLine& led);
 
   LedLine& status_;
