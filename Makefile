@@ -7,8 +7,13 @@ ASAN    := build-asan
 TSAN    := build-tsan
 FUZZ    := build-fuzz
 FUZZ_SECONDS ?= 20
+# The board: armhf (32-bit ARM Linux), cross-compiled; tests under qemu-arm.
+CROSS   := build-armhf
+CROSS_TOOLCHAIN := cmake/toolchain-armhf.cmake
+CROSS_STRIP := arm-linux-gnueabihf-strip
+FW_SIZE_LIMIT := 600000
 
-.PHONY: all deps build run test test-asan test-tsan tsan fuzz fuzz-smoke bench clean
+.PHONY: all deps build run test test-asan test-tsan tsan fuzz fuzz-smoke bench cross cross-configure cross-test install clean
 
 all: build
 
@@ -26,7 +31,7 @@ build: deps $(BUILD)/build.ninja
 run: build
 	@scripts/run-sim.sh $(BUILD) $(ROOT)
 
-test: deps test-asan test-tsan fuzz-smoke
+test: deps test-asan test-tsan fuzz-smoke cross cross-test
 
 test-asan:
 	$(CMAKE) -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRV_SANITIZE=ON
@@ -55,5 +60,33 @@ bench: build
 	$(BUILD)/qrv806-bench
 	@scripts/bench.sh $(BUILD)
 
+cross-configure:
+	$(CMAKE) -S . -B $(CROSS) -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CROSS_TOOLCHAIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# The firmware, the simulator and the tools for the board; the firmware's
+# stripped size is what goes on the board's flash.
+cross: deps cross-configure
+	$(CMAKE) --build $(CROSS) -j $(JOBS) --target qrv806-programs
+	@$(CROSS_STRIP) -o $(CROSS)/qrv806.stripped $(CROSS)/qrv806
+	@size=$$(stat -c %s $(CROSS)/qrv806.stripped); \
+	  echo "qrv806 for armhf, stripped: $$size bytes (limit $(FW_SIZE_LIMIT))"; \
+	  [ $$size -le $(FW_SIZE_LIMIT) ] || { echo "qrv806 is over its size limit" >&2; exit 1; }
+
+# The unit tests built for armhf, run under qemu-arm (ctest and the test
+# discovery use the emulator of the toolchain file).
+cross-test: deps cross-configure
+	$(CMAKE) --build $(CROSS) -j $(JOBS)
+	cd $(CROSS) && ctest --output-on-failure -j $(JOBS)
+
+# The board's files under DESTDIR: /APP/qrv806 (stripped), /APP/fw and the
+# start-up files.
+ifneq ($(filter install,$(MAKECMDGOALS)),)
+ifeq ($(strip $(DESTDIR)),)
+$(error make install DESTDIR=DIR: DIR is the folder to fill as the board's root)
+endif
+endif
+install: cross
+	DESTDIR=$(abspath $(DESTDIR)) $(CMAKE) --install $(CROSS) --prefix / --strip
+
 clean:
-	rm -rf $(BUILD) $(ASAN) $(TSAN) $(FUZZ)
+	rm -rf $(BUILD) $(ASAN) $(TSAN) $(FUZZ) $(CROSS)

@@ -87,7 +87,7 @@ bool ParseTime(const std::string& t, int* h, int* mi, int* s) {
 }  // namespace
 
 bool ParseDateTimeArgs(const std::string& date, const std::string& time, struct tm* out) {
-  int y, m, d, h, mi, s;
+  int y = 0, m = 0, d = 0, h = 0, mi = 0, s = 0;
   if (!ParseDate(date, &y, &m, &d) || !ParseTime(time, &h, &mi, &s)) return false;
   struct tm t {};
   t.tm_year = y - 1900;
