@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "config/config_data.h"
@@ -20,8 +20,7 @@ namespace {
 void BM_EncodeSubmit7Bit(benchmark::State& state) {
   pdu_param p{};
   std::snprintf(p.TPA, sizeof p.TPA, "+393331234567");
-  std::string text(160, 'a');
-  std::memcpy(p.TP_UD, text.data(), text.size());
+  std::memset(p.TP_UD, 'a', 160);
   p.TP_UDL = 160;
   p.TOA = 0x81;
   char out[kPduTextSize];
@@ -39,13 +38,12 @@ BENCHMARK(BM_DecodeDeliver);
 // A whole factory-default config.ini read, console output discarded.
 void BM_ReadFactoryConfig(benchmark::State& state) {
   char tmpl[] = "/tmp/qrv806-bench-XXXXXX";
-  std::string root = mkdtemp(tmpl);
-  std::string app = root + "/APP";
-  mkdir(app.c_str(), 0755);
+  const std::string root = mkdtemp(tmpl);
+  mkdir((root + "/APP").c_str(), 0755);
   platform::SetRoot(root);
+  std::fflush(stdout);
   int saved_out = dup(STDOUT_FILENO);
-  FILE* devnull = std::fopen("/dev/null", "w");
-  dup2(fileno(devnull), STDOUT_FILENO);
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) state.SkipWithError("no /dev/null");
   init_orvel_config();
   set_default();
   save_orvel_config();
@@ -53,12 +51,12 @@ void BM_ReadFactoryConfig(benchmark::State& state) {
     init_orvel_config();
     benchmark::DoNotOptimize(read_orvel_config());
   }
+  std::fflush(stdout);
   dup2(saved_out, STDOUT_FILENO);
   close(saved_out);
-  std::fclose(devnull);
-  std::string cmd = "rm -rf '" + root + "'";
-  if (std::system(cmd.c_str()) != 0) state.SkipWithError("could not clean up");
   platform::SetRoot("");
+  std::error_code ec;
+  std::filesystem::remove_all(root, ec);
 }
 BENCHMARK(BM_ReadFactoryConfig)->Unit(benchmark::kMillisecond);
 

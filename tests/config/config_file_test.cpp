@@ -249,44 +249,16 @@ TEST_F(ConfigFileTest, ReadWaitsUntilTheSettingsAreCleared) {
             text.find("[Config parameters clear success]\r\n"));
 }
 
-// The -resetconfig start: the modem settings it presets, and a legacy file
-// that the reader refuses (start-up then writes the defaults).
+// The -resetconfig start writes the legacy layout, which the reader refuses
+// (start-up then writes the defaults).
 TEST_F(ConfigFileTest, ResetConfigWritesTheLegacyLayoutWhichTheReaderRefuses) {
-  std::strcpy(modem_APN, "x");
-  modem_creg = 5;
-  modem_csq = 20;
-  send_sms_status = 3;
   init_qel_config();
   EXPECT_STREQ(modem_APN, "INTERNET");
-  EXPECT_STREQ(modem_usr, "");
-  EXPECT_STREQ(modem_pwd, "");
-  EXPECT_STREQ(modem_imei, "000000000000000");
-  EXPECT_EQ(modem_creg.load(), 0);
-  EXPECT_EQ(modem_csq.load(), 0);
-  EXPECT_EQ(send_sms_status.load(), 0);
   ASSERT_EQ(save_qel_config(), 1);
   EXPECT_EQ(ReadApp("config.ini").rfind("COMDATA1=115200;8;N;1\r\n", 0), 0u);
   init_orvel_config();
   ConsoleCapture quiet;
   EXPECT_EQ(read_orvel_config(), 0);
-}
-
-// Where the start values and the factory defaults differ.
-TEST_F(ConfigFileTest, StartValuesAndDefaults) {
-  counter_status_old[0] = 7;
-  orvel_event[4].iIsSMSDBS = 1;
-  init_orvel_config();
-  EXPECT_EQ(flg_init_clear.load(), 1);
-  EXPECT_EQ(flg_init_config.load(), 0);
-  EXPECT_EQ(flg_init_rp_config.load(), 0);
-  EXPECT_EQ(sys_config.cIsUart2SMS, 1);
-  EXPECT_EQ(counter_status_old[0].load(), 7u);  // kept
-  EXPECT_EQ(orvel_event[4].iIsSMSDBS, 0);
-  orvel_event[4].iIsSMSDBS = 1;
-  set_default();
-  EXPECT_EQ(sys_config.cIsUart2SMS, 0);
-  EXPECT_EQ(counter_status_old[0].load(), 0u);
-  EXPECT_EQ(orvel_event[4].iIsSMSDBS, 1);  // the one setting the defaults keep
 }
 
 }  // namespace

@@ -16,29 +16,12 @@
 
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "support/console_capture.h"
 #include "support/firmware_process.h"
 
 namespace configtest {
 
-/// Everything written to standard output (where PrintMsg prints) from its
-/// making to the first Text(); given back on a failure, gtest's report too.
-class ConsoleCapture {
- public:
-  ConsoleCapture() { ::testing::internal::CaptureStdout(); }
-  ~ConsoleCapture() {
-    if (::testing::Test::HasFailure()) std::fputs(Text().c_str(), stdout);
-    Text();
-  }
-  const std::string& Text() {
-    if (capturing_) text_ = ::testing::internal::GetCapturedStdout();
-    capturing_ = false;
-    return text_;
-  }
-
- private:
-  bool capturing_ = true;
-  std::string text_;
-};
+using testsupport::ConsoleCapture;
 
 /// Every file write is cut off after `bytes` while it lives, as if power
 /// failed half-way through a save (the write fails rather than the process).

@@ -56,7 +56,6 @@ TEST_F(SideFilesTest, GainFile) {
            ">Unknown content, set all value as default.\r\n"},
           {"three lines", "gain=2\r\noffset=1\r\ngain2=2\r\n", 0, 1, 0, 1, 0, nullptr},
           {"key beginning with gain", "gain2=3\r\noffset=0\r\ngain2=3\r\noffset2=0\r\n", 1, 3, 0, 3, 0, nullptr},
-          {"LF only", "gain=2\noffset=1\ngain2=4\noffset2=-2\n", 1, 2, 1, 4, -2, nullptr},
       },
       [](const Row& row) {
         gain = offset = gain2 = offset2 = 4;

@@ -3,6 +3,7 @@
 // from the configuration unlocks the SIM, and a received message is read
 // and deleted from the module's store.
 #include <filesystem>
+#include <functional>
 
 #include "config/config_data.h"
 #include "config/config_file.h"
@@ -13,9 +14,6 @@ namespace {
 
 using namespace e2e;
 
-// The module's "gps" member (the LEDs have one of their own before it).
-std::string ModuleGps(const std::string& state) { return Member(state, "gps", "registration"); }
-
 bool SteadyOn(const std::string& state, const char* led) {
   return Member(state, "on", led) == "true" && Member(state, "blinking", led) == "false" &&
          std::atoi(Member(state, "for_ms", led).c_str()) > 2500;
@@ -23,19 +21,6 @@ bool SteadyOn(const std::string& state, const char* led) {
 
 class ModemE2eTest : public e2e::SimE2eTest {
  protected:
-  // A configuration with the SIM's PIN, written before the board starts.
-  void WriteConfigWithPin(const char* pin) {
-    ASSERT_TRUE(std::filesystem::create_directories(root_ + "/APP"));
-    platform::SetRoot(root_);
-    init_orvel_config();
-    set_default();
-    std::snprintf(sys_config.cPIN, sizeof sys_config.cPIN, "%s", pin);
-    int saved = save_orvel_config();
-    platform::SetRoot("");
-    ASSERT_EQ(saved, 1);
-    ASSERT_NE(ReadAll(root_ + "/APP/config.ini").find(std::string("cPIN=") + pin + "\r\n"), std::string::npos);
-  }
-
   // Waits until the state report satisfies `done`; fails with the report.
   void ExpectState(const std::function<bool(const std::string&)>& done, const char* what) {
     std::string last;
@@ -44,20 +29,35 @@ class ModemE2eTest : public e2e::SimE2eTest {
   }
 };
 
-TEST_F(ModemE2eTest, RegistrationShowsOnTheStatusLed) {
+TEST_F(ModemE2eTest, RegistrationAndGpsFixShowOnTheLeds) {
   StartSim();
   WaitReady();
   ExpectState([](const std::string& s) { return Member(s, "registration") == "\"home\"" && Blinks(s, "status", 900, 100); },
               "registered: the status LED blinks 900/100");
+  // The firmware starts the receiver on its first pass (the module's "gps"
+  // member comes after the LEDs' own).
+  ExpectState([](const std::string& s) { return Member(s, "gps", "registration") == "\"no fix\"" && SteadyOn(s, "gps"); },
+              "receiver on, no fix: the GPS LED is steadily on");
   ASSERT_EQ(Ctl({"net", "none"}).status, 0);
-  ExpectState([](const std::string& s) { return SteadyOn(s, "status"); }, "no network: the status LED is steadily on");
+  ASSERT_EQ(Ctl({"gps", "fix"}).status, 0);
+  ExpectState([](const std::string& s) { return SteadyOn(s, "status") && Blinks(s, "gps", 900, 100); },
+              "no network: the status LED is steadily on; a fix: the GPS LED blinks 900/100");
   ASSERT_EQ(Ctl({"net", "roaming"}).status, 0);
-  ExpectState([](const std::string& s) { return Blinks(s, "status", 900, 100); },
-              "roaming counts as registered: 900/100 again");
+  ASSERT_EQ(Ctl({"gps", "nofix"}).status, 0);
+  ExpectState([](const std::string& s) { return Blinks(s, "status", 900, 100) && SteadyOn(s, "gps"); },
+              "roaming counts as registered: 900/100 again; fix lost: steadily on again");
 }
 
 TEST_F(ModemE2eTest, PinFromTheConfigurationUnlocksTheSim) {
-  WriteConfigWithPin("1234");
+  // A configuration with the SIM's PIN, written before the board starts.
+  ASSERT_TRUE(std::filesystem::create_directories(root_ + "/APP"));
+  platform::SetRoot(root_);
+  init_orvel_config();
+  set_default();
+  std::snprintf(sys_config.cPIN, sizeof sys_config.cPIN, "1234");
+  int saved = save_orvel_config();
+  platform::SetRoot("");
+  ASSERT_EQ(saved, 1);
   StartSim();
   WaitReady();
   CtlResult pin = Ctl({"sim", "pin", "1234"});
@@ -73,18 +73,6 @@ TEST_F(ModemE2eTest, PinFromTheConfigurationUnlocksTheSim) {
   ExpectState([](const std::string& s) { return Blinks(s, "status", 100, 900); }, "the SIM waits for its PIN: 100/900");
   std::string state = State();
   EXPECT_EQ(Member(state, "sim"), "\"pin\"") << state;
-}
-
-TEST_F(ModemE2eTest, GpsFixShowsOnTheGpsLed) {
-  StartSim();
-  WaitReady();
-  // The firmware starts the receiver on its first pass.
-  ExpectState([](const std::string& s) { return ModuleGps(s) == "\"no fix\"" && SteadyOn(s, "gps"); },
-              "receiver on, no fix: the GPS LED is steadily on");
-  ASSERT_EQ(Ctl({"gps", "fix"}).status, 0);
-  ExpectState([](const std::string& s) { return Blinks(s, "gps", 900, 100); }, "a fix: the GPS LED blinks 900/100");
-  ASSERT_EQ(Ctl({"gps", "nofix"}).status, 0);
-  ExpectState([](const std::string& s) { return SteadyOn(s, "gps"); }, "fix lost: steadily on again");
 }
 
 TEST_F(ModemE2eTest, ReceivedMessageIsReadAndDeleted) {

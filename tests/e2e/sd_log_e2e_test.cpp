@@ -21,7 +21,7 @@ class SdLogE2eTest : public e2e::SimE2eTest {
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(fs::path(root_) / "media/card" / log, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-      if (it->is_regular_file()) all += ReadAll(it->path().string());
+      if (it->is_regular_file()) all += dir_.Read(fs::relative(it->path(), dir_.path()));
     }
     return all;
   }
@@ -57,7 +57,7 @@ TEST_F(SdLogE2eTest, ProgramUpdateShowsOnBothLedsAndRestarts) {
     state = State();
     return Blinks(state, "status", 100, 100) && Blinks(state, "gps", 100, 100);
   }, 9)) << state;
-  EXPECT_EQ(ReadAll(root_ + "/APP/fw"), "new program\n");
+  EXPECT_EQ(Board("APP/fw"), "new program\n");
   EXPECT_FALSE(Exists("media/card/update/fw"));
   // About ten seconds on, the firmware asks for the reboot and the board
   // starts it again, this time in normal mode.

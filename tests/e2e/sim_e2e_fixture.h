@@ -10,15 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/firmware_process.h"
@@ -28,20 +23,9 @@ namespace e2e {
 inline const std::string kSim = testsupport::BuiltProgram("qrv806-sim");
 
 // Generous: a sanitizer build on a busy two-core machine starts slowly.
-inline bool WaitFor(const std::function<bool()>& done, int timeout_s = 60) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
-  while (std::chrono::steady_clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return done();
-}
-
-inline std::string ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
+template <typename F>
+bool WaitFor(F done, int timeout_s = 60) {
+  return testsupport::WaitUntil(done, std::chrono::seconds(timeout_s));
 }
 
 inline bool Alive(pid_t pid) { return pid > 0 && kill(pid, 0) == 0; }
@@ -61,10 +45,10 @@ inline std::string Member(const std::string& json, const std::string& key, const
 // A blink of the LED `led` ("status" or "gps") near ON/OFF ms; the bounds
 // are loose, as the host may be slow.
 inline bool Blinks(const std::string& state, const char* led, int on_ms, int off_ms) {
-  if (Member(state, "blinking", led) != "true") return false;
   int on = std::atoi(Member(state, "on_ms", led).c_str());
   int off = std::atoi(Member(state, "off_ms", led).c_str());
-  return on > on_ms * 2 / 3 && on < on_ms * 3 / 2 + 100 && off > off_ms * 2 / 3 && off < off_ms * 3 / 2 + 100;
+  return Member(state, "blinking", led) == "true" && on > on_ms * 2 / 3 && on < on_ms * 3 / 2 + 100 &&
+         off > off_ms * 2 / 3 && off < off_ms * 3 / 2 + 100;
 }
 
 struct CtlResult {
@@ -80,8 +64,7 @@ inline CtlResult RunSim(const std::vector<std::string>& args) {
   FILE* p = popen((cmd + " 2>&1").c_str(), "r");
   if (!p) return r;
   char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
   int status = pclose(p);
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return r;
@@ -99,7 +82,7 @@ class SimE2eTest : public ::testing::Test {
   // Starts `qrv806-sim run --root ROOT ARGS...`, its output to a file.
   void StartSim(std::vector<std::string> args = {}) {
     args.insert(args.begin(), {"run", "--root", root_});
-    sim_ = std::make_unique<testsupport::ChildProcess>(kSim, args, output_);
+    sim_ = std::make_unique<testsupport::ChildProcess>(kSim, args, dir_.path() + "/sim-output.txt");
   }
 
   // Waits until the simulator answers on its socket.
@@ -114,21 +97,18 @@ class SimE2eTest : public ::testing::Test {
     return RunSim(args);
   }
   std::string State() { return Ctl({"state"}).out; }
-  std::string Output() { return ReadAll(output_); }
-
+  std::string Output() { return sim_->Output(); }
+  // A file under the board's root.
+  std::string Board(const std::string& relative) { return dir_.Read("root/" + relative); }
   // A stand-in firmware: a script run instead of qrv806.
   std::string FakeFirmware(const std::string& body) {
     dir_.Write("fake-firmware.sh", "#!/bin/sh\n" + body);
-    std::string path = dir_.path() + "/fake-firmware.sh";
-    chmod(path.c_str(), 0755);
-    return path;
+    chmod((dir_.path() + "/fake-firmware.sh").c_str(), 0755);
+    return dir_.path() + "/fake-firmware.sh";
   }
-
-  std::string Gpio(int gpio) { return root_ + "/sys/class/gpio/gpio" + std::to_string(gpio) + "/value"; }
 
   testsupport::TempDir dir_;
   std::string root_ = dir_.path() + "/root";
-  std::string output_ = dir_.path() + "/sim-output.txt";
   std::unique_ptr<testsupport::ChildProcess> sim_;
   pid_t firmware_pid_ = -1;
 };

@@ -63,13 +63,13 @@ TEST_F(ClockSyncTest, AnUnreadableRtcNeverMovesTheSystemClock) {
   bus->result = {platform::I2cResult::kTransferFailed, -1, ENXIO};
   CaptureOutput out;
   EXPECT_EQ(RTC_Read2sys(), 0);
-  hwtest::ExpectContains(out.Stop(), {">RTC read error, system time not changed.\r\n"});
+  hwtest::ExpectContains(out.Text(), {">RTC read error, system time not changed.\r\n"});
   EXPECT_EQ(SysrtcCopy().year, 2000);  // the record still shows the failed read
 
   RtcSyncLoop loop;
   CaptureOutput looping;
   EXPECT_EQ(Steps(loop, 8), (std::vector<unsigned>{2, 5, 2, 5, 2, 5, 2, 3600}));
-  hwtest::ExpectContains(looping.Stop(), {">RTC read error, system time not changed. Count: 4\r\n"});
+  hwtest::ExpectContains(looping.Text(), {">RTC read error, system time not changed. Count: 4\r\n"});
   std::vector<std::string> codes = hwtest::PendingLogCodes();
   ASSERT_FALSE(codes.empty());
   EXPECT_EQ(codes.back(), "3,0");
@@ -78,7 +78,7 @@ TEST_F(ClockSyncTest, AnUnreadableRtcNeverMovesTheSystemClock) {
   bus->reply = {0x00, 0x00, 0x00, 0x01, 0x31, 0x02, 0x21};  // 2021-02-31
   CaptureOutput again;
   EXPECT_EQ(RTC_Read2sys(), 0);
-  hwtest::ExpectContains(again.Stop(), {">Set system time failed: date -s \"2021-02-31 00:00:00\"\r\n"});
+  hwtest::ExpectContains(again.Text(), {">Set system time failed: date -s \"2021-02-31 00:00:00\"\r\n"});
   EXPECT_EQ(clock->set_calls(), 0);
 }
 
@@ -88,7 +88,7 @@ TEST_F(ClockSyncTest, SameDateIsNotCorrectedWhateverTheTimeOfDay) {
   CaptureOutput out;
   EXPECT_EQ(chk_sys_rtc_time(), 0);
   EXPECT_EQ(loop.Step(), RtcSyncLoop::kHourS);
-  hwtest::ExpectContains(out.Stop(), {">Check RTC Time and System Time..\r\n=>RTC Time is 2021-07-13 08:1",
+  hwtest::ExpectContains(out.Text(), {">Check RTC Time and System Time..\r\n=>RTC Time is 2021-07-13 08:1",
                                       "=>System Time is 2021-07-13 08:25\r\n",
                                       ">Year and Month are correct, check again for 1 hr later.\r\n"});
   EXPECT_EQ(clock->set_calls(), 0);
@@ -100,14 +100,14 @@ TEST_F(ClockSyncTest, ADayBehindIsCorrectedOnceThenLoggedAndLeftForAnHour) {
   RtcSyncLoop loop;
   CaptureOutput out;
   EXPECT_EQ(loop.Step(), RtcSyncLoop::kAfterSetS);
-  hwtest::ExpectContains(out.Stop(), {">Different Time, set Command(date -s \"2021-07-13 08:1", "\") to System. Count: 1\r\n"});
+  hwtest::ExpectContains(out.Text(), {">Different Time, set Command(date -s \"2021-07-13 08:1", "\") to System. Count: 1\r\n"});
   EXPECT_EQ(clock->set_calls(), 1);
   EXPECT_EQ(uiRTCModifyCount.load(), 1u);
 
   CaptureOutput again;
   // The dates now agree; the next check is an hour on.
   EXPECT_EQ(Steps(loop, 2), (std::vector<unsigned>{RtcSyncLoop::kHourS, RtcSyncLoop::kHourS}));
-  hwtest::ExpectContains(again.Stop(), {">Year and Month are correct"});
+  hwtest::ExpectContains(again.Text(), {">Year and Month are correct"});
   EXPECT_EQ(uiRTCModifyCount.load(), 0u);
   EXPECT_EQ(clock->set_calls(), 1);
   EXPECT_EQ(hwtest::PendingLogCodes(), std::vector<std::string>{"3,0"});
@@ -120,7 +120,7 @@ TEST_F(ClockSyncTest, AClockThatWillNotFollowIsTriedFourTimesThenLeftForAnHour) 
   RtcSyncLoop loop;
   CaptureOutput out;
   EXPECT_EQ(Steps(loop, 9), (std::vector<unsigned>{2, 5, 2, 5, 2, 5, 2, 3600, 2}));
-  std::string text = out.Stop();
+  std::string text = out.Text();
   EXPECT_EQ(clock->sets.load(), 5);
   hwtest::ExpectContains(text, {"to System. Count: 1\r\n", "to System. Count: 2\r\n", "to System. Count: 3\r\n",
                                 "to System. Count: 4\r\n"});

@@ -20,7 +20,7 @@ TEST_F(GpioTest, InitOnExportedLinesSetsEveryAttributeAndNeverExports) {
   for (int gpio : {29, 4, 25, 6, 92, 77, 0}) SetLine(gpio, "1");  // outputs left on by an earlier run
   CaptureOutput out;
   EXPECT_EQ(InitGPIO(), 0);
-  EXPECT_EQ(out.Stop(), "");
+  EXPECT_EQ(out.Text(), "");
   EXPECT_FALSE(dir_.Exists("sys/class/gpio/export"));
   // kLines: five digital inputs (active low), two more inputs, then outputs.
   for (size_t i = 0; i < std::size(kLines); ++i) {
@@ -55,7 +55,7 @@ TEST_F(GpioTest, MissingOrEmptyValueFileIsAFailedRead) {
   EXPECT_EQ(DIV(0), 255);  // the low byte of -1: never taken for "on"
   EXPECT_EQ(DIV(1), 0);
   EXPECT_EQ(DIV(5), 255);  // there is no sixth input
-  hwtest::ExpectContains(out.Stop(), {"usr_gpio_get_value open " + missing + " error -1\n",
+  hwtest::ExpectContains(out.Text(), {"usr_gpio_get_value open " + missing + " error -1\n",
                                       "usr_gpio_get_value read " + dir_.path() + "/" + LinePath(26, "value") + " error 0\n"});
 }
 
@@ -93,7 +93,7 @@ TEST_F(GpioTest, ExportFailuresAreReportedAndStartUpCarriesOn) {
   platform::SetRoot(bare.path());
   CaptureOutput out;
   EXPECT_EQ(InitGPIO(), -1);
-  std::string text = out.Stop();
+  std::string text = out.Text();
   std::string expected, lines;
   for (int gpio : kLines) expected += "[" + std::to_string(gpio) + "]gpio init error\r\n";
   for (size_t at = text.find('['); at != std::string::npos; at = text.find('[', at + 1))
@@ -107,7 +107,7 @@ TEST_F(GpioTest, ExportFailuresAreReportedAndStartUpCarriesOn) {
   EXPECT_EQ(GPIO_io_init(4, 1, 0, 0), -1);
   std::string written = bare.Read("sys/class/gpio/export");
   EXPECT_EQ(GPIO_open(27), -1);
-  hwtest::ExpectContains(again.Stop(), {"create fail\n", "[4]gpio init error\r\n"});
+  hwtest::ExpectContains(again.Text(), {"create fail\n", "[4]gpio init error\r\n"});
   EXPECT_EQ(written, "4");  // the number, as the kernel wants it
 }
 

@@ -14,44 +14,12 @@
 #include "log/log_store.h"
 #include "platform/i2c_bus.h"
 #include "platform/paths.h"
+#include "support/console_capture.h"
 #include "support/firmware_process.h"
 
 namespace hwtest {
 
-/// Collects what the firmware writes to standard output and error.
-class CaptureOutput {
- public:
-  CaptureOutput() {
-    std::fflush(nullptr);
-    char tmpl[] = "/tmp/qrv806-hw-out-XXXXXX";
-    fd_ = mkstemp(tmpl);
-    unlink(tmpl);
-    for (int i = 0; i < 2; ++i) {
-      saved_[i] = dup(i + 1);
-      dup2(fd_, i + 1);
-    }
-  }
-  ~CaptureOutput() { Stop(); }
-  std::string Stop() {
-    if (fd_ < 0) return text_;
-    std::fflush(nullptr);
-    for (int i = 0; i < 2; ++i) {
-      dup2(saved_[i], i + 1);
-      close(saved_[i]);
-    }
-    lseek(fd_, 0, SEEK_SET);
-    char buf[4096];
-    for (ssize_t n; (n = read(fd_, buf, sizeof buf)) > 0;) text_.append(buf, static_cast<size_t>(n));
-    close(fd_);
-    fd_ = -1;
-    return text_;
-  }
-
- private:
-  int fd_ = -1;
-  int saved_[2] = {-1, -1};
-  std::string text_;
-};
+using CaptureOutput = testsupport::ConsoleCapture;
 
 /// Expects every one of `parts` somewhere in `text`.
 inline void ExpectContains(const std::string& text, const std::vector<std::string>& parts) {

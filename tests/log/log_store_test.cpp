@@ -14,24 +14,18 @@ using logtest::kUserFile;
 using logtest::LogStoreTest;
 
 TEST_F(LogStoreTest, RecordsBecomeUserLogLinesOldestFirst) {
-  struct Row {
-    int main_code, sub_code, with_modem_info;
-    const char* phone;  // nullptr: LogPush
-    int creg, csq;
-    const char* line;
-  } const rows[] = {
+  const struct { int main_code, sub_code, with_modem_info; const char* phone /* nullptr: LogPush */; int creg, csq;
+                 const char* line; } rows[] = {
       {4, 0, 1, "123", 1, 20,
        "{\"T\":\"08:15:00\",\"E\":{\"M\":\"4\",\"S\":\"0\"},\"MI\":{\"R\":\"1\",\"SQ\":\"20\"},\"P\":\"123\"},\r\n"},
-      {1, 0, 0, nullptr, 1, 20,
-       "{\"T\":\"08:15:00\",\"E\":{\"M\":\"1\",\"S\":\"0\"},\"MI\":{\"R\":\"*\",\"SQ\":\"*\"},\"P\":\"*\"},\r\n"},
+      {2, 16, 0, nullptr, 1, 20,
+       "{\"T\":\"08:15:00\",\"E\":{\"M\":\"2\",\"S\":\"16\"},\"MI\":{\"R\":\"*\",\"SQ\":\"*\"},\"P\":\"*\"},\r\n"},
       // With modem info but no phone: an empty phone.
       {8, 0, 1, nullptr, 5, 31,
        "{\"T\":\"08:15:00\",\"E\":{\"M\":\"8\",\"S\":\"0\"},\"MI\":{\"R\":\"5\",\"SQ\":\"31\"},\"P\":\"\"},\r\n"},
       // A phone given without modem info is not stored.
       {5, 0, 0, "0912345678", 1, 20,
        "{\"T\":\"08:15:00\",\"E\":{\"M\":\"5\",\"S\":\"0\"},\"MI\":{\"R\":\"*\",\"SQ\":\"*\"},\"P\":\"*\"},\r\n"},
-      {2, 16, 0, nullptr, 0, 0,
-       "{\"T\":\"08:15:00\",\"E\":{\"M\":\"2\",\"S\":\"16\"},\"MI\":{\"R\":\"*\",\"SQ\":\"*\"},\"P\":\"*\"},\r\n"},
       // The phone field holds at most 20 characters.
       {4, 0, 1, "+8869123456789012345678", 2, 99,
        "{\"T\":\"08:15:00\",\"E\":{\"M\":\"4\",\"S\":\"0\"},\"MI\":{\"R\":\"2\",\"SQ\":\"99\"},"
@@ -39,7 +33,7 @@ TEST_F(LogStoreTest, RecordsBecomeUserLogLinesOldestFirst) {
   };
   SetCardUse(40);
   std::string expected;
-  for (const Row& r : rows) {
+  for (const auto& r : rows) {
     modem_creg = r.creg;
     modem_csq = r.csq;
     if (r.phone)
@@ -72,11 +66,11 @@ TEST_F(LogStoreTest, ThirtyPushesLeaveTwentyNineInOrderAcrossTheWrap) {
 
 TEST_F(LogStoreTest, LogIniSetsTheSwitch) {
   const std::pair<const char*, int> rows[] = {
-      {"@LOGEN;1\r\n", 1}, {"@LOGEN;0\r\n", 0}, {"@LOGEN;1", 1}, {"@LOGEN;1\n", 1}, {"", 0}, {nullptr, 0},
+      {"@LOGEN;1\r\n", 1}, {"@LOGEN;0\r\n", 0}, {"@LOGEN;1", 1}, {"", 0}, {nullptr, 0},
       {"@LOGEN;2\r\n", 2},  // read as written; only 1 means on
-      {"@LOGEN;\r\n", 0}, {"@LOGEN;x\r\n", 0}, {"@LOGEN;12abc\r\n", 12}, {"@LOGEN;99999999999999999999\r\n", INT_MAX},
-      {"# switch\r\n@LOGEN;1\r\n", 1}, {"@LOGEN;1\r\n@LOGEN;0\r\n", 0},  // the last line wins
-      {" @LOGEN;1\r\n", 0}, {"@logen;1\r\n", 0}, {"LOGEN;1\r\n", 0},     // must start the line, as written
+      {"@LOGEN;x\r\n", 0}, {"@LOGEN;99999999999999999999\r\n", INT_MAX},
+      {"# switch\r\n@LOGEN;1\r\n@LOGEN;0\r\n", 0},  // the last line wins
+      {" @LOGEN;1\r\n", 0}, {"@logen;1\r\n", 0},     // must start the line, as written
   };
   for (const auto& [content, expected] : rows) {
     LogInit();
@@ -93,10 +87,8 @@ TEST_F(LogStoreTest, LogIniSetsTheSwitch) {
 
 TEST_F(LogStoreTest, DayFilesFollowTheClock) {
   const std::tuple<int64_t, const char*, const char*> rows[] = {
-      {logtest::kJul13At0815, kUserLogDir, "/media/card/USR_LOG/2021/07/13.txt"},
-      {logtest::kJul13At0815, kQmiLogDir, "/media/card/QMI_LOG/2021/07/13.txt"},
       {1626220799, kUserLogDir, "/media/card/USR_LOG/2021/07/13.txt"},  // 23:59:59
-      {1626220800, kUserLogDir, "/media/card/USR_LOG/2021/07/14.txt"},  // midnight
+      {1626220800, kQmiLogDir, "/media/card/QMI_LOG/2021/07/14.txt"},   // midnight
       {1640995200, kAtCmdLogDir, "/media/card/AT_CMD_LOG/2022/01/01.txt"},
   };
   for (const auto& [seconds, sub, file] : rows) {

@@ -34,12 +34,9 @@ class FakeModule final : public AtChannel {
  public:
   struct Exchange { std::string command; int wait_ms; };
   std::string cpin = "+CPIN: READY";  // a "+CME ERROR: ..." line comes without OK
-  std::string creg = "+CREG: 0,1";
-  std::string csq = "+CSQ: 22,0";
-  std::string gps = "+CGPSINFO: ,,,,,,,,";
+  std::string creg = "+CREG: 0,1", csq = "+CSQ: 22,0", gps = "+CGPSINFO: ,,,,,,,,";
   std::map<int, std::string> store;  // index -> SMS-DELIVER PDU, 50 places
-  std::string cmgs_prompt = "\r\n> ";
-  std::string cmgs_result = "\r\n+CMGS: 46\r\n\r\nOK\r\n";
+  std::string cmgs_prompt = "\r\n> ", cmgs_result = "\r\n+CMGS: 46\r\n\r\nOK\r\n";
   std::map<std::string, std::string> overrides;  // whole answers, echo not added
   std::vector<Exchange> exchanges;
   std::vector<int> pauses;
@@ -58,8 +55,7 @@ class FakeModule final : public AtChannel {
         {"AT+CREG?\r\n", creg}, {"AT+CSQ\r\n", csq}, {"AT+CGPSINFO\r\n", gps},
         {"AT+CPMS?\r\n", "+CPMS: \"SM\"," + used + ",\"SM\"," + used + ",\"SM\"," + used}};
     auto it = info.find(c);
-    if (it != info.end() && it->second.compare(0, 4, "+CME") == 0) return "\r\n" + it->second + "\r\n";
-    if (it != info.end()) return "\r\n" + it->second + "\r\n\r\nOK\r\n";
+    if (it != info.end()) return "\r\n" + it->second + (it->second.compare(0, 4, "+CME") == 0 ? "\r\n" : "\r\n\r\nOK\r\n");
     if (c.compare(0, 8, "AT+CMGS=") == 0) return cmgs_prompt;
     if (c.back() == 0x1A) return cmgs_result;
     if (c.compare(0, 9, "AT+CMGRD=") != 0) return "\r\nOK\r\n";
@@ -86,20 +82,12 @@ class FakeModule final : public AtChannel {
 inline std::string HelloDeliverPdu() { return "00040D91945111325476F8000012703180510000" "05E8329BFD06"; }
 
 inline void ResetModemGlobals() {
-  is_do_first_time_cmd = 0;
-  is_input_pin = 0;
-  modem_count4reset = 0;
-  counterReboot = 0;
-  modem_cpin_status = 0;
-  modem_creg = 0;
-  modem_csq = 0;
-  gps_flag = 0;
+  is_do_first_time_cmd = is_input_pin = modem_count4reset = counterReboot = 0;
+  modem_cpin_status = modem_creg = modem_csq = gps_flag = 0;
+  is_send_sms = send_sms_status = is_new_sms = 0;
   str_gmm.Set("");
   str_gprmc.Set("");
   std::memset(modem_imei, 0, sizeof modem_imei);
-  is_send_sms = 0;
-  send_sms_status = 0;
-  is_new_sms = 0;
   std::memset(&send_sms, 0, sizeof send_sms);
   std::memset(&recv_new_sms, 0, sizeof recv_new_sms);
   SetModemVoiceJob(nullptr);

@@ -1,10 +1,10 @@
 // The PDU codec: the GSM alphabet, SMS-SUBMIT encoding, SMS-DELIVER decoding.
+// Random and cut-off input is left to the pdu_decode fuzz target; the whole
+// alphabet to the cross-check with the simulator's own codec (tests/sim).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -31,20 +31,13 @@ std::string ToIso(const Bytes& codes, int n) {
   return out;
 }
 
-TEST(PduAlphabetTest, EveryCodeBothWays) {
+TEST(PduAlphabetTest, EscapePairsAndCharactersWithoutCode) {
   const std::string escaped = "\f^{}\\[~]|\xA4";
   const uint8_t codes[] = {0x0A, 0x14, 0x28, 0x29, 0x2F, 0x3C, 0x3D, 0x3E, 0x40, 0x65};
   for (size_t i = 0; i < escaped.size(); ++i) {
     EXPECT_EQ(ToGsm(escaped.substr(i, 1)), (Bytes{0x1B, codes[i]})) << i;
     EXPECT_EQ(ToIso({0x1B, codes[i]}, 2), escaped.substr(i, 1)) << i;
     EXPECT_EQ(gsmIsoSeptets(static_cast<uint8_t>(escaped[i])), 2);
-  }
-  for (uint8_t code = 0; code < 128; ++code) {
-    EXPECT_NE(Table7Bit2Iso[code], 0) << int{code};
-    if (code == 0x1B || code == 0x24) continue;  // escape; 0xA4 goes out as the euro pair
-    EXPECT_EQ(ToGsm(std::string(1, static_cast<char>(Table7Bit2Iso[code]))), Bytes{code}) << int{code};
-    EXPECT_EQ(ToIso({code}, 1), std::string(1, static_cast<char>(Table7Bit2Iso[code]))) << int{code};
-    EXPECT_EQ(gsmIsoSeptets(Table7Bit2Iso[code]), 1);
   }
   // The backquote and control characters pass as their own code; characters
   // without a GSM code become "?".
@@ -106,7 +99,6 @@ TEST(PduEncodeTest, SevenBitTextsBothWays) {
       {"1234567", 7, "1234567", "0731D98C56B3DD00"},    // 49 bits in 7 octets
       {"12345678", 8, "12345678", "0831D98C56B3DD70"},  // 8 septets fill 7 octets
       {"123456789", 9, "123456789", "0931D98C56B3DD7039"},
-      {std::string(159, 'a'), 159, std::string(159, 'a'), ""},
       {std::string(160, 'a'), 160, std::string(160, 'a'), ""},
       {a158 + "[", 160, a158 + "[", ""},   // an escape pair fills the last two septets
       {a158 + "a[", 159, a158 + "a", ""},  // a pair never straddles the end
@@ -141,7 +133,6 @@ TEST(PduDecodeTest, Fields) {
       {"000405812143f5" "0000" "12703180510000" "05e8329bfd06", "", "12345", 0, "hello"},
       // Lengths past the record: 160 septets, 140 octets; 15 address digits.
       {Deliver("05812143F5", "00", "FF" + std::string(2 * 160, '0')), "", "12345", 0, std::string(160, '@')},
-      {Deliver("05812143F5", "04", "8D" + std::string(2 * 141, 'A')), "", "12345", 4, std::string(140, '\xAA')},
       {Deliver("05812143F5", "08", "8D" + std::string(2 * 141, 'A')), "", "12345", 8, std::string(140, '\xAA')},
       {Deliver("14D021436587092143658709", "00", "0141"), "", "123456789012345", 0, "A"},  // 20 semi-octets
       {"0C91" + std::string(22, '1') + a_from_12345, "111111111111111", "12345", 0, "A"},
@@ -159,55 +150,23 @@ TEST(PduDecodeTest, Fields) {
             10);
   EXPECT_EQ(std::string(p.SCA) + "," + p.TPA + "," + p.TP_SCTS + "," + p.TP_UD,
             "27381000015,27838890001,99032915165908,hellohello");
-  EXPECT_EQ(p.TOA, 0xC8);
-  EXPECT_EQ(p.TP_PID, 0);
-  EXPECT_EQ(p.TP_DCS, 0);
-  EXPECT_EQ(p.TP_UDL, 10);
+  EXPECT_EQ(std::vector<int>({p.TOA, p.TP_PID, p.TP_DCS, p.TP_UDL}), std::vector<int>({0xC8, 0, 0, 10}));
 }
 
 TEST(PduDecodeTest, BrokenPdusFailCleanly) {
   const std::string good = "07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37";
-  pdu_param p;
-  // Every cut before the end, and every non-hex character inside.
-  for (size_t cut = 0; cut < good.size(); ++cut) {
-    EXPECT_EQ(gsmDecodePdu(good.substr(0, cut).c_str(), &p), -1) << cut;
-    std::string broken = good;
-    broken[cut] = (cut % 2 != 0) ? 'G' : '\r';
-    EXPECT_EQ(gsmDecodePdu(broken.c_str(), &p), -1) << cut;
-  }
-  EXPECT_EQ(std::string(p.SCA) + p.TPA + std::to_string(p.TP_UDL), "0");  // nothing left half-filled
   const std::string rows[] = {
-      "0", "00", "HELLO WORLD",
+      "", "0", "00", "HELLO WORLD", good.substr(0, good.size() - 1), good.substr(0, 30) + "\r\n" + good.substr(30),
       "0D91" + std::string(24, '1') + Deliver("05812143F5", "00", "0141").substr(2),  // centre over 12 octets
       Deliver("15D0" + std::string(22, '1'), "00", "0141"),                         // originator over 20 digits
       Deliver("05812143F5", "00", "05E8329BFD"), Deliver("05812143F5", "04", "0300"),  // user data short
       Deliver("05812143F5", "00", ""), Deliver("05812143F5", "04", "010"),  // no length; half an octet
   };
-  for (const std::string& row : rows) EXPECT_EQ(gsmDecodePdu(row.c_str(), &p), -1) << row;
-}
-
-TEST(PduDecodeTest, MangledTextGivesABoundedRecordOrAnError) {
-  const char* const valid[] = {"07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37",
-                               "0791947101670000000D91945111325476F80008127031805100000C0047007200FC00DF00204E2D",
-                               "0791947101670000000D91945111325476F8000412703180510000030001FF"};
-  std::mt19937 rng(4404);
-  for (int round = 0; round < 30000; ++round) {
-    // A valid PDU with a few characters replaced (hex digits or any bytes), cut short half the time.
-    std::string text = valid[rng() % 3];
-    for (int e = static_cast<int>(rng() % 4); e > 0; --e) {
-      text[rng() % text.size()] = rng() % 2 ? "0123456789ABCDEF"[rng() % 16] : static_cast<char>(1 + rng() % 255);
-    }
-    if (rng() % 2) text.resize(rng() % text.size());
-    std::unique_ptr<char[]> copy(new char[text.size() + 1]);  // a read past the text is caught
-    std::memcpy(copy.get(), text.c_str(), text.size() + 1);
-    pdu_param p;
-    int n = gsmDecodePdu(copy.get(), &p);
-    if (n == -1) continue;
-    ASSERT_GE(n, 0) << text;
-    ASSERT_TRUE(std::strlen(p.SCA) <= 15 && std::strlen(p.TPA) <= 15 && std::strlen(p.TP_SCTS) <= 14) << text;
-    ASSERT_LE(p.TP_UDL, p.TP_DCS == 0 ? kPduMaxSeptets : kPduMaxOctets) << text;
-    ASSERT_LE(n, p.TP_UDL) << text;
-    ASSERT_EQ(p.TP_DCS == 0 ? std::strlen(p.TP_UD) : p.TP_UDL, static_cast<size_t>(n)) << text;
+  pdu_param p;
+  for (const std::string& row : rows) {
+    ASSERT_EQ(gsmDecodePdu(good.c_str(), &p), 10);
+    EXPECT_EQ(gsmDecodePdu(row.c_str(), &p), -1) << row;
+    EXPECT_EQ(std::string(p.SCA) + p.TPA + std::to_string(p.TP_UDL), "0") << row;  // nothing left half-filled
   }
 }
 

@@ -25,21 +25,13 @@
 namespace testqueue {
 
 inline void ResetQueue() {
-  evt_in = 0;
-  evt_out = 0;
-  for (auto& e : sms_evt) {
-    e.status = 0;
-    e.phone_idx = 0;
-    e.phone_n = 0;
-  }
-  is_send_sms = 0;
-  send_sms_status = 0;
-  is_new_sms = 0;
+  evt_in = evt_out = 0;
+  for (auto& e : sms_evt) e.status = e.phone_idx = e.phone_n = 0;
+  is_send_sms = send_sms_status = is_new_sms = 0;
 }
 
 inline sms_msg Body(const std::string& text, uint8_t mode = 0) {
-  sms_msg m;
-  std::memset(&m, 0, sizeof m);
+  sms_msg m{};
   std::memcpy(m.msg, text.data(), std::min<size_t>(text.size(), 160));
   m.msg_len = static_cast<uint8_t>(std::min<size_t>(text.size(), 255));
   m.sms_mode = mode;

@@ -1,3 +1,5 @@
+// The control socket `ctl` talks to: one command per connection, and a
+// root that only one simulator serves.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -17,7 +19,6 @@
 
 namespace {
 
-using sim::ControlServer;
 using sim::Reply;
 
 // A socket bound at `path` (left by a simulator that died), or connected to it.
@@ -36,43 +37,38 @@ TEST(ControlServer, OneCommandPerConnection) {
   int stale = UnixSocket(path, true);
   ASSERT_GE(stale, 0);
   close(stale);
-
-  ControlServer server;
+  sim::ControlServer server;
   std::string error;
   ASSERT_TRUE(server.Listen(path, &error)) << error;  // the stale socket is replaced
-  // A client that connects and says nothing does not block the others.
-  int idle = UnixSocket(path, false);
+  int idle = UnixSocket(path, false);  // a client that connects and says nothing blocks no other
   ASSERT_GE(idle, 0);
-  {
-    std::atomic<bool> done{false};
-    std::thread serving([&] {
-      while (!done) {
-        std::vector<pollfd> fds;
-        server.AddPollFds(&fds);
-        poll(fds.data(), fds.size(), 20);
-        server.Handle(fds, sim::MonotonicUs(), [](const std::string& line, int) {
-          return line == "fail" ? Reply::Error("refused") : Reply::Ok("got [" + line + "]");
-        });
-      }
-    });
+  std::atomic<bool> done{false};
+  std::thread serving([&] {
+    while (!done) {
+      std::vector<pollfd> fds;
+      server.AddPollFds(&fds);
+      poll(fds.data(), fds.size(), 20);
+      server.Handle(fds, sim::MonotonicUs(), [](const std::string& line, int) {
+        return line == "fail" ? Reply::Error("refused") : Reply::Ok("got [" + line + "]");
+      });
+    }
+  });
+  // A line beyond the limit gets an answer, not a hang.
+  const std::tuple<std::string, bool, const char*> rows[] = {
+      {"di 0 on", true, "got [di 0 on]\n"}, {"fail", false, "refused\n"},
+      {std::string(sim::kMaxCommandLine + 10, 'x'), false, "too long"}};
+  for (const auto& [line, ok, text] : rows) {
     Reply reply;
-    EXPECT_TRUE(sim::SendCommand(path, "di 0 on", 5000, &reply, &error)) << error;
-    EXPECT_TRUE(reply.ok);
-    EXPECT_EQ(reply.text, "got [di 0 on]\n");
-    EXPECT_TRUE(sim::SendCommand(path, "fail", 5000, &reply, &error)) << error;
-    EXPECT_FALSE(reply.ok);
-    EXPECT_EQ(reply.text, "refused\n");
-    // A line beyond the limit gets an answer, not a hang.
-    EXPECT_TRUE(sim::SendCommand(path, std::string(sim::kMaxCommandLine + 10, 'x'), 5000, &reply, &error)) << error;
-    EXPECT_FALSE(reply.ok);
-    EXPECT_NE(reply.text.find("too long"), std::string::npos);
-    // A second simulator on the same root is refused.
-    ControlServer second;
-    EXPECT_FALSE(second.Listen(path, &error));
-    EXPECT_NE(error.find("already running"), std::string::npos) << error;
-    done = true;
-    serving.join();
+    EXPECT_TRUE(sim::SendCommand(path, line, 5000, &reply, &error)) << error;
+    EXPECT_EQ(reply.ok, ok);
+    EXPECT_NE(reply.text.find(text), std::string::npos) << reply.text;
   }
+  // A second simulator on the same root is refused.
+  sim::ControlServer second;
+  EXPECT_FALSE(second.Listen(path, &error));
+  EXPECT_NE(error.find("already running"), std::string::npos) << error;
+  done = true;
+  serving.join();
   close(idle);
   server.Close();
   EXPECT_NE(access(path.c_str(), F_OK), 0);

@@ -11,11 +11,20 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 namespace fs = std::filesystem;
 
 namespace testsupport {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+}  // namespace
 
 TempDir::TempDir() {
   char tmpl[] = "/tmp/qrv806-test-XXXXXX";
@@ -41,12 +50,7 @@ void TempDir::Write(const std::string& relative, const std::string& content) con
   out << content;
 }
 
-std::string TempDir::Read(const std::string& relative) const {
-  std::ifstream in(fs::path(path_) / relative, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+std::string TempDir::Read(const std::string& relative) const { return ReadFile(path_ + "/" + relative); }
 
 bool TempDir::Exists(const std::string& relative) const { return fs::exists(fs::path(path_) / relative); }
 
@@ -78,12 +82,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 
 ChildProcess::~ChildProcess() { Stop(); }
 
-std::string ChildProcess::Output() const {
-  std::ifstream in(output_file_, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+std::string ChildProcess::Output() const { return ReadFile(output_file_); }
 
 bool ChildProcess::Running() {
   if (pid_ <= 0) return false;
