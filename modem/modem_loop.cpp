@@ -38,7 +38,6 @@ constexpr int kSimFailuresBeforeReboot = 1300;
 constexpr int kPassRestMs = 1000;
 constexpr int kStopCheckMs = 100;
 
-std::atomic<ModemVoiceJob> g_voice_job{nullptr};
 
 int Exchange(AtChannel& channel, const char* command, char* response, int wait_ms) {
   return channel.WriteRead(command, static_cast<int>(std::strlen(command)), response, wait_ms);
@@ -173,8 +172,6 @@ void SleepUnlessStopped(int ms, const std::atomic<bool>& stop) {
 
 void ResetSIM7100() { platform::Reboot(); }
 
-void SetModemVoiceJob(ModemVoiceJob job) { g_voice_job.store(job); }
-
 int ModemPass(AtChannel& channel, const std::atomic<bool>& stop) {
   char response[kAtResponseSize];
   if (is_do_first_time_cmd.load() == 0) FirstPassCommands(channel, response);
@@ -185,11 +182,7 @@ int ModemPass(AtChannel& channel, const std::atomic<bool>& stop) {
   PollGps(channel, response);
   if (is_send_sms.load() != 0) SendSmsJob(channel);
   if (is_new_sms.load() == 0) FetchNewSms(channel);
-  if (ModemVoiceJob voice = g_voice_job.load()) {
-    voice(channel);
-  } else if (is_send_voice.load() != 0) {
-    SendVoiceJob(channel);
-  }
+  if (is_send_voice.load() != 0) SendVoiceJob(channel);
   return 0;
 }
 

@@ -35,11 +35,5 @@ int ModemPassOnPort(const std::atomic<bool>& stop);
 /// The thread's loop: a pass, one second of rest, again, until `stop`.
 void RunModemLoop(const std::atomic<bool>& stop);
 
-/// Step 10 of a pass, the voice call of the voice mailbox, is plugged in by
-/// the voice transport: it is called on every pass over the open channel and
-/// checks its own mailbox. Null (the start value) skips the step.
-using ModemVoiceJob = void (*)(AtChannel& channel);
-void SetModemVoiceJob(ModemVoiceJob job);
-
 /// The modem thread (started by main in every mode).
 void* thread_modem(void*);

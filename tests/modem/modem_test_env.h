@@ -21,6 +21,7 @@
 #include "modem/modem_loop.h"
 #include "modem/modem_state.h"
 #include "modem/sms_transport.h"
+#include "modem/voice_call.h"
 #include "platform/paths.h"
 #include "platform/system_actions.h"
 #include "support/firmware_process.h"
@@ -90,7 +91,8 @@ inline void ResetModemGlobals() {
   std::memset(modem_imei, 0, sizeof modem_imei);
   std::memset(&send_sms, 0, sizeof send_sms);
   std::memset(&recv_new_sms, 0, sizeof recv_new_sms);
-  SetModemVoiceJob(nullptr);
+  is_send_voice = 0;
+  send_voice_status = 0;
 }
 
 inline void SetPin(const char* pin) {
