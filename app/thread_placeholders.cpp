@@ -14,7 +14,6 @@ void* Idle(const char* name) {
 }
 }  // namespace
 
-void* thread_counter_handle(void*) { return Idle("thread_counter_handle"); }
 void* thread_recv_SMS(void*) { return Idle("thread_recv_SMS"); }
 void* thread_UART_CMD(void*) { return Idle("thread_UART_CMD"); }
 void* thread_net(void*) { return Idle("thread_net"); }

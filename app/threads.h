@@ -2,7 +2,6 @@
 // every other thread is declared in its own subsystem's header.
 #pragma once
 
-void* thread_counter_handle(void*);
 void* thread_recv_SMS(void*);
 void* thread_UART_CMD(void*);
 void* thread_net(void*);

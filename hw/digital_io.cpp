@@ -60,6 +60,11 @@ uint8_t DIV(uint8_t ch) {
   return static_cast<uint8_t>(GPIO_get_value(kDiGpio[ch]));
 }
 
+std::string DIV_path(uint8_t ch) {
+  if (ch >= sizeof kDiGpio / sizeof kDiGpio[0]) return "";
+  return GPIO_value_path(kDiGpio[ch]);
+}
+
 int DOV(uint8_t ch) { return GPIO_get_value(DoGpio(ch)); }
 int ONDO(uint8_t ch) { return GPIO_set_value(DoGpio(ch), 1); }
 int OFFDO(uint8_t ch) { return GPIO_set_value(DoGpio(ch), 0); }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 /// Exports the line unless its value file exists. 0, or the failing
 /// open/write result, or -1 when the export created nothing.
@@ -19,6 +20,8 @@ int GPIO_set_active(int gpio, int low);
 int GPIO_set_value(int gpio, int v);
 /// 1 when the value file reads '1', 0 otherwise, or the failing call's result.
 int GPIO_get_value(int gpio);
+/// The line's value file as the firmware opens it.
+std::string GPIO_value_path(int gpio);
 /// Export, direction, active_low and, for an output, its first value.
 int GPIO_io_init(int gpio, int out, int active_low, int value);
 /// Sets up the fourteen lines of the pin map (after a 1 s pause). 0, or -1
@@ -28,6 +31,9 @@ int InitGPIO();
 /// Digital input 0..4: 1 active, 0 inactive; a failed read gives the low
 /// byte of the failure (255 for -1). Channels above 4 read 255.
 uint8_t DIV(uint8_t ch);
+/// The value file DIV(ch) reads, for waiting on the input's edges; empty
+/// for channels above 4.
+std::string DIV_path(uint8_t ch);
 /// Output read back: channel 0 is DO0, any other channel DO1.
 int DOV(uint8_t ch);
 int ONDO(uint8_t ch);

@@ -121,6 +121,8 @@ int GPIO_get_value(int gpio) {
   return c == '1' ? 1 : 0;
 }
 
+std::string GPIO_value_path(int gpio) { return LinePath(gpio, "value"); }
+
 int GPIO_io_init(int gpio, int out, int active_low, int value) {
   if (GPIO_open(gpio) != 0) {
     PrintMsg("[%d]gpio init error\r\n", gpio);

@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Figures that must not live in unit tests: CPU use of an idle firmware on a
-# simulated root, measured from /proc over a fixed window.
+# Figures that must not live in unit tests, measured on simulated roots:
+# CPU use of an idle firmware (from /proc over a fixed window), and pulses
+# counted of trains the simulator drives into an input.
 set -euo pipefail
 build=$1
 seconds=${BENCH_SECONDS:-20}
+pulses=${BENCH_PULSES:-1000}
 root=$(mktemp -d /tmp/qrv806-bench-XXXXXX)
+proot=""
+ppid_sim=""
 cleanup() {
   [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
-  rm -rf "$root"
+  [ -n "$ppid_sim" ] && kill "$ppid_sim" 2>/dev/null && wait "$ppid_sim" 2>/dev/null || true
+  rm -rf "$root" "$root.console"
+  [ -n "$proot" ] && rm -rf "$proot" "$proot.console"
+  return 0
 }
 trap cleanup EXIT
 mkdir -p "$root/APP" "$root/media/card" "$root/sim"
@@ -20,15 +27,79 @@ pid=$!
 sleep 5  # let start-up finish before measuring the idle state
 ticks() {
   local total=0
-  for p in "$pid" $(pgrep -P "$pid" || true); do
+  for p in "$1" $(pgrep -P "$1" || true); do
     read -r -a f <"/proc/$p/stat" || continue
     total=$((total + f[13] + f[14]))
   done
   echo "$total"
 }
 hz=$(getconf CLK_TCK)
-t0=$(ticks)
+t0=$(ticks "$pid")
 sleep "$seconds"
-t1=$(ticks)
+t1=$(ticks "$pid")
 awk -v d=$((t1 - t0)) -v hz="$hz" -v s="$seconds" 'BEGIN { printf "idle CPU (firmware and simulator): %.2f %% of one core over %d s\n", 100 * d / hz / s, s }'
-rm -f "$root.console"
+kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
+pid=""
+
+# ---- pulse counting: DI0 a NO_PULSE counter of event 0 ----
+[ -x "$build/qrv806-sim" ] || exit 0
+proot=$(mktemp -d /tmp/qrv806-bench-pulse-XXXXXX)
+ctl() { "$build/qrv806-sim" ctl --root "$proot" "$@"; }
+# Waits up to $1 seconds for the command in the other arguments to succeed.
+wait_for() {
+  local limit=$1
+  shift
+  for _ in $(seq $((limit * 10))); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  echo "bench: gave up waiting for: $*" >&2
+  return 1
+}
+console_has() { grep -qF -- "$1" "$proot.console"; }
+start_sim() {
+  "$build/qrv806-sim" run --root "$proot" >"$proot.console" 2>&1 &
+  ppid_sim=$!
+  wait_for 60 console_has "[thread_counter_handle is start]"
+}
+stop_sim() {
+  ctl stop >/dev/null 2>&1 || kill "$ppid_sim" 2>/dev/null || true
+  wait "$ppid_sim" 2>/dev/null || true
+  ppid_sim=""
+}
+# The first start writes the factory config.ini; then event 0 counts DI0.
+start_sim
+wait_for 30 test -s "$proot/APP/config.ini"
+stop_sim
+sed -i -e 's/^0#is_event_enable=.*/0#is_event_enable=1\r/' -e 's/^0#di\[0\]cIsEnable=.*/0#di[0]cIsEnable=1\r/' \
+  -e 's/^0#di\[0\]cType=.*/0#di[0]cType=2\r/' -e 's/^0#di\[0\]cIsCounter=.*/0#di[0]cIsCounter=1\r/' \
+  "$proot/APP/config.ini"
+start_sim
+if console_has ">No counter event"; then
+  echo "bench: the firmware found no counter in the edited config.ini" >&2
+  exit 1
+fi
+last_count() {
+  local n
+  n=$(grep -ao 'NO_DI(0) Counter: [0-9]*' "$proot.console" | tail -1 | awk '{ print $NF }')
+  echo "${n:-0}"
+}
+pulses_left() { ctl state | grep -o '"pulses_left": \[[0-9]*' | grep -o '[0-9]*$'; }
+train_done() { [ "$(pulses_left)" = 0 ]; }
+counted_all() { [ "$(last_count)" -ge "$target" ]; }
+for train in "100 50 10" "67 33 15"; do
+  read -r period width rate <<<"$train"
+  before=$(last_count)
+  t0=$(ticks "$ppid_sim")
+  ctl pulse 0 "$pulses" "$period" "$width" >/dev/null
+  wait_for $((pulses * period / 1000 * 2 + 60)) train_done
+  t1=$(ticks "$ppid_sim")
+  # The last edge may still be on its way to the console.
+  target=$((before + pulses))
+  wait_for 5 counted_all 2>/dev/null || true
+  counted=$(($(last_count) - before))
+  awk -v c="$counted" -v n="$pulses" -v r="$rate" -v p="$period" -v w="$width" \
+    -v d=$((t1 - t0)) -v hz="$hz" -v s=$((pulses * period / 1000)) \
+    'BEGIN { printf "counted %d of %d at %d Hz (%d ms pulses every %d ms); CPU while counting (firmware and simulator): %.2f %% of one core\n", c, n, r, w, p, 100 * d / hz / s }'
+done
+stop_sim

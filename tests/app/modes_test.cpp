@@ -19,6 +19,7 @@
 #include "event/auto_report.h"
 #include "event/do_control.h"
 #include "event/input_events.h"
+#include "event/pulse_counter.h"
 #include "hw/rtc.h"
 #include "log/log_store.h"
 #include "modem/modem_loop.h"

@@ -1,0 +1,190 @@
+// Pulse counters, sample by sample with the time given by hand: the edges
+// and the 25 ms rule, the alarm latch, the wrap, the 30 s save.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "event/pulse_counter.h"
+#include "event_test_env.h"
+
+namespace {
+
+class PulseCounterTest : public eventtest::EventTest {
+ protected:
+  // Event e counts DI c with type `type` (1 NC_PULSE, 2 NO_PULSE).
+  void Count(int e, int c, uint8_t type) { orvel_event[e].di[c] = DiConfig{1, type, 0, 0, 1}; }
+  // A counter whose start levels are all `level`; alarms fire nothing.
+  PulseCounter Started(uint8_t level) {
+    PulseCounter counter([](int) {});
+    const uint8_t levels[kDiCount] = {level, level, level, level, level};
+    counter.Scan(levels);
+    return counter;
+  }
+};
+
+// "ON", "OFF" and "+N" (counted, new count N) as console lines of DI c.
+std::string Lines(int c, const std::vector<std::string>& tokens) {
+  std::string out;
+  for (const std::string& t : tokens) {
+    if (t[0] == '+') {
+      out += ">NO_DI(" + std::to_string(c) + ") Counter: " + t.substr(1) + "\r\n";
+    } else {
+      out += ">Counter: DI(" + std::to_string(c) + ")_" + t + "!!\r\n";
+    }
+  }
+  return out;
+}
+
+TEST_F(PulseCounterTest, EdgesAndTheMinimumPulseLength) {
+  struct Sample {
+    uint8_t level;
+    uint32_t ms;
+  };
+  struct Row {
+    const char* what;
+    uint8_t type, start;
+    std::vector<Sample> samples;
+    uint32_t count;
+    std::vector<std::string> lines;
+  };
+  const Row rows[] = {
+      {"NO_PULSE active at start counts when it ends", 2, 1, {{0, 1000}}, 1, {"OFF", "+1"}},
+      {"one 30 ms pulse", 2, 0, {{1, 1000}, {1, 1010}, {0, 1030}, {0, 1040}}, 1, {"ON", "OFF", "+1"}},
+      {"OFF at 24 ms waits; a bounce back does not count", 2, 0, {{1, 1000}, {0, 1024}, {1, 1026}}, 0,
+       {"ON", "OFF"}},
+      {"early OFF counted at the re-check", 2, 0, {{1, 1000}, {0, 1010}, {0, 1025}}, 1,
+       {"ON", "OFF", "OFF", "+1"}},
+      {"a bounce inside a pulse keeps its start", 2, 0, {{1, 1000}, {0, 1005}, {1, 1008}, {0, 1030}}, 1,
+       {"ON", "OFF", "OFF", "+1"}},
+      {"NC_PULSE counts a low pulse", 1, 1, {{0, 1000}, {1, 1040}, {0, 2000}, {1, 2040}}, 2,
+       {"ON", "OFF", "+1", "ON", "OFF", "+2"}},
+      {"failed reads are no level", 2, 0, {{255, 1000}, {1, 1010}, {255, 1050}, {0, 1060}}, 1, {"ON", "OFF", "+1"}},
+      {"no start level: the first good read is it", 2, 255, {{0, 1000}, {1, 1010}, {0, 1040}}, 1,
+       {"ON", "OFF", "+1"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Count(7, 3, row.type);
+    sys_config.counter_status[3] = 0;
+    PulseCounter counter = Started(row.start);
+    testsupport::ConsoleCapture console;
+    for (const Sample& s : row.samples) counter.Sample(3, s.level, s.ms);
+    EXPECT_EQ(sys_config.counter_status[3].load(), row.count);
+    EXPECT_EQ(console.Text(), Lines(3, row.lines));
+  }
+}
+
+TEST_F(PulseCounterTest, SleepsUntilTheRecheckOrTheAlarmCheck) {
+  Count(0, 0, 2);
+  PulseCounter counter = Started(0);
+  counter.StartSaveTimer(0);
+  testsupport::ConsoleCapture quiet;
+  EXPECT_EQ(counter.SleepMs(1000), PulseCounter::kAlarmCheckMs);
+  EXPECT_EQ(counter.SleepMs(29950), 51);  // the save is due first
+  counter.Sample(0, 1, 1000);
+  counter.Sample(0, 0, 1010);
+  EXPECT_EQ(counter.SleepMs(1010), 15);
+  EXPECT_EQ(counter.SleepMs(1030), 0);
+  counter.Sample(0, 1, 1030);  // back ON: no re-check
+  EXPECT_EQ(counter.SleepMs(1030), PulseCounter::kAlarmCheckMs);
+}
+
+TEST_F(PulseCounterTest, ScanTakesTheEnabledCounterInputs) {
+  PulseCounter counter([](int) {});
+  const uint8_t levels[kDiCount] = {};
+  EXPECT_FALSE(counter.Scan(levels));
+  orvel_event[1].di[0] = DiConfig{0, 2, 0, 0, 1};  // not enabled
+  orvel_event[2].di[1] = DiConfig{1, 4, 0, 0, 1};  // an alarm type
+  orvel_event[3].di[2] = DiConfig{1, 2, 0, 0, 0};  // not a counter
+  EXPECT_FALSE(counter.Scan(levels));
+  Count(4, 4, 2);
+  Count(9, 4, 1);  // a later event overrides
+  EXPECT_TRUE(counter.Scan(levels));
+  EXPECT_EQ(counter.type(4), PulseCounter::kNcPulse);
+  EXPECT_EQ(counter.type(2), PulseCounter::kNotCounted);
+}
+
+TEST_F(PulseCounterTest, AlarmAtThePresetFiresOnceAndQueuesTheSms) {
+  orvel_event[4].di[1].cIsCounter = 1;  // neither enabled nor a counting type:
+  orvel_event[9].di[1].cIsCounter = 1;  // the alarm check does not ask
+  orvel_event[4].phone_n_now = 1;
+  std::strcpy(orvel_event[4].phone[0], "0912345678");
+  sys_config.uiCounter[1] = 0;
+  PulseCounter counter([](int e) { FireEvent(e, nullptr); });
+  testsupport::ConsoleCapture console;
+  counter.CheckAlarmsAndWrap();
+  counter.CheckAlarmsAndWrap();
+  sys_config.counter_status[1] = 50;  // a preset by command does not re-arm
+  counter.CheckAlarmsAndWrap();
+  EXPECT_EQ(sys_config.cIsCounterTriggered[1].load(), 1);
+  EXPECT_EQ(sms_event_is_n(), 1);
+  const std::string& text = console.Text();
+  ASSERT_NE(text.find(">Counter(1) Alarm: Event(4)!!\r\n"), std::string::npos);
+  EXPECT_EQ(text.find(">Counter(1) Alarm: Event(4)!!\r\n"), text.rfind(">Counter(1) Alarm:"));
+  EXPECT_EQ(text.find("Event(9)"), std::string::npos);
+}
+
+TEST_F(PulseCounterTest, CountsPastTheMaximumWrapToZero) {
+  Count(0, 0, 2);
+  sys_config.counter_status[0] = kCounterMax;
+  sys_config.counter_status[2] = kCounterMax;
+  PulseCounter counter = Started(0);
+  testsupport::ConsoleCapture console;
+  counter.Sample(0, 1, 1000);
+  counter.Sample(0, 0, 1050);
+  counter.CheckAlarmsAndWrap();
+  EXPECT_EQ(sys_config.counter_status[0].load(), 0u);
+  EXPECT_EQ(sys_config.counter_status[2].load(), kCounterMax);
+  const std::string& text = console.Text();
+  EXPECT_NE(text.find(">NO_DI(0) Counter: 1000000000\r\n"), std::string::npos);
+  // Past the default preset (CounterMax): the alarm check comes before the wrap.
+  EXPECT_NE(text.find(">Counter(0) Alarm: Event(0)!!\r\n"
+                      "Counter[0] is over than CounterMax(999999999) value, set as 0.\r\n"),
+            std::string::npos);
+}
+
+TEST_F(PulseCounterTest, SavesEveryThirtySecondsOnlyAfterAChange) {
+  PulseCounter counter([](int) {});
+  counter.StartSaveTimer(0);
+  testsupport::ConsoleCapture console;
+  counter.SaveIfDue(30001);
+  EXPECT_FALSE(dir_.Exists("APP/CTStatus.ini"));  // nothing changed
+
+  sys_config.counter_status[2] = 7;
+  counter.SaveIfDue(60001);
+  EXPECT_FALSE(dir_.Exists("APP/CTStatus.ini"));  // 30000 ms are not more than 30 s
+  counter.SaveIfDue(60002);
+  EXPECT_EQ(dir_.Read("APP/CTStatus.ini"), "counter_status=0,0,7,0,0\r\n");
+  EXPECT_EQ(Compare_Counter_value(), 1);
+
+  // A save that fails is tried again at the next period.
+  sys_config.counter_status[2] = 8;
+  std::remove((dir_.path() + "/APP/CTStatus.ini").c_str());
+  dir_.Write("APP/CTStatus.ini/in-the-way", "");  // a folder the save cannot replace
+  counter.SaveIfDue(90003);
+  EXPECT_EQ(Compare_Counter_value(), 0);
+  std::remove((dir_.path() + "/APP/CTStatus.ini/in-the-way").c_str());
+  std::remove((dir_.path() + "/APP/CTStatus.ini").c_str());
+  counter.SaveIfDue(120004);
+  EXPECT_EQ(dir_.Read("APP/CTStatus.ini"), "counter_status=0,0,8,0,0\r\n");
+  // Said after each save that was made, not after the failed one.
+  const std::string& text = console.Text();
+  const std::string line = ">Save Counter Status log!!\r\n";
+  EXPECT_NE(text.find(line), text.rfind(line));
+  EXPECT_EQ(text.find(line, text.find(line) + 1), text.rfind(line));
+}
+
+TEST_F(PulseCounterTest, NoCounterEndsTheThread) {
+  flg_init_rp_config = 1;
+  sys_config.counter_status[0] = 5;
+  testsupport::ConsoleCapture console;
+  EXPECT_EQ(thread_counter_handle(nullptr), nullptr);
+  EXPECT_EQ(console.Text(), "[thread_counter_handle is start]\r\n>No counter event, kill this thread!!\r\n");
+  EXPECT_EQ(sys_config.counter_status[0].load(), 5u);
+  EXPECT_FALSE(dir_.Exists("APP/CTStatus.ini"));
+}
+
+}  // namespace
