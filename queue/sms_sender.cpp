@@ -9,12 +9,11 @@
 #include "config/text_utils.h"
 #include "modem/at_channel.h"
 #include "modem/modem_state.h"
+#include "queue/job_numbers.h"
 #include "queue/sms_queue.h"
 
 namespace {
 
-// A number that fails this many times in a row ends the job.
-constexpr int kFailuresInARow = 3;
 constexpr int kUcs2Coding = 8;
 constexpr int kDirectionSent = 0;
 
@@ -48,52 +47,23 @@ int32_t WaitForVerdict(int idx, const std::atomic<bool>& stop, int poll_ms) {
 bool SmsSenderRunJob(const std::atomic<bool>& stop, int poll_ms) {
   if (sms_event_is_n() == 0) return false;
   sms_event& entry = sms_evt[evt_out.load()];
-  entry.status.store(kSmsJobSending);
-
   sms_msg work;
   std::memset(&work, 0, sizeof work);
   int body = entry.sms.msg_len > kSmsBodyMax ? kSmsBodyMax : entry.sms.msg_len;
   work.msg_len = static_cast<uint8_t>(body);
   std::memcpy(work.msg, entry.sms.msg, static_cast<size_t>(body));
   work.sms_mode = entry.sms.sms_mode;
-  int phone_n = entry.phone_n;
-  if (phone_n < 0) phone_n = 0;
-  if (phone_n > kSmsJobPhones) phone_n = kSmsJobPhones;
-  char phones[kSmsJobPhones][kPhoneSize];
-  std::memcpy(phones, entry.phone, static_cast<size_t>(phone_n) * kPhoneSize);
-  entry.phone_idx.store(0);
 
-  int idx = 0;
-  int ng = 0;
-  while (idx < phone_n) {
-    std::memcpy(work.phone, phones[idx], kPhoneSize);
-    work.phone[kPhoneSize] = '\0';
-    Journal(work);
-    sms_send_one(work);
-    int32_t verdict = WaitForVerdict(idx, stop, poll_ms);
-    if (verdict < 0) return false;
-    if (verdict == kSmsSendDone) {
-      ++idx;
-      ng = 0;
-    } else {
-      ++ng;
-      PrintMsg("NG counter: %d\r\n", ng);
-    }
-    if (ng >= kFailuresInARow) {
-      LogPushPhone(4, 0, 1, work.phone);
-      break;
-    }
-  }
-
-  if (ng < kFailuresInARow) {
-    entry.status.store(kSmsJobDone);
-    entry.phone_idx.store(phone_n);
-  } else {
-    entry.status.store(kSmsJobAbandoned);
-    entry.phone_idx.store(idx);
-  }
+  const JobOutcome out =
+      WorkJobNumbers(entry, kSmsJobPhones, "NG counter: %d\r\n", 4, [&](const char* number, int idx) {
+        std::memcpy(work.phone, number, kPhoneSize + 1);
+        Journal(work);
+        sms_send_one(work);
+        return WaitForVerdict(idx, stop, poll_ms);
+      });
+  if (out.stopped) return false;
   sms_event_pop();
-  PrintMsg("ng_cnt=%d, phone_idx=%d\r\n", ng, idx);
+  PrintMsg("ng_cnt=%d, phone_idx=%d\r\n", out.ng, out.idx);
   return true;
 }
 

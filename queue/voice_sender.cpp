@@ -6,11 +6,10 @@
 #include "base/log_ring.h"
 #include "base/sleep.h"
 #include "modem/voice_call.h"
+#include "queue/job_numbers.h"
 #include "queue/voice_queue.h"
 
 namespace {
-
-constexpr int kFailuresInARow = 3;
 
 // The modem thread ends every accepted call with 3 or 4, so there is no
 // time limit; the poll line shows the wait. -1 when `stop` ended it.
@@ -29,47 +28,18 @@ int32_t WaitForVerdict(int idx, const std::atomic<bool>& stop, int poll_ms) {
 bool VoiceSenderRunJob(const std::atomic<bool>& stop, int poll_ms) {
   if (voice_event_is_n() == 0) return false;
   voice_event& entry = voice_evt[evt_out_voice.load()];
-  entry.status.store(kSmsJobSending);
-
   voice_msg work{};
   std::memcpy(work.wav, entry.wav, sizeof work.wav - 1);
-  int phone_n = entry.phone_n;
-  if (phone_n < 0) phone_n = 0;
-  if (phone_n > kVoiceJobPhones) phone_n = kVoiceJobPhones;
-  char phones[kVoiceJobPhones][kPhoneSize];
-  std::memcpy(phones, entry.phone, static_cast<size_t>(phone_n) * kPhoneSize);
-  entry.phone_idx.store(0);
 
-  int idx = 0;
-  int ng = 0;
-  while (idx < phone_n) {
-    std::memcpy(work.phone, phones[idx], kPhoneSize);
-    work.phone[kPhoneSize] = '\0';
-    voice_send_one(work);
-    int32_t verdict = WaitForVerdict(idx, stop, poll_ms);
-    if (verdict < 0) return false;
-    if (verdict == kVoiceDone) {
-      ++idx;
-      ng = 0;
-    } else {
-      ++ng;
-      PrintMsg(">Send Voice: NG counter: %d\r\n", ng);
-    }
-    if (ng >= kFailuresInARow) {
-      LogPushPhone(5, 0, 1, work.phone);
-      break;
-    }
-  }
-
-  if (ng < kFailuresInARow) {
-    entry.status.store(kSmsJobDone);
-    entry.phone_idx.store(phone_n);
-  } else {
-    entry.status.store(kSmsJobAbandoned);
-    entry.phone_idx.store(idx);
-  }
+  const JobOutcome out = WorkJobNumbers(entry, kVoiceJobPhones, ">Send Voice: NG counter: %d\r\n", 5,
+                                        [&](const char* number, int idx) {
+                                          std::memcpy(work.phone, number, kPhoneSize + 1);
+                                          voice_send_one(work);
+                                          return WaitForVerdict(idx, stop, poll_ms);
+                                        });
+  if (out.stopped) return false;
   voice_event_pop();
-  PrintMsg(">Send Voice: ng_cnt=%d, phone_idx=%d\r\n", ng, idx);
+  PrintMsg(">Send Voice: ng_cnt=%d, phone_idx=%d\r\n", out.ng, out.idx);
   return true;
 }
 
