@@ -10,6 +10,7 @@
 #include "log/log_store.h"
 #include "modem/at_answers.h"
 #include "modem/modem_state.h"
+#include "modem/modem_wake.h"
 #include "modem/serial_port.h"
 #include "modem/sms_transport.h"
 #include "modem/voice_call.h"
@@ -162,9 +163,10 @@ void PollGps(AtChannel& channel, char* response) {
   gps_flag.store(fix);
 }
 
-void SleepUnlessStopped(int ms, const std::atomic<bool>& stop) {
+// The rest between passes, cut short by a job handed to a mailbox.
+void RestUnlessStopped(int ms, const std::atomic<bool>& stop) {
   for (int slept = 0; slept < ms && !stop.load(); slept += kStopCheckMs) {
-    SleepMilliseconds(kStopCheckMs);
+    if (ModemRest(kStopCheckMs)) return;
   }
 }
 
@@ -206,7 +208,7 @@ int get_modem_info() {
 void RunModemLoop(const std::atomic<bool>& stop) {
   while (!stop.load()) {
     ModemPassOnPort(stop);
-    SleepUnlessStopped(kPassRestMs, stop);
+    RestUnlessStopped(kPassRestMs, stop);
   }
 }
 

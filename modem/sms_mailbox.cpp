@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "modem/modem_state.h"
+#include "modem/modem_wake.h"
 #include "modem/sms_transport.h"
 
 sms_msg send_sms;
@@ -40,6 +41,7 @@ int sms_send_one(sms_msg msg) {
   CopyMessage(&send_sms, msg);
   send_sms_status.store(kSmsSendHandedOver);
   is_send_sms.store(1);
+  WakeModemLoop();
   return 1;
 }
 

@@ -6,6 +6,7 @@
 
 #include "base/console.h"
 #include "log/log_store.h"
+#include "modem/modem_wake.h"
 
 voice_msg send_voice;
 std::atomic<int32_t> is_send_voice{0};
@@ -200,6 +201,7 @@ int voice_send_one(voice_msg job) {
   CopyText(send_voice.wav, job.wav);
   send_voice_status.store(kVoiceHandedOver);
   is_send_voice.store(1);
+  WakeModemLoop();
   return 1;
 }
 

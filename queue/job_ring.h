@@ -8,6 +8,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -30,7 +32,14 @@ class JobRing {
     fill(slot);
     in_.store(Next(slot));
     *slot_out = slot;
+    cv_.notify_all();
     return true;
+  }
+
+  /// Waits until a job is pending, at most `timeout_ms`; true when one is.
+  bool WaitForJob(int timeout_ms) {
+    std::unique_lock<std::mutex> lock(mu_);
+    return cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return Pending() > 0; });
   }
 
   /// 1 when the job at "out" was dropped, 0 when none was pending.
@@ -61,4 +70,5 @@ class JobRing {
   std::atomic<int32_t>& in_;
   std::atomic<int32_t>& out_;
   std::mutex mu_;
+  std::condition_variable cv_;
 };

@@ -49,6 +49,8 @@ bool SmsEventTryPut(const sms_msg& sms, const char (*phones)[kPhoneSize], int co
 
 int sms_event_pop() { return Ring().Pop(); }
 
+bool SmsEventWaitForJob(int timeout_ms) { return Ring().WaitForJob(timeout_ms); }
+
 int sms_event_status(int slot) {
   if (slot < 0 || slot >= kSmsQueueSlots) return -1;
   return sms_evt[slot].status.load();

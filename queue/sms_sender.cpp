@@ -69,8 +69,12 @@ bool SmsSenderRunJob(const std::atomic<bool>& stop, int poll_ms) {
 
 void RunSmsSender(const std::atomic<bool>& stop, int poll_ms) {
   while (!stop.load()) {
-    SmsSenderRunJob(stop, poll_ms);
-    if (!stop.load()) SleepMilliseconds(poll_ms);
+    // Idle, a new job starts at once; after a job the sender rests.
+    if (!SmsSenderRunJob(stop, poll_ms)) {
+      SmsEventWaitForJob(poll_ms);
+    } else if (!stop.load()) {
+      SleepMilliseconds(poll_ms);
+    }
   }
 }
 

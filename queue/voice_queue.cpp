@@ -46,6 +46,8 @@ bool VoiceEventTryPut(const voice_msg& job, const char (*phones)[kPhoneSize], in
 
 int voice_event_pop() { return Ring().Pop(); }
 
+bool VoiceEventWaitForJob(int timeout_ms) { return Ring().WaitForJob(timeout_ms); }
+
 int voice_event_status(int slot) {
   if (slot < 0 || slot >= kVoiceQueueSlots) return -1;
   return voice_evt[slot].status.load();

@@ -39,6 +39,8 @@ int voice_event_is_n();
 int voice_event_put(const voice_msg& job, const char (*phones)[kPhoneSize], int count);
 /// The same put with an unambiguous answer.
 bool VoiceEventTryPut(const voice_msg& job, const char (*phones)[kPhoneSize], int count, int* slot);
+/// Waits until a job is pending, at most `timeout_ms`; true when one is.
+bool VoiceEventWaitForJob(int timeout_ms);
 /// Caller thread only: 1 when a job was dropped, 0 when none was pending.
 int voice_event_pop();
 /// Status of an entry, -1 for a slot outside 0..17.

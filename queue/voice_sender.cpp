@@ -45,8 +45,12 @@ bool VoiceSenderRunJob(const std::atomic<bool>& stop, int poll_ms) {
 
 void RunVoiceSender(const std::atomic<bool>& stop, int poll_ms) {
   while (!stop.load()) {
-    VoiceSenderRunJob(stop, poll_ms);
-    if (!stop.load()) SleepMilliseconds(poll_ms);
+    // Idle, a new job starts at once; after a job the caller rests.
+    if (!VoiceSenderRunJob(stop, poll_ms)) {
+      VoiceEventWaitForJob(poll_ms);
+    } else if (!stop.load()) {
+      SleepMilliseconds(poll_ms);
+    }
   }
 }
 
