@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <string>
 
 #include "app/launch_options.h"
 #include "app/led.h"
@@ -90,6 +91,16 @@ void SetClocksFromArguments(const std::string& date, const std::string& time) {
   for (;;) pause();
 }
 
+// The factory file replaces a configuration the reader refused; the refused
+// one is kept beside it, so one bad line never loses a site's settings.
+void KeepRefusedConfig() {
+  const std::string config = platform::Path("/APP/config.ini");
+  if (access(config.c_str(), F_OK) != 0) return;
+  if (std::rename(config.c_str(), platform::Path("/APP/config.ini.refused").c_str()) == 0) {
+    PrintMsg(">The refused config.ini is kept as /APP/config.ini.refused\r\n");
+  }
+}
+
 void LoadConfiguration() {
   read_gain_offset();
   init_orvel_config();
@@ -98,6 +109,7 @@ void LoadConfiguration() {
   } else {
     set_default();
     PrintMsg(">Initial parameters failed, set default value.\r\n");
+    KeepRefusedConfig();
     save_orvel_config();
   }
   if (read_counter_status() == 0) {

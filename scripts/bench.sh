@@ -99,7 +99,74 @@ for train in "100 50 10" "67 33 15"; do
   wait_for 5 counted_all 2>/dev/null || true
   counted=$(($(last_count) - before))
   awk -v c="$counted" -v n="$pulses" -v r="$rate" -v p="$period" -v w="$width" \
-    -v d=$((t1 - t0)) -v hz="$hz" -v s=$((pulses * period / 1000)) \
+    -v d=$((t1 - t0)) -v hz="$hz" -v s=$(((pulses * period + 999) / 1000)) \
     'BEGIN { printf "counted %d of %d at %d Hz (%d ms pulses every %d ms); CPU while counting (firmware and simulator): %.2f %% of one core\n", c, n, r, w, p, 100 * d / hz / s }'
 done
+stop_sim
+
+# ---- normal mode with eight events: CPU over a minute, alarm latency ----
+# DI1..DI4 alarm inputs, AI0 above 5 V, AI1 below -5 V, a counter on DI0 and
+# a daily report: what a busy installation has configured.
+rm -rf "$proot" "$proot.console"
+proot=$(mktemp -d /tmp/qrv806-bench-events-XXXXXX)
+start_sim
+wait_for 30 test -s "$proot/APP/config.ini"
+stop_sim
+cfg="$proot/APP/config.ini"
+set_key() { sed -i "s/^$1=.*/$1=$2\r/" "$cfg"; }
+for e in 0 1 2 3 4 5 6 7; do
+  set_key "$e#is_event_enable" 1
+  set_key "$e#phone_n_now" 1
+  set_key "$e#phone" "09110000$e$e"
+  set_key "$e#msg_len" 6
+  set_key "$e#msg" "Alarm$e"
+done
+for e in 0 1 2 3; do
+  d=$((e + 1))
+  set_key "$e#di\[$d\]cIsEnable" 1
+  set_key "$e#di\[$d\]cType" 4
+done
+set_key "4#ai\[0\]cIsEnable" 1
+set_key "4#ai\[0\]cType" 1
+set_key "4#ai\[0\]fAI_high" 5.0000
+set_key "5#ai\[1\]cIsEnable" 1
+set_key "5#ai\[1\]cType" 2
+set_key "5#ai\[1\]fAI_low" -5.0000
+set_key "6#di\[0\]cIsEnable" 1
+set_key "6#di\[0\]cType" 2
+set_key "6#di\[0\]cIsCounter" 1
+set_key "7#rp_cIsEnable" 1
+start_sim
+wait_for 60 console_has "[thread_check_event is start]"
+if console_has ">Initial parameters failed"; then
+  echo "bench: the firmware refused the edited config.ini" >&2
+  exit 1
+fi
+sleep 5
+busy=${BENCH_BUSY_SECONDS:-60}
+t0=$(ticks "$ppid_sim")
+sleep "$busy"
+t1=$(ticks "$ppid_sim")
+awk -v d=$((t1 - t0)) -v hz="$hz" -v s="$busy" 'BEGIN { printf "CPU with eight events (firmware and simulator): %.2f %% of one core over %d s\n", 100 * d / hz / s, s }'
+
+# Alarm latency: from the moment DI1 has been held for its hold time (200 ms)
+# to the message at the module, 20 alarms.
+wait_for 60 sh -c "'$build/qrv806-sim' ctl --root '$proot' state | grep -q '\"registration\": \"home\"'"
+outbox_n() { ctl outbox | grep -c '"number"' || true; }
+now_ms() { date +%s%3N; }
+worst=0
+total=0
+alarms=${BENCH_ALARMS:-20}
+for i in $(seq "$alarms"); do
+  before=$(outbox_n)
+  ctl di 1 on >/dev/null
+  held=$(($(now_ms) + 200))
+  while [ "$(outbox_n)" -le "$before" ]; do sleep 0.02; done
+  latency=$(($(now_ms) - held))
+  total=$((total + latency))
+  [ "$latency" -gt "$worst" ] && worst=$latency
+  ctl di 1 off >/dev/null
+  sleep 3  # the firing pauses 2 s after queuing its SMS; then the reset time
+done
+echo "alarm latency over $alarms alarms (input held for its hold time to the message at the module): mean $((total / alarms)) ms, worst $worst ms"
 stop_sim

@@ -82,6 +82,8 @@ TEST_F(FirmwareStart, ResetConfigReplacesTheFileWithFactoryValues) {
   EXPECT_NE(out.find("reset config, and save it.\r\n"), std::string::npos);
   ASSERT_TRUE(testsupport::WaitUntil([&] { return CountLines(root_.Read("APP/config.ini")) == 1037; }));
   EXPECT_EQ(root_.Read("APP/config.ini").rfind("cMachineID=QRV-806XK\r\n", 0), 0u);
+  // What the reader refused is kept beside the factory file.
+  EXPECT_EQ(root_.Read("APP/config.ini.refused").rfind("COMDATA1=115200;8;N;1\r\n", 0), 0u);
 }
 
 TEST_F(FirmwareStart, DateAndTimeArgumentsSetTheSimulatedClock) {
