@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 #include "base/console.h"
@@ -11,6 +12,7 @@
 #include "event/alarm_jobs.h"
 #include "hw/analog_input.h"
 #include "hw/gpio.h"
+#include "platform/gpio_edges.h"
 
 ResetTimer di_reset[kDiCount];
 ResetTimer ai_reset[kAiCount];
@@ -22,7 +24,11 @@ constexpr uint8_t kTypeNo = 4;
 constexpr uint8_t kTypeHigh = 1;
 constexpr uint8_t kTypeLow = 2;
 constexpr uint8_t kTypeHighLow = 3;
-constexpr int kVisitPauseMs = 1;
+// A round over the sixteen events is followed by this pause while an input
+// is timing or an analog channel is watched; otherwise the thread waits for
+// a digital input to change (at most kQuietWaitMs).
+constexpr int kRoundPauseMs = 10;
+constexpr int kQuietWaitMs = 1000;
 
 // Runs the re-arm timer of a latched input that is in its normal condition.
 void Rearm(std::atomic<uint8_t>& latch, ResetTimer& timer, uint32_t reset_ms) {
@@ -161,12 +167,48 @@ void ResetInputEvents() {
   }
 }
 
+bool InputEventsTiming() {
+  for (int c = 0; c < kDiCount; ++c) {
+    if (di_reset[c].cIsTiming) return true;
+  }
+  for (int c = 0; c < kAiCount; ++c) {
+    if (ai_reset[c].cIsTiming) return true;
+  }
+  for (const EventStatus& st : event_status) {
+    for (uint8_t hold : st.cDIHold) {
+      if (hold) return true;
+    }
+    for (uint8_t hold : st.cAIHold) {
+      if (hold) return true;
+    }
+  }
+  return false;
+}
+
+static bool AnalogWatched() {
+  std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
+  for (const OrvelEvent& ev : orvel_event) {
+    if (ev.is_event_enable != 1 || ev.auto_report.cIsEnable != 0) continue;
+    for (const AiConfig& a : ev.ai) {
+      if (a.cIsEnable == 1) return true;
+    }
+  }
+  return false;
+}
+
 void* thread_check_event(void*) {
   WaitUntilReady();
   PrintMsg("[thread_check_event is start]\r\n");
-  for (int n = 0;; n = (n + 1) % kEventCount) {
-    CheckEventOnce(n);
-    SleepMilliseconds(kVisitPauseMs);
+  // Quiet digital inputs need no reading: their changes wake the thread.
+  std::unique_ptr<platform::GpioEdgeWaiter> edges = platform::MakeGpioEdgeWaiter();
+  for (int c = 0; c < kDiCount; ++c) edges->Add(DIV_path(static_cast<uint8_t>(c)));
+  for (;;) {
+    for (int n = 0; n < kEventCount; ++n) CheckEventOnce(n);
+    if (InputEventsTiming() || AnalogWatched()) {
+      SleepMilliseconds(kRoundPauseMs);
+    } else {
+      edges->Wait(kQuietWaitMs);
+    }
   }
   return nullptr;
 }

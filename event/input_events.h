@@ -3,6 +3,11 @@
 // alarm condition for its hold time; it is then latched (for every event
 // that watches it) until it has been back in its normal condition for its
 // reset time.
+//
+// The thread looks at all sixteen events in a round. While an input is
+// timing (its hold or its re-arm) or an analog channel is watched, a round
+// follows every 10 ms; otherwise the thread sleeps until a digital input
+// changes, so quiet inputs cost nothing.
 #pragma once
 
 #include <atomic>
@@ -27,6 +32,9 @@ void event_ai_chk(int n);
 bool CheckEventOnce(int n);
 /// Clears the latches, hold flags and re-arm timers of every input.
 void ResetInputEvents();
+/// True while an input holds toward firing or times its re-arm: the thread
+/// must then look again soon instead of waiting for an input to change.
+bool InputEventsTiming();
 
 /// The detection thread (started by main in normal mode).
 void* thread_check_event(void*);
