@@ -21,7 +21,6 @@ std::atomic<int> send_msg_pause_ms{2000};
 
 namespace {
 
-
 // The event's first phone_n_now numbers.
 int PhoneList(int n, char (*phones)[kPhoneSize]) {
   std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
