@@ -3,6 +3,7 @@
 #include "app/led.h"
 #include "app/threads.h"
 #include "base/console.h"
+#include "cmd/utility_thread.h"
 #include "event/auto_report.h"
 #include "event/do_control.h"
 #include "event/input_events.h"

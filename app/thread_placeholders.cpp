@@ -17,4 +17,3 @@ void* Idle(const char* name) {
 void* thread_recv_SMS(void*) { return Idle("thread_recv_SMS"); }
 void* thread_UART_CMD(void*) { return Idle("thread_UART_CMD"); }
 void* thread_net(void*) { return Idle("thread_net"); }
-void* thread_sms_utility(void*) { return Idle("thread_sms_utility"); }

@@ -5,4 +5,3 @@
 void* thread_recv_SMS(void*);
 void* thread_UART_CMD(void*);
 void* thread_net(void*);
-void* thread_sms_utility(void*);

@@ -15,6 +15,7 @@
 #include "app/thread_launch.h"
 #include "app/threads.h"
 #include "base/console.h"
+#include "cmd/utility_thread.h"
 #include "config/time_utils.h"
 #include "event/auto_report.h"
 #include "event/do_control.h"
