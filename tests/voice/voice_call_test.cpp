@@ -16,24 +16,16 @@
 #include "sim/sim7100_model.h"
 #include "support/console_capture.h"
 #include "support/firmware_process.h"
+#include "voice/wav_test_file.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Le(uint32_t v, int bytes) {
-  std::string s;
-  for (int i = 0; i < bytes; ++i) s += static_cast<char>(v >> (8 * i));
-  return s;
-}
-
 // A mono 8 kHz 16-bit prompt of `seconds`, its samples left as a hole.
 void WritePrompt(const std::string& path, uint32_t seconds) {
-  const uint32_t data = seconds * 16000;
-  std::ofstream(path, std::ios::binary) << "RIFF" << Le(36 + data, 4) << "WAVEfmt " << Le(16, 4) << Le(1, 2)
-                                        << Le(1, 2) << Le(8000, 4) << Le(16000, 4) << Le(2, 2) << Le(16, 2)
-                                        << "data" << Le(data, 4);
-  fs::resize_file(path, 44 + data);
+  std::ofstream(path, std::ios::binary) << voicetest::Wav(1, 8000, 16, seconds * 16000, 0);
+  fs::resize_file(path, 44 + seconds * 16000);
 }
 
 // The module behind the AT channel; time moves only with the dialogue.

@@ -13,28 +13,16 @@
 #include "modem/wav_prompts.h"
 #include "platform/paths.h"
 #include "support/firmware_process.h"
+#include "voice/wav_test_file.h"
 
 namespace {
 
-std::string Le(uint32_t v, int bytes) {
-  std::string s;
-  for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
-  return s;
-}
-
-// A WAV file; `between` is a whole chunk put between format and data.
-std::string Wav(int channels, int rate, int bits, uint32_t data_bytes, const std::string& between = "",
-                uint32_t fmt_size = 16) {
-  std::string fmt = Le(1, 2) + Le(channels, 2) + Le(rate, 4) + Le(rate * channels * bits / 8, 4) +
-                    Le(channels * bits / 8, 2) + Le(bits, 2);
-  fmt.resize(fmt_size < 16 ? 16 : fmt_size, '\0');
-  std::string body = "WAVEfmt " + Le(fmt_size, 4) + fmt + between + "data" + Le(data_bytes, 4);
-  return "RIFF" + Le(static_cast<uint32_t>(body.size() + data_bytes), 4) + body + std::string(data_bytes, '\x01');
-}
+using voicetest::Le;
+using voicetest::Wav;
 
 TEST(Wav, ReadAndFormatCheck) {
   const std::string list = "LIST" + Le(4, 4) + "INFO";
-  const std::string good = Wav(1, 8000, 16, 1600);
+  const std::string good = Wav(1, 8000, 16, 1600, 1600);
   struct Row {
     const char* what;
     std::string file;
@@ -46,12 +34,12 @@ TEST(Wav, ReadAndFormatCheck) {
   };
   const Row rows[] = {
       {"mono 8 kHz 16-bit", good, true, 1, 1, 8000, 16},
-      {"two channels", Wav(2, 8000, 16, 64), true, 0, 2, 8000, 16},
-      {"16 kHz", Wav(1, 16000, 16, 64), true, 0, 1, 16000, 16},
-      {"8 bits", Wav(1, 8000, 8, 64), true, 0, 1, 8000, 8},
-      {"longer format chunk", Wav(1, 8000, 16, 64, "", 18), true, 1, 1, 8000, 16},
-      {"list chunk before data", Wav(1, 8000, 16, 64, list), false, 1, 1, 8000, 16},
-      {"no data", Wav(1, 8000, 16, 0), true, 1, 1, 8000, 16},
+      {"two channels", Wav(2, 8000, 16, 64, 64), true, 0, 2, 8000, 16},
+      {"16 kHz", Wav(1, 16000, 16, 64, 64), true, 0, 1, 16000, 16},
+      {"8 bits", Wav(1, 8000, 8, 64, 64), true, 0, 1, 8000, 8},
+      {"longer format chunk", Wav(1, 8000, 16, 64, 64, "", 18), true, 1, 1, 8000, 16},
+      {"list chunk before data", Wav(1, 8000, 16, 64, 64, list), false, 1, 1, 8000, 16},
+      {"no data", Wav(1, 8000, 16, 0, 0), true, 1, 1, 8000, 16},
       {"data cut short", good.substr(0, good.size() - 1), false, 1, 1, 8000, 16},
       {"data size 4 GiB", good.substr(0, 40) + Le(0xFFFFFFFF, 4) + good.substr(44), false, 1, 1, 8000, 16},
       {"format size 4 GiB", good.substr(0, 16) + Le(0xFFFFFFF0, 4) + good.substr(20), false, 1, 1, 8000, 16},
@@ -92,8 +80,8 @@ TEST(Wav, StartUpLinksAndChecksEveryPrompt) {
   testsupport::TempDir root;
   platform::SetRoot(root.path());
   root.Write("var/.keep", "");
-  root.Write("media/card/voice/EVNT0.wav", Wav(1, 8000, 16, 16));
-  root.Write("media/card/voice/EVNT5.wav", Wav(2, 8000, 16, 16));
+  root.Write("media/card/voice/EVNT0.wav", Wav(1, 8000, 16, 16, 16));
+  root.Write("media/card/voice/EVNT5.wav", Wav(2, 8000, 16, 16, 16));
 
   testing::internal::CaptureStdout();
   EXPECT_EQ(link_wav_to_var(), 1);
