@@ -60,10 +60,7 @@ TEST(LaunchOptions, DateAndTimeForms) {
 }
 
 TEST(StatusLed, PatternByFirstRuleThatHolds) {
-  struct Row {
-    int32_t cpin, net, creg, step;
-  };
-  const Row rows[] = {
+  const int32_t rows[][4] = {  // modem_cpin_status, net_status, modem_creg, pattern
       {1, 0, 1, 4},   // a SIM waiting for its PIN overrides everything
       {0, 0, 0, 2},   // data call up
       {0, -1, 1, 1},  // registered home
@@ -71,7 +68,7 @@ TEST(StatusLed, PatternByFirstRuleThatHolds) {
       {0, -1, 2, 0},  // searching
       {0, 5, 0, 0},   // dial-up failed, not registered
   };
-  for (const auto& r : rows) EXPECT_EQ(DeriveStatusLedStep(r.cpin, r.net, r.creg), r.step);
+  for (const auto& r : rows) EXPECT_EQ(DeriveStatusLedStep(r[0], r[1], r[2]), r[3]);
 }
 
 }  // namespace

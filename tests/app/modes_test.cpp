@@ -32,67 +32,44 @@
 namespace {
 
 // A serial port stand-in: what PrintMsg mirrored can be read back.
-class PortPipe {
- public:
+struct PortPipe {
+  int fds[2] = {-1, -1};
   PortPipe() {
-    EXPECT_EQ(pipe2(fds_, O_NONBLOCK), 0);
-    uart1 = fds_[1];
+    EXPECT_EQ(pipe2(fds, O_NONBLOCK), 0);
+    uart1 = fds[1];
   }
   ~PortPipe() {
     uart1 = 0;
-    close(fds_[0]);
-    close(fds_[1]);
+    close(fds[0]);
+    close(fds[1]);
   }
   std::string Take() {
-    std::string got;
     char buf[512];
-    for (ssize_t n; (n = read(fds_[0], buf, sizeof buf)) > 0;) got.append(buf, static_cast<size_t>(n));
-    return got;
+    const ssize_t n = read(fds[0], buf, sizeof buf);
+    return std::string(buf, n > 0 ? static_cast<size_t>(n) : 0);
   }
-
- private:
-  int fds_[2] = {-1, -1};
 };
 
+// Each line is cut at 255 characters, on the console and on the port.
 TEST(OperatingMode, ModeAndConsoleMirror) {
-  struct Row {
-    uint8_t uart2sms;
-    int init_pin;
-    OperatingMode mode;
-    bool mirrored;
-  };
-  const Row rows[] = {
+  const struct { uint8_t uart2sms; int init_pin; OperatingMode mode; bool mirrored; } rows[] = {
       {0, 0, OperatingMode::kNormal, true},
-      {1, 0, OperatingMode::kNormal, false},  // the port carries the bridge
+      {1, 0, OperatingMode::kNormal, false},   // the port carries the bridge
       {0, 1, OperatingMode::kUtility, false},  // the port carries the command protocol
       {1, 1, OperatingMode::kUtility, false},
   };
-  for (const Row& row : rows) {
+  const std::string line = "100% " + std::string(300, 'x');
+  for (const auto& row : rows) {
     SCOPED_TRACE(std::to_string(row.uart2sms) + "/" + std::to_string(row.init_pin));
     PortPipe port;
     cDebugMode = 1;
     testing::internal::CaptureStdout();
     EXPECT_EQ(ChooseOperatingMode(row.uart2sms, row.init_pin), row.mode);
-    PrintMsg("trace %s\r\n", "100%");
-    const std::string console = testing::internal::GetCapturedStdout();
-    const std::string banner = row.mode == OperatingMode::kUtility
-                                   ? ">Initial pin is triggered!! Go to Utility mode!!\r\n"
-                                   : "";
-    EXPECT_EQ(console, banner + "trace 100%\r\n");
-    EXPECT_EQ(port.Take(), row.mirrored ? "trace 100%\r\n" : "");
-  }
-  cDebugMode = 0;
-}
-
-TEST(PrintMsg, MirrorsOnlyWithPortOpenAndCutsAt255) {
-  const std::string long_text(300, 'x');
-  {
-    PortPipe port;
-    cDebugMode = 1;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(PrintMsg("%s", long_text.c_str()), 255);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), long_text.substr(0, 255));
-    EXPECT_EQ(port.Take(), long_text.substr(0, 255));
+    EXPECT_EQ(PrintMsg("%s%s", "100%", line.c_str() + 4), 255);
+    const std::string banner =
+        row.mode == OperatingMode::kUtility ? ">Initial pin is triggered!! Go to Utility mode!!\r\n" : "";
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), banner + line.substr(0, 255));
+    EXPECT_EQ(port.Take(), row.mirrored ? line.substr(0, 255) : "");
   }
   // Mirroring on, but no port open yet (all of start-up): standard output only.
   testing::internal::CaptureStdout();

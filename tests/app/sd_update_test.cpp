@@ -20,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Files = std::vector<std::pair<std::string, const char*>>;  // path under the root, content (nullptr: none)
+using Names = std::vector<std::string>;
 
 // The start-up steps as main runs them; returns the console.
 std::string StartUp() {
@@ -38,15 +39,9 @@ std::string StartUp() {
 
 TEST(SdUpdate, StartUpSteps) {
   const std::string u = "media/card/update/";
-  struct Row {
-    const char* what;
-    Files before;  // over a card and the old /APP/config.ini and /APP/fw
-    const char* console;
-    const char* flags;  // if_sd_card, if_config_exist, if_fw_exist, if_fw_update, if_fw_update_error
-    Files after;
-    std::vector<std::string> left;  // everything in the update folder afterwards
-  };
-  const Row rows[] = {
+  // Files over a card and the old /APP/config.ini and /APP/fw; the console; if_sd_card, if_config_exist,
+  // if_fw_exist, if_fw_update and if_fw_update_error; files after; all left in the update folder.
+  const struct { const char* what; Files before; const char *console, *flags; Files after; Names left; } rows[] = {
       {"fw only, config.ini saved too", {{u + "fw", "new program"}}, ">Got the new fw!!\r\n", "10110",
        {{"APP/config.ini", "old config\r\n"}, {"APP/fw", "new program"}, {u + "config.ini.bck", "old config\r\n"},
         {u + "fw.bck", "old program"}},
@@ -77,7 +72,7 @@ TEST(SdUpdate, StartUpSteps) {
       {"an older backup replaced", {{u + "config.ini.bck", "very old\r\n"}, {u + "config.ini", "new config\r\n"}},
        ">Got the new config.ini!!\r\n", "11000", {{u + "config.ini.bck", "old config\r\n"}}, {"config.ini.bck"}},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     testsupport::TempDir root;
     platform::SetRoot(root.path());
@@ -109,7 +104,7 @@ TEST(SdUpdate, StartUpSteps) {
     if (if_fw_update.load() == 1 && ::stat((root.path() + "/APP/fw").c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
       EXPECT_EQ(st.st_mode & 0777, 0755u);  // the program keeps its mode
     }
-    std::vector<std::string> left;
+    Names left;
     if (root.Exists(u))
       for (const auto& entry : fs::directory_iterator(root.path() + "/" + u)) left.push_back(entry.path().filename());
     std::sort(left.begin(), left.end());
@@ -134,22 +129,6 @@ TEST(SdCardFacade, UsePercentAndMountTable) {
   for (const auto& [table, present] : tables) EXPECT_EQ(platform::MountTableHas(table, "/media/card"), present) << table;
   EXPECT_TRUE(platform::MountTableHas("/dev/x /media/my\\040card vfat rw 0 0\n", "/media/my card"));
 }
-
-TEST(SdCardFacade, DeviceBackendFindsNoCardWhereNothingIsMounted) {
-  testsupport::TempDir root;
-  root.Write("media/card/.keep", "");
-  platform::SetRoot(root.path());
-  platform::SetSimulated(false);
-  platform::SdCard& card = platform::SdCardBackend();
-  EXPECT_EQ(card.Presence(), platform::SdPresence::kAbsent);
-  // The bare mount point is measured like df would: the file system under it.
-  const int pct = card.UsePercent();
-  EXPECT_GE(pct, 0);
-  EXPECT_LE(pct, 100);
-  platform::SetRoot("");
-}
-
-}  // namespace
 
 // A card that refuses the move (write-protected): the program is installed
 // once, and the next start finds it installed instead of rebooting again.
@@ -180,3 +159,5 @@ TEST(SdUpdate, CardThatKeepsTheProgramUpdatesOnce) {
   platform::SetRoot("");
   platform::SetSimulated(false);
 }
+
+}  // namespace

@@ -1,6 +1,6 @@
 // The firmware process on a bare simulated root: start-up lines, the
 // configuration file made on the first start and replaced from the card on
-// the next, the command-line forms and the choice of mode.
+// the next, and the command-line forms.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -95,21 +95,6 @@ TEST_F(FirmwareStart, DateAndTimeArgumentsSetTheSimulatedClock) {
   EXPECT_NE(out.find("before RTC Time= 2031-05-04 10:20:"), std::string::npos) << out;
   // The host clock is never touched: the offset is kept for the next start.
   EXPECT_NE(root_.Read("sim/clock"), "");
-}
-
-TEST_F(FirmwareStart, UnreadableDateLeavesTheClockAlone) {
-  auto fw = Start({"someday", "noon"});
-  // `date` refused it; the RTC still gets the clock as it stands.
-  ASSERT_TRUE(fw->WaitForOutput("had set system time: 256\r\n")) << fw->Output();
-  EXPECT_TRUE(fw->WaitForOutput("RTC Time= ")) << fw->Output();
-}
-
-TEST_F(FirmwareStart, InitPinChoosesUtilityMode) {
-  root_.Write("sys/class/gpio/gpio5/value", "1");  // the pin held
-  auto fw = Start();
-  ASSERT_TRUE(fw->WaitForOutput(">Initial pin is triggered!! Go to Utility mode!!\r\n")) << fw->Output();
-  ASSERT_TRUE(fw->WaitForOutput("[thread_sms_utility is start]")) << fw->Output();
-  EXPECT_EQ(fw->Output().find("[thread_check_event is start]"), std::string::npos);
 }
 
 TEST_F(FirmwareStart, MalformedBoardOptionIsRefused) {

@@ -1,10 +1,12 @@
 // Shared set-up of the command handler tests: a temporary simulated board
-// with factory settings, a clock standing still in UTC, the console kept
-// quiet, and the protocol port (uart1) a pipe the test reads back.
+// with factory settings, GPIO lines and converter inputs as files, logs off,
+// a clock standing still in UTC, no pauses, the console kept quiet, and the
+// protocol port (uart1) one end of a socket pair whose other end the test
+// holds.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,10 +17,14 @@
 #include <string>
 
 #include "base/console.h"
+#include "base/sd_flags.h"
+#include "cmd/command_pause.h"
 #include "cmd/command_table.h"
 #include "config/config_data.h"
 #include "config/config_file.h"
+#include "log/log_store.h"
 #include "platform/clock.h"
+#include "platform/i2c_bus.h"
 #include "platform/paths.h"
 #include "support/console_capture.h"
 #include "support/firmware_process.h"
@@ -36,32 +42,13 @@ inline std::string Shows(const std::string& cmd, const std::string& values) {
   return "!QRV-806XK;" + cmd + ";OK;" + values + "\r\n";
 }
 
-/// A pipe in place of the port: what the handlers write comes back out of
-/// Take() (non-blocking: no reply reads as "").
-class PortPipe {
- public:
-  PortPipe() {
-    EXPECT_EQ(pipe2(fds_, O_NONBLOCK | O_CLOEXEC), 0);
-    uart1 = fds_[1];
-  }
-  ~PortPipe() {
-    uart1 = 0;
-    close(fds_[0]);
-    close(fds_[1]);
-  }
-  PortPipe(const PortPipe&) = delete;
-  PortPipe& operator=(const PortPipe&) = delete;
-
-  std::string Take() {
-    std::string got;
-    char buf[512];
-    for (ssize_t n; (n = read(fds_[0], buf, sizeof buf)) > 0;) got.append(buf, static_cast<size_t>(n));
-    return got;
-  }
-
- private:
-  int fds_[2] = {-1, -1};
-};
+// Everything waiting on a non-blocking descriptor ("" when nothing is).
+inline std::string Drain(int fd) {
+  std::string got;
+  char buf[512];
+  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) got.append(buf, static_cast<size_t>(n));
+  return got;
+}
 
 class CmdTest : public ::testing::Test {
  protected:
@@ -71,25 +58,42 @@ class CmdTest : public ::testing::Test {
     platform::SetRoot(root_.path());
     platform::SetSimulated(true);
     platform::InstallClock(std::make_unique<platform::FakeClock>(kNowSeconds * 1000000));
+    platform::InstallI2cBus(nullptr);
+    for (int gpio : {27, 26, 28, 30, 7, 5, 80, 29, 4, 25, 6, 92, 77, 0}) SetLine(gpio, 0);
+    for (int ch = 0; ch < 4; ++ch) root_.Write("sim/ai/" + std::to_string(ch), "0");
     root_.Write("APP/.keep", "");
     root_.Write("media/card/.keep", "");
+    command_pause_ms = 0;
+    smslog_piece_pause_ms = 0;
+    LogInit();
     quiet_.emplace();
-    init_orvel_config();  // forgets uart1, so the pipe comes after it
+    init_orvel_config();  // forgets uart1, so the port comes after it
     set_default();
-    port_ = std::make_unique<PortPipe>();
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, port_), 0);
+    uart1 = port_[1];
   }
   void TearDown() override {
-    port_.reset();
+    uart1 = 0;
+    close(port_[0]);
+    close(port_[1]);
+    LogInit();
+    if_sd_card = 0;
+    command_pause_ms = 1000;
+    smslog_piece_pause_ms = 10;
     quiet_.reset();
     platform::SetRoot("");
     platform::SetSimulated(false);
   }
 
   /// One request through the command table, as the utility port hands it
-  /// over; every byte the handlers answered.
-  std::string Send(const std::string& request) {
+  /// over: every byte the handlers answered, and into `console` what they
+  /// printed.
+  std::string Send(const std::string& request, std::string* console = nullptr) {
+    std::optional<ConsoleCapture> capture;
+    if (console) capture.emplace();
     DispatchCommandLine(request.c_str());
-    return port_->Take();
+    if (console) *console = capture->Text();
+    return Drain(port_[0]);
   }
   struct ReplyRow {
     std::string request, reply;
@@ -98,10 +102,13 @@ class CmdTest : public ::testing::Test {
   void ExpectReplies(std::initializer_list<ReplyRow> rows) {
     for (const ReplyRow& row : rows) EXPECT_EQ(Send(row.request), row.reply) << row.request;
   }
+  void SetLine(int gpio, int value) {
+    root_.Write("sys/class/gpio/gpio" + std::to_string(gpio) + "/value", value ? "1" : "0");
+  }
 
   testsupport::TempDir root_;
   std::optional<ConsoleCapture> quiet_;
-  std::unique_ptr<PortPipe> port_;
+  int port_[2] = {-1, -1};  // the test's end, the handlers' end
 };
 
 }  // namespace cmdtest

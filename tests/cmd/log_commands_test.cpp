@@ -3,53 +3,32 @@
 #include <stdio.h>
 
 #include <regex>
-#include <string>
 
-#include "base/sd_flags.h"
 #include "cmd_test_env.h"
-#include "log/log_store.h"
 
-namespace {
+namespace cmdtest {
 
-using cmdtest::Er;
-using cmdtest::Ok;
-using cmdtest::Shows;
+std::string Card(const char* log, const char* day) { return std::string("media/card/") + log + "/" + day + ".txt"; }
 
-class LogCmdTest : public cmdtest::CmdTest {
- protected:
-  void SetUp() override {
-    CmdTest::SetUp();
-    LogInit();
-    for (const char* day : {"2021/07/12", "2021/07/13", "2020/12/31"}) {
-      for (const char* log : {"USR_LOG", "AT_CMD_LOG", "QMI_LOG"}) root_.Write(Card(log, day), day);
-    }
-    root_.Write(Card("USR_LOG", "2021/07/13"), kDay13);
+TEST_F(CmdTest, DaysListedFetchedAndDeleted) {
+  for (const char* day : {"2021/07/12", "2020/12/31"}) {
+    for (const char* log : {"USR_LOG", "AT_CMD_LOG", "QMI_LOG"}) root_.Write(Card(log, day), day);
   }
-  void TearDown() override {
-    LogInit();
-    if_sd_card = 0;
-    CmdTest::TearDown();
-  }
-  static std::string Card(const char* log, const char* day) {
-    return std::string("media/card/") + log + "/" + day + ".txt";
-  }
-  const std::string kDay13 = "{\"T\":\"08:15:00\"},\r\n" + std::string(300, 'x') + "\r\nno line end";
-};
-
-TEST_F(LogCmdTest, DaysListedFetchedAndDeleted) {
   for (const char* stray : {"2021/07/notes.txt", "2021/07/1.txt", "2021/7/14.txt", "2021/07/15.txt/x", "secret.txt"}) {
     root_.Write(std::string("media/card/USR_LOG/") + stray, "not a day");
   }
-  EXPECT_EQ(Send("@LOGFILE"), "2020;12;31\r\n2021;07;12\r\n2021;07;13\r\n");
-  EXPECT_EQ(Send("@LOGFILE;x"), "");
-  EXPECT_EQ(Send("@LOGDATA;2021;07;13"), kDay13);
+  const std::string day13 = "{\"T\":\"08:15:00\"},\r\n" + std::string(300, 'x') + "\r\nno line end";
+  root_.Write(Card("USR_LOG", "2021/07/13"), day13);
+  ExpectReplies({
+      {"@LOGFILE", "2020;12;31\r\n2021;07;12\r\n2021;07;13\r\n"},
+      {"@LOGFILE;x", ""},
+      {"@LOGDATA;2021;07;13", day13},
+  });
 
   // Digits of the stored width only: no path can leave the log folders.
-  const char* const refused[] = {";2021;7;13",     ";2021;07;13;x", ";2021;07",    "",
-                                 ";..;..;..",      ";2021;..;07",   ";../.;07;13", ";2021;07;/1",
-                                 ";%s%s;07;13",    ";20211;07;13",  ";2021;07;1 ", ";+021;07;13",
-                                 ";2021;07;13.txt"};
-  for (const char* fields : refused) {
+  for (const char* fields : {";2021;7;13", ";2021;07;13;x", ";2021;07", "", ";..;..;..", ";2021;..;07", ";../.;07;13",
+                             ";2021;07;/1", ";%s%s;07;13", ";20211;07;13", ";2021;07;1 ", ";+021;07;13",
+                             ";2021;07;13.txt"}) {
     EXPECT_EQ(Send(std::string("@LOGDATA") + fields), "") << fields;
     EXPECT_EQ(Send(std::string("@LOGDEL") + fields), Er("LOGDEL")) << fields;
   }
@@ -57,15 +36,13 @@ TEST_F(LogCmdTest, DaysListedFetchedAndDeleted) {
 
   // The other two logs of the day go with it; their absence is no error.
   std::remove((root_.path() + "/" + Card("QMI_LOG", "2021/07/12")).c_str());
-  EXPECT_EQ(Send("@LOGDEL;2021;07;12"), Ok("LOGDEL"));
+  ExpectReplies({{"@LOGDEL;2021;07;12", Ok("LOGDEL")}, {"@LOGDEL;2021;07;12", Er("LOGDEL")}});
   for (const char* log : {"USR_LOG", "AT_CMD_LOG"}) EXPECT_FALSE(root_.Exists(Card(log, "2021/07/12")));
-  EXPECT_EQ(Send("@LOGDEL;2021;07;12"), Er("LOGDEL"));
-  EXPECT_EQ(Send("@LOGDATA;2021;07;12"), "");
   EXPECT_EQ(system(("rm -r '" + root_.path() + "/media/card/USR_LOG'").c_str()), 0);
   EXPECT_EQ(Send("@LOGFILE"), "");
 }
 
-TEST_F(LogCmdTest, SwitchAndItsFile) {
+TEST_F(CmdTest, SwitchAndItsFile) {
   ExpectReplies({
       {"@LOGEN;1", Ok("LOGEN")},
       {"@LOGEN", Er("LOGEN")},
@@ -76,9 +53,7 @@ TEST_F(LogCmdTest, SwitchAndItsFile) {
   });
   LogInit();  // a restart: not saved, so off again
   ReadLogConfig();
-  EXPECT_EQ(Send("@LOGST"), Shows("LOGST", "0"));
-  EXPECT_EQ(Send("@LOGEN;1"), Ok("LOGEN"));
-  EXPECT_EQ(Send("@LOGSAVE"), Ok("LOGSAVE"));
+  ExpectReplies({{"@LOGST", Shows("LOGST", "0")}, {"@LOGEN;1", Ok("LOGEN")}, {"@LOGSAVE", Ok("LOGSAVE")}});
   EXPECT_EQ(root_.Read("APP/log.ini"), "@LOGEN;1\r\n");
   LogInit();
   ReadLogConfig();
@@ -98,7 +73,7 @@ std::string DfColumns(const std::string& dir) {
   return m[1].str() + ";" + m[2].str() + ";" + m[3].str();
 }
 
-TEST_F(LogCmdTest, CardUseAndPresence) {
+TEST_F(CmdTest, CardUseAndPresence) {
   std::string reply, df;
   for (int i = 0; i < 5 && reply != Shows("LOGSD", df); ++i) {  // the host's disk may change meanwhile
     reply = Send("@LOGSD");
@@ -114,11 +89,9 @@ TEST_F(LogCmdTest, CardUseAndPresence) {
   const std::string usage = both.substr(0, both.find('\n') + 1);
   EXPECT_TRUE(std::regex_match(usage, std::regex("!QRV-806XK;LOGSDEXIS;OK;[0-9.]+[KMGTPE]?;[0-9.]+[KMGTPE]?;42%\r\n")))
       << both;
-  EXPECT_EQ(both, usage + Shows("LOGSDEXIS", "1"));
-  EXPECT_EQ(Send("@LOGSDEXIS;"), usage);  // only the usage entry matches
-  root_.Write("sim/sd-use", "full");      // a use nobody can read is no answer
-  EXPECT_EQ(Send("@LOGSD"), Er("LOGSD"));
-  EXPECT_EQ(Send("@LOGSD;1"), Er("LOGSD"));
+  EXPECT_EQ(both, usage + Shows("LOGSDEXIS", "1"));  // both entries answer, the usage first
+  root_.Write("sim/sd-use", "full");                 // a use nobody can read is no answer
+  ExpectReplies({{"@LOGSD", Er("LOGSD")}, {"@LOGSD;1", Er("LOGSD")}});
 }
 
-}  // namespace
+}  // namespace cmdtest

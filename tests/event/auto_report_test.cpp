@@ -49,32 +49,22 @@ class AutoReportTest : public eventtest::EventTest {
   std::string console_;
 };
 
-TEST_F(AutoReportTest, StoredYesterdayCatchesUpAndSendsAtOnce) {
-  st().ulNextReportTimeSt = kMidnight - kDay + 30600;  // yesterday 08:30
-  EXPECT_EQ(StartAndRun(0), 1);
-  EXPECT_TRUE(Printed(">After the time of sending the SMS, add one cycle time(1 day).\r\n"));
-  EXPECT_TRUE(Printed(">Send event(6) report SMS!!\r\n"));
-  EXPECT_EQ(st().ulNextReportTimeSt, kMidnight + kDay + 30600);
-  EXPECT_EQ(st().ulNextReportTimeEnd, kMidnight + 2 * kDay);
-  EXPECT_NE(dir_.Read("APP/config.ini").find("rp_ulNextReportTimeSt"), std::string::npos);
-}
-
 TEST_F(AutoReportTest, PeriodsMissedWindowsAndDisabledEvents) {
-  struct Row {
+  // Period in days, enabled, due time in the file and after, how long the device runs from 09:00, reports sent.
+  const struct {
     const char* what;
     uint32_t days;
     uint8_t enabled;
-    uint32_t stored;  // due time in the file
-    int64_t run_s;    // how long the device runs from 09:00
+    uint32_t stored, next;
+    int64_t run_s;
     int sent;
-    uint32_t next;
+  } rows[] = {
+      {"stored yesterday: caught up and sent at once", 1, 1, kMidnight - kDay + 30600, kMidnight + kDay + 30600, 0, 1},
+      {"seven days", 7, 1, kMidnight + 30600, kMidnight + 7 * kDay + 30600, 0, 1},
+      {"one a day for three days", 1, 1, kMidnight + 30600, kMidnight + 4 * kDay + 30600, 3 * kDay, 4},
+      {"disabled", 1, 0, kMidnight + 30600, kMidnight + 30600, kDay, 0},
   };
-  const Row rows[] = {
-      {"seven days", 7, 1, kMidnight + 30600, 0, 1, kMidnight + 7 * kDay + 30600},
-      {"one a day for three days", 1, 1, kMidnight + 30600, 3 * kDay, 4, kMidnight + 4 * kDay + 30600},
-      {"disabled", 1, 0, kMidnight + 30600, kDay, 0, kMidnight + 30600},
-  };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     evt_in = evt_out = 0;
     st().cIsReported = 0;
@@ -84,7 +74,9 @@ TEST_F(AutoReportTest, PeriodsMissedWindowsAndDisabledEvents) {
     st().ulNextReportTimeSt = row.stored;
     EXPECT_EQ(StartAndRun(row.run_s), row.sent);
     EXPECT_EQ(st().ulNextReportTimeSt, row.next);
+    EXPECT_EQ(Printed(">Send event(6) report SMS!!\r\n"), row.sent != 0);
   }
+  EXPECT_NE(dir_.Read("APP/config.ini").find("rp_ulNextReportTimeSt"), std::string::npos);
 }
 
 // A window that closes while the device runs without sending (the report
@@ -92,11 +84,7 @@ TEST_F(AutoReportTest, PeriodsMissedWindowsAndDisabledEvents) {
 TEST_F(AutoReportTest, ClosedWindowIsDelayedWithoutSending) {
   st().ulNextReportTimeSt = kMidnight + 30600;
   st().cIsReported = 0;
-  flg_init_config = 1;
-  {
-    testsupport::ConsoleCapture quiet;
-    auto_report_set();
-  }
+  StartAndRun(-1);  // start-up only
   st().ulNextReportTimeEnd = kMidnight + 32400;  // closed at 09:00, now
   testsupport::ConsoleCapture capture;
   AutoReportVisit(6);

@@ -1,12 +1,10 @@
-// A simulated board for the event engine: the GPIO lines and converter
-// inputs as files, factory settings, a clock stepped by hand, empty queues
-// and no pause after a queued SMS.
+// A simulated board for the event engine: lines and converter inputs as
+// files, factory settings, a clock stepped by hand, empty queues.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <string>
 
@@ -24,8 +22,7 @@
 
 namespace eventtest {
 
-/// 2021-07-13 09:00:00 UTC.
-constexpr int64_t kStartS = 1626166800;
+constexpr int64_t kStartS = 1626166800;  // 2021-07-13 09:00:00 UTC
 
 class EventTest : public ::testing::Test {
  protected:
@@ -42,9 +39,7 @@ class EventTest : public ::testing::Test {
     }
     for (int ch = 0; ch < 4; ++ch) SetVolts(ch, 0);
     dir_.Write("APP/.keep", "");
-    auto clock = std::make_unique<platform::FakeClock>(kStartS * 1000000);
-    clock_ = clock.get();
-    platform::InstallClock(std::move(clock));
+    platform::InstallClock(std::unique_ptr<platform::FakeClock>(clock_ = new platform::FakeClock(kStartS * 1000000)));
     {
       testsupport::ConsoleCapture quiet;
       init_orvel_config();

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "event/do_control.h"
-#include "hw/analog_input.h"
 #include "event_test_env.h"
 
 namespace {
@@ -59,7 +58,7 @@ TEST_F(InputEventsTest, HoldLatchAndRearm) {
   }
 }
 
-TEST_F(InputEventsTest, TwoEventsShareTheLatchAndReportsAreNotExamined) {
+TEST_F(InputEventsTest, TwoEventsShareTheLatch) {
   WatchDi(0, 1, 0, 0);
   WatchDi(5, 1, 0, 0);
   orvel_event[5].iIs_do_on = 3;  // both outputs, on for good
@@ -71,34 +70,6 @@ TEST_F(InputEventsTest, TwoEventsShareTheLatchAndReportsAreNotExamined) {
     EXPECT_EQ(d.cIsRequest, 1);
     EXPECT_EQ(d.uiDuration, 0u);
   }
-  WatchDi(7, 3, 0, 0);
-  orvel_event[7].auto_report.cIsEnable = 1;
-  EXPECT_FALSE(CheckEventOnce(7));
 }
-
-TEST_F(InputEventsTest, AnalogLimitsAreStrict) {
-  OrvelEvent& ev = orvel_event[4];
-  ev.is_event_enable = 1;
-  ev.ai[1] = AiConfig{1, 1, 0, 0, 5.0, 1.0};  // HIGH above 5
-  gain = 1;
-  offset = 0;
-  struct Step {
-    double volts;
-    int jobs;
-  };
-  // Above the limit fires; equal to it neither fires nor re-arms; below re-arms.
-  const Step steps[] = {{6, 0}, {6, 1}, {5, 1}, {5, 1}, {6, 1}, {4, 1}, {4, 1}, {6, 1}, {6, 2}};
-  testsupport::ConsoleCapture quiet;
-  for (const Step& s : steps) {
-    SetVolts(1, s.volts);
-    // The converter's reading of exactly 5 V must compare equal: place the
-    // limit on the value it reads.
-    if (s.volts == 5) ev.ai[1].fAI_high = AI_RD(1);
-    event_ai_chk(4);
-    EXPECT_EQ(sms_event_is_n(), s.jobs) << s.volts;
-    AdvanceMs(100);
-  }
-}
-
 
 }  // namespace

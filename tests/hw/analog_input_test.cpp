@@ -9,15 +9,8 @@
 
 namespace {
 
-using hwtest::CaptureOutput;
-
 // One converter step at the input terminal, negative side (the larger).
 constexpr double kNegativeStep = 2.048 / 32768 * 10 / 1.996;
-
-TEST(AnalogCodes, CodesToVolts) {
-  const std::pair<uint32_t, double> table[] = {{0x0000, 0.0}, {0x7FFF, 10.0392}, {0x8000, -10.2605}, {0xFFFF, -0.000313}};
-  for (const auto& [code, volts] : table) EXPECT_NEAR(ai_hex2double(code), volts, 1e-4) << code;
-}
 
 class AnalogInputTest : public hwtest::SimBoardTest {
  protected:
@@ -68,7 +61,6 @@ TEST_F(AnalogInputTest, ConverterIsConfiguredBeforeEveryConversion) {
   auto* bus = hwtest::InstallRecordingBus();
   bus->reply = {0x12, 0x34};
   EXPECT_EQ(AI_read(1), 0x1234u);
-  // Configuration register 1 gets 0x04 0x73, then register 0 is read.
   EXPECT_EQ(bus->transfers, (std::vector<std::string>{"48 w 01 04 73", "48 w 00, 48 r 2"}));
 }
 
@@ -78,15 +70,10 @@ TEST_F(AnalogInputTest, WithoutConverterEveryChannelReadsOffset) {
   ASSERT_EQ(rmdir(ai.c_str()), 0);
   offset = 0.75;
   offset2 = -9;  // not used: code 0 is a positive reading
-  CaptureOutput out;
+  hwtest::CaptureOutput out;  // the I2C failures' messages and records: the next test
   for (int ch = 0; ch < 4; ++ch) EXPECT_DOUBLE_EQ(AI_RD(ch), 0.75);
-  hwtest::ExpectContains(out.Text(), {"ioctl error: No such device or address\n",
-                                      "I2C_W>> Write error, ret=-1\r\nSet ADC ERROR, ret=-3\r\n",
-                                      "I2C_R>> Read error, ret=-1(0xFFFFFFFF)\r\nADC>> Read Error, ret=-3\r\n"});
-  std::vector<std::string> codes = hwtest::PendingLogCodes();
-  ASSERT_EQ(codes.size(), 8u);
-  EXPECT_EQ(codes[0], "0,2");
-  EXPECT_EQ(codes[1], "0,3");
+  hwtest::ExpectContains(out.Text(), {"Set ADC ERROR, ret=-3\r\n", "ADC>> Read Error, ret=-3\r\n"});
+  EXPECT_EQ(hwtest::PendingLogCodes().size(), 8u);  // a set-up and a read failure each time
 }
 
 TEST_F(AnalogInputTest, ConcurrentReadsOfDifferentChannelsDoNotMix) {
@@ -105,8 +92,7 @@ TEST_F(AnalogInputTest, ConcurrentReadsOfDifferentChannelsDoNotMix) {
 }
 
 TEST_F(AnalogInputTest, I2cFailuresGiveTheirCodeMessageAndLogRecord) {
-  // The device backend against a folder with no bus device, then against a
-  // plain file that opens but knows no I2C request.
+  // No bus device, then a plain file that opens but knows no I2C request.
   const std::string missing = dir_.path() + "/dev/i2c-0";
   const std::string plain = dir_.path() + "/not-a-bus";
   dir_.Write("not-a-bus", "");
@@ -129,7 +115,7 @@ TEST_F(AnalogInputTest, I2cFailuresGiveTheirCodeMessageAndLogRecord) {
   for (const Row& r : table) {
     SCOPED_TRACE(r.message);
     platform::InstallI2cBus(std::make_unique<platform::DeviceI2cBus>(r.device));
-    CaptureOutput capture;
+    hwtest::CaptureOutput capture;
     int result = r.read ? I2C_Read(0x90, 0, r.len, out) : I2C_Write(0x90, 1, r.len, data);
     std::string text = capture.Text();
     EXPECT_EQ(result, r.result);

@@ -6,12 +6,16 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/log_ring.h"
+#include "hw/rtc.h"
 #include "log/log_store.h"
+#include "platform/clock.h"
 #include "platform/i2c_bus.h"
 #include "platform/paths.h"
 #include "support/console_capture.h"
@@ -25,6 +29,8 @@ using CaptureOutput = testsupport::ConsoleCapture;
 inline void ExpectContains(const std::string& text, const std::vector<std::string>& parts) {
   for (const std::string& p : parts) EXPECT_NE(text.find(p), std::string::npos) << p << " in " << text;
 }
+
+inline std::vector<int> Fields(const RtcTime& t) { return {t.year, t.mon, t.mday, t.hour, t.min, t.sec, t.wday}; }
 
 /// Records every transfer as text, its messages joined by ", ": 7-bit
 /// address, then "w" and the bytes written or "r" and the length read (as
@@ -69,21 +75,18 @@ inline RecordingI2cBus* InstallRecordingBus() {
 /// The user-log records waiting in the ring, as "main,sub" texts.
 inline std::vector<std::string> PendingLogCodes() {
   std::vector<std::string> codes;
-  LogRecord r;
-  while (LogPeekOldest(&r)) {
-    codes.push_back(std::string(r.main_code) + "," + r.sub_code);
-    LogPopIdx();
-  }
+  for (LogRecord r; LogPeekOldest(&r); LogPopIdx()) codes.push_back(std::string(r.main_code) + "," + r.sub_code);
   return codes;
 }
 
 /// A simulated board in a temporary folder: the GPIO lines of the pin map
-/// exported with value 0, the converter inputs at 0 V.
+/// exported with value 0, the converter inputs at 0 V, the time zone UTC.
 class SimBoardTest : public ::testing::Test {
  protected:
   static constexpr int kLines[] = {27, 26, 28, 30, 7, 5, 80, 29, 4, 25, 6, 92, 77, 0};
 
   void SetUp() override {
+    UseZone("UTC0");
     platform::SetRoot(dir_.path());
     platform::SetSimulated(true);
     platform::InstallI2cBus(nullptr);
@@ -96,12 +99,23 @@ class SimBoardTest : public ::testing::Test {
     LogRingClear();
   }
   void TearDown() override {
+    platform::InstallClock(std::make_unique<platform::DeviceClock>());
     platform::InstallI2cBus(nullptr);
     platform::SetSimulated(false);
     platform::SetRoot("");
     LogRingClear();
   }
 
+  static void UseZone(const char* tz) {
+    setenv("TZ", tz, 1);
+    tzset();
+  }
+  static platform::FakeClock* InstallFakeClock(int64_t seconds) {
+    auto clock = std::make_unique<platform::FakeClock>(seconds * 1000000);
+    platform::FakeClock* raw = clock.get();
+    platform::InstallClock(std::move(clock));
+    return raw;
+  }
   void SetLine(int gpio, const std::string& value) { dir_.Write(LinePath(gpio, "value"), value); }
   std::string Line(int gpio, const char* attribute = "value") { return dir_.Read(LinePath(gpio, attribute)); }
   void SetVolts(int ch, const std::string& volts) { dir_.Write("sim/ai/" + std::to_string(ch), volts); }

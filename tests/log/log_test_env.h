@@ -31,8 +31,6 @@ class LogStoreTest : public ::testing::Test {
     auto clock = std::make_unique<platform::FakeClock>(kJul13At0815 * 1000000);
     clock_ = clock.get();
     platform::InstallClock(std::move(clock));
-    modem_creg = 0;
-    modem_csq = 0;
     LogInit();
     LogSetModemInfoSource(ReadModemLogInfo);
   }

@@ -147,17 +147,4 @@ TEST_F(ModemPassTest, The1300thSimFailureRebootsTheDevice) {
   EXPECT_EQ(Commands(module_, seen), std::vector<std::string>{"AT+CPIN?\r\n"});
 }
 
-TEST_F(ModemPassTest, VoiceCallRunsLastOnTheOpenChannel) {
-  voice_msg job{};
-  std::strcpy(job.phone, "0912345678");
-  std::strcpy(job.wav, "EVNT0.wav");
-  ASSERT_EQ(voice_send_one(job), 1);
-  Pass();
-  EXPECT_EQ(module_.Count("AT+MORING=1"), 1);
-  EXPECT_EQ(module_.exchanges.back().command, "AT+CHUP\r\n");  // the fake module never answers the call
-  EXPECT_EQ(is_send_voice.load(), 0);
-  Pass();
-  EXPECT_EQ(module_.Count("AT+MORING=1"), 1);  // nothing more to call
-}
-
 }  // namespace

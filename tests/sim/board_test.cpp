@@ -1,6 +1,6 @@
-// The simulated board behind `ctl`: its root folder, the inputs and services
-// the commands drive, the state report, the card, pulses and the jig (the
-// watch on the firmware's LED lines is shown end to end).
+// The simulated board behind `ctl`: its root folder, the services the
+// commands drive, the state report and pulses (the watch on the firmware's
+// LED lines is shown end to end).
 #include "sim/board.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <string>
 
 #include "sim/board_files.h"
-#include "sim/sd_card.h"
 #include "sim/sim7100_model.h"
 #include "support/firmware_process.h"
 
@@ -31,12 +30,6 @@ class BoardTest : public ::testing::Test {
     return board_.Execute(c, now_us);
   }
   std::string File(const std::string& path) { return Read(root_.Path(path)); }
-  std::string GpioFile(int gpio, const char* name) {
-    return File("/sys/class/gpio/gpio" + std::to_string(gpio) + "/" + name);
-  }
-  void ExpectInputs(bool level) {
-    for (int gpio : {27, 26, 28, 30, 7}) EXPECT_EQ(root_.ReadLine(gpio), level) << gpio;
-  }
 
   testsupport::TempDir dir_;
   sim::BoardRoot root_{dir_.path()};
@@ -51,9 +44,9 @@ TEST_F(BoardTest, LayoutOfAFreshRootAndOfAKeptOne) {
   // inputs inactive, outputs off.
   const int pins[] = {27, 26, 28, 30, 7, 5, 80, 29, 4, 25, 6, 92, 77, 0};
   for (int i = 0; i < 14; ++i) {
-    EXPECT_EQ(GpioFile(pins[i], "direction"), i < 7 ? "in\n" : "out\n") << pins[i];
-    EXPECT_EQ(GpioFile(pins[i], "active_low"), i < 5 ? "1\n" : "0\n") << pins[i];
-    EXPECT_EQ(GpioFile(pins[i], "value"), "0\n") << pins[i];
+    const std::string gpio = "/sys/class/gpio/gpio" + std::to_string(pins[i]) + "/";
+    EXPECT_EQ(File(gpio + "direction") + File(gpio + "active_low") + File(gpio + "value"),
+              std::string(i < 7 ? "in\n" : "out\n") + (i < 5 ? "1\n" : "0\n") + "0\n") << pins[i];
   }
   EXPECT_EQ(Read(root_.AiPath(3)), "0\n");
   EXPECT_EQ(File("/sim/qmi"), "up\n");
@@ -76,17 +69,14 @@ TEST_F(BoardTest, LayoutOfAFreshRootAndOfAKeptOne) {
   EXPECT_TRUE(root_.ReadLine(5));  // init pin held for utility mode
 }
 
-TEST_F(BoardTest, ServicesAndModuleCommands) {
-  // di, ai and initpin are checked end to end, on the running firmware.
+// (di, ai, initpin and the module's commands: end to end.)
+TEST_F(BoardTest, ServicesAndClock) {
   EXPECT_EQ(Run("qmi down").text, "QMI down");
   EXPECT_EQ(File("/sim/qmi"), "down\n");
   EXPECT_EQ(Run("rtc set 2030-01-02 03:04:05").text, "RTC set to 2030-01-02 03:04:05");
   sim::Reply rtc = Run("rtc get");
   EXPECT_NE(rtc.text.find("\"time\": \"2030-01-02 03:04:0"), std::string::npos) << rtc.text;
   EXPECT_NE(rtc.text.find("\"weekday\": 3"), std::string::npos) << rtc.text;
-  // Module commands go to the modem model.
-  EXPECT_EQ(Run("csq 20").text, "signal 20");
-  EXPECT_FALSE(Run("csq 40").ok);
 }
 
 TEST_F(BoardTest, StateReport) {
@@ -118,20 +108,6 @@ TEST_F(BoardTest, StateReport) {
   EXPECT_NE(json.find(R"("present":false)"), std::string::npos) << json;
 }
 
-TEST_F(BoardTest, SdCardRemovedAndInsertedKeepsItsFiles) {
-  sim::SdCard sd(root_);
-  const std::string log = root_.Path("/media/card/USR_LOG/20240101.txt");
-  ASSERT_TRUE(sim::MakeDirs(root_.Path("/media/card/USR_LOG")));
-  ASSERT_TRUE(sim::ReplaceFile(log, "log\r\n"));
-  EXPECT_EQ(Run("sd remove").text, "card removed");
-  EXPECT_FALSE(sd.present());
-  EXPECT_TRUE(sim::IsDirectory(root_.Path("/media/card")));  // the bare mount point
-  EXPECT_FALSE(sim::Exists(log));
-  EXPECT_EQ(Run("sd insert").text, "card inserted");
-  EXPECT_TRUE(sd.present());
-  EXPECT_EQ(Read(log), "log\r\n");  // (`sd use`: end to end, a full card's clean-up)
-}
-
 TEST_F(BoardTest, PulsesDriveTheInputOnTime) {
   EXPECT_EQ(Run("pulse 2 2 100 40", 5000).text, "DI2: 2 pulses of 40 ms every 100 ms");
   EXPECT_TRUE(root_.ReadLine(28));  // the first pulse begins at once
@@ -147,18 +123,6 @@ TEST_F(BoardTest, PulsesDriveTheInputOnTime) {
   EXPECT_FALSE(root_.ReadLine(28));
   EXPECT_EQ(board_.NextTimerUs(), 328000);
   EXPECT_NE(board_.State(325000).Dump(false).find(R"("pulses_left":[0,0,2,0,0])"), std::string::npos);
-}
-
-TEST_F(BoardTest, JigLoopsOutputsBackToEveryInput) {
-  Run("di 0 on");
-  EXPECT_EQ(Run("jig on").text, "jig on: every DI follows DO0 or DO1");
-  ExpectInputs(false);
-  board_.OnLineChange(4, true, 0);  // DO1 on
-  ExpectInputs(true);
-  EXPECT_FALSE(Run("di 1 on").ok);
-  Run("jig off");  // the inputs return to the levels set for them
-  EXPECT_TRUE(root_.ReadLine(27));
-  EXPECT_FALSE(root_.ReadLine(26));
 }
 
 }  // namespace

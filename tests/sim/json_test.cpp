@@ -14,11 +14,7 @@ TEST(Json, MembersAndEscapes) {
   EXPECT_EQ(s.Dump(false), R"({"di":[1,1],"qmi":"up"})");  // set again: replaced in place
   EXPECT_EQ(Json::Object().Set("empty", Json::Object()).Dump(), "{\n  \"empty\": {}\n}");
 
-  struct Row {
-    std::string in;
-    const char* out;
-  };
-  const Row rows[] = {
+  const std::pair<std::string, const char*> rows[] = {
       {"say \"hi\"", R"("say \"hi\"")"},
       {"back\\slash", R"("back\\slash")"},
       {"line\r\nend\t", R"("line\r\nend\t")"},
@@ -26,7 +22,7 @@ TEST(Json, MembersAndEscapes) {
       {"\x1b[0m", R"("\u001b[0m")"},
       {"caf\xc3\xa9", "\"caf\xc3\xa9\""},  // UTF-8 passes through
   };
-  for (const auto& r : rows) EXPECT_EQ(Json(r.in).Dump(), r.out);
+  for (const auto& [in, out] : rows) EXPECT_EQ(Json(in).Dump(), out);
 }
 
 }  // namespace

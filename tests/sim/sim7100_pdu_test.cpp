@@ -67,35 +67,14 @@ TEST(SimPdu, KnownDeliverBothWays) {
 }
 
 // An SMS-DELIVER from `from` with `text`, as the simulator makes it.
-std::string Deliver(const std::string& from, const std::string& text, int tz_quarters = 0) {
+std::string Deliver(const std::string& from, const std::string& text) {
   DeliverPdu d;
   std::string error;
   EXPECT_TRUE(sim::ParseAddress("+8613800210500", &d.smsc, &error));
   EXPECT_TRUE(sim::ParseAddress(from, &d.originator, &error)) << from << ": " << error;
   EXPECT_TRUE(sim::UserDataForText(text, &d.user_data, &error)) << text << ": " << error;
-  d.time = {2024, 2, 29, 23, 59, 58, tz_quarters};
+  d.time = {2024, 2, 29, 23, 59, 58, 0};
   return sim::EncodeDeliver(d);
-}
-
-TEST(SimPdu, DeliverRoundTrips) {
-  const struct { const char* from; uint8_t toa; const char* text; SmsCoding coding; int tz_quarters; } rows[] = {
-      {"+393331234567", 0x91, "Alarm DI2 [on] {x} ~|^\\ €5 @ £", SmsCoding::kGsm7, 4},
-      {"Bank-Info24", 0xD0, "x", SmsCoding::kGsm7, 0},
-      {"123", 0x81, "snow ☃ and 😀", SmsCoding::kUcs2, 0},
-  };
-  for (const auto& r : rows) {
-    std::string hex = Deliver(r.from, r.text, r.tz_quarters), error;
-    DeliverPdu back;
-    ASSERT_TRUE(sim::DecodeDeliver(hex, &back, &error)) << hex << ": " << error;
-    EXPECT_EQ(back.originator.text, r.from) << hex;
-    EXPECT_EQ(back.originator.toa, r.toa) << hex;
-    EXPECT_EQ(back.smsc.text, "+8613800210500");
-    EXPECT_EQ(back.view.coding, r.coding) << r.text;
-    EXPECT_EQ(back.view.text, r.text) << hex;
-    EXPECT_EQ(back.time.tz_quarters, r.tz_quarters) << hex;
-    EXPECT_EQ(sim::FormatSmscTime(back.time).substr(0, 19), "2024-02-29 23:59:58");
-    EXPECT_EQ(static_cast<size_t>(back.tpdu_octets) * 2 + 18, hex.size()) << hex;  // 9 octets of centre part
-  }
 }
 
 // The GSM default alphabet as the standard gives it (0x1B, the escape, left
@@ -186,9 +165,8 @@ TEST(SimPdu, FirmwareAndSimulatorAgreeOnUcs2And8Bit) {
 }
 
 // The simulator's decoder has no fuzz target of its own (it reads `sms pdu`
-// input too): every cut of a known PDU is refused, and random digits give a
-// result or an error.
-TEST(SimPdu, TruncatedOrRandomInputGivesAResultOrAnError) {
+// input too): every cut of a known PDU is refused.
+TEST(SimPdu, TruncatedInputIsRefused) {
   SubmitPdu s;
   DeliverPdu d;
   std::string error;
@@ -197,13 +175,6 @@ TEST(SimPdu, TruncatedOrRandomInputGivesAResultOrAnError) {
       EXPECT_FALSE(sim::DecodeSubmit(hex.substr(0, n), &s, &error)) << n;
       EXPECT_FALSE(sim::DecodeDeliver(hex.substr(0, n), &d, &error)) << n;
     }
-  }
-  std::mt19937 random(806);
-  for (int i = 0; i < 3000; ++i) {
-    std::string hex;
-    for (size_t k = random() % 400 * 2; k > 0; --k) hex += "0123456789ABCDEF"[random() % 16];
-    sim::DecodeSubmit(hex, &s, &error);
-    sim::DecodeDeliver(hex, &d, &error);
   }
 }
 

@@ -1,5 +1,6 @@
 // Voice calls of the simulated SIM7100: the AT dialogue the firmware sees for
-// each far-end behaviour, the call log, and the prompts the player accepts.
+// each far-end behaviour and the call log (the firmware's side of the same
+// calls: voice_call_test).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,7 +10,6 @@
 
 #include "sim/command.h"
 #include "sim/sim7100_model.h"
-#include "sim/wav_prompt.h"
 #include "support/firmware_process.h"
 #include "voice/wav_test_file.h"
 
@@ -70,9 +70,6 @@ TEST_F(SimCallsTest, EachFarEndGivesTheFirmwareItsDialogue) {
   const Row rows[] = {
       {"call answer", 5000, Rings(2) + "\r\nVOICE CALL: BEGIN\r\n", played,
        "AT+CHUP\r\n\r\nVOICE CALL: END: 000002\r\n\r\nOK\r\n", "answered", "EVNT0.wav"},
-      {"call answer 0", 2000, "\r\nVOICE CALL: BEGIN\r\n", played,
-       "AT+CHUP\r\n\r\nVOICE CALL: END: 000001\r\n\r\nOK\r\n", "answered", "EVNT0.wav"},
-      {"call reject", 5000, Rings(1) + "\r\nNO CARRIER\r\n", "", "AT+CHUP\r\n\r\nOK\r\n", "rejected", ""},
       {"call noanswer", 65000, Rings(60) + "\r\nNO CARRIER\r\n", "", "AT+CHUP\r\n\r\nOK\r\n", "no answer", ""},
       {"call ring-forever", 58000, Rings(57), played, "AT+CHUP\r\n\r\nVOICE CALL: END: 000001\r\n\r\nOK\r\n",
        "voicemail", "EVNT0.wav"},
@@ -126,43 +123,6 @@ TEST_F(SimCallsTest, RefusedDialsAndPromptsAnswerErrors) {
   EXPECT_EQ(Exchange(""), "\r\nVOICE CALL: END: 000000\r\n\r\nNO CARRIER\r\n");
   EXPECT_EQ(model_.calls().records().back().outcome, "answered");
   for (const char* bad : {"call answer 101", "call maybe"}) EXPECT_FALSE(Ctl(bad).ok) << bad;
-}
-
-TEST_F(SimCallsTest, PromptLengthComesFromTheRiffChunks) {
-  struct Row {
-    const char* what;
-    std::string bytes;
-    int64_t sparse_size;  // grown with a hole to this size, when not 0
-    bool plays;
-    int64_t ms;
-  };
-  const Row rows[] = {
-      {"plain", Wav(1, 8000, 16, 16000, 16000), 0, true, 1000},
-      {"list chunk of odd size between", Wav(1, 8000, 16, 8000, 8000, std::string("LIST\x03\0\0\0abc\0", 12)), 0,
-       true, 500},
-      {"data size beyond the file", Wav(1, 8000, 16, 1000000, 4000), 0, true, 250},
-      {"absurd length capped", Wav(1, 8000, 16, 0xFFFFFFFFu, 0), 20 * 1000 * 1000, true, sim::kMaxPromptMs},
-      {"two channels", Wav(2, 8000, 16, 16000, 16000), 0, false, 0},
-      {"16 kHz", Wav(1, 16000, 16, 16000, 16000), 0, false, 0},
-      {"8 bits", Wav(1, 8000, 8, 16000, 16000), 0, false, 0},
-      {"format chunk past the end", Wav(1, 8000, 16, 0, 0, "", 0x7FFFFFF0), 0, false, 0},
-      {"no data chunk", Wav(1, 8000, 16, 16000, 16000).substr(0, 36), 0, false, 0},
-      {"not RIFF", "RIFX" + Wav(1, 8000, 16, 16000, 100).substr(4), 0, false, 0},
-      {"empty", "", 0, false, 0},
-  };
-  for (const Row& r : rows) {
-    std::string path = root_ + "/prompt.wav";
-    WriteFile(path, r.bytes);
-    if (r.sparse_size) fs::resize_file(path, static_cast<uintmax_t>(r.sparse_size));
-    sim::WavInfo w;
-    std::string why;
-    EXPECT_EQ(sim::ReadWavInfo(path, &w, &why), r.plays) << r.what << ": " << why;
-    if (r.plays) {
-      EXPECT_EQ(w.duration_ms, r.ms) << r.what;
-    } else {
-      EXPECT_FALSE(why.empty()) << r.what;
-    }
-  }
 }
 
 }  // namespace
