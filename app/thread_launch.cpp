@@ -3,6 +3,8 @@
 #include "app/led.h"
 #include "app/threads.h"
 #include "base/console.h"
+#include "cmd/sms_remote.h"
+#include "cmd/uart_bridge.h"
 #include "cmd/utility_thread.h"
 #include "event/auto_report.h"
 #include "event/do_control.h"

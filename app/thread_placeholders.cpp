@@ -14,6 +14,4 @@ void* Idle(const char* name) {
 }
 }  // namespace
 
-void* thread_recv_SMS(void*) { return Idle("thread_recv_SMS"); }
-void* thread_UART_CMD(void*) { return Idle("thread_UART_CMD"); }
 void* thread_net(void*) { return Idle("thread_net"); }

@@ -2,6 +2,4 @@
 // every other thread is declared in its own subsystem's header.
 #pragma once
 
-void* thread_recv_SMS(void*);
-void* thread_UART_CMD(void*);
 void* thread_net(void*);

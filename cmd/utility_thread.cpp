@@ -55,12 +55,12 @@ int CurrentPort() {
 
 }  // namespace
 
-int UtilityServeOnce(int idle_timeout_ms, LineHandler handle) {
+int ServeLineOnce(const LineFraming& framing, int idle_timeout_ms, LineHandler handle) {
   uint32_t settle_start = GetTimeTicks();
   int remembered = 0;
   int idle_left = idle_timeout_ms;
   for (;;) {
-    const int fd = CurrentPort();
+    const int fd = framing.port();
     if (fd < 0) {
       if (idle_timeout_ms >= 0) return -1;
       continue;
@@ -90,7 +90,7 @@ int UtilityServeOnce(int idle_timeout_ms, LineHandler handle) {
       }
     }
 
-    PrintMsg(">[Read] Size = %d\r\n", remembered);
+    PrintMsg(framing.read_trace, remembered);
     const int got = uart_read(fd, cDataBuf, remembered);
     if (got <= 0) {
       remembered = 0;
@@ -105,12 +105,17 @@ int UtilityServeOnce(int idle_timeout_ms, LineHandler handle) {
     char* token = cDataBuf + std::strspn(cDataBuf, "\r");
     token[std::strcspn(token, "\r")] = '\0';
     if (*token != '\0') {
-      PrintMsg(" [Command] Content = %s\r\n", token);
+      PrintMsg(framing.line_trace, token);
       handle(token);
     }
     SleepMilliseconds(kPollMs);
     return got;
   }
+}
+
+int UtilityServeOnce(int idle_timeout_ms, LineHandler handle) {
+  static const LineFraming kUtility{CurrentPort, ">[Read] Size = %d\r\n", " [Command] Content = %s\r\n"};
+  return ServeLineOnce(kUtility, idle_timeout_ms, handle);
 }
 
 void* thread_sms_utility(void*) {

@@ -50,8 +50,14 @@ int gmSMS_getReadMsg(const char* answer, sms_msg* msg) {
   if (gsmDecodePdu(line_end + 2, &param) < 0) return 0;
 
   std::memset(msg, 0, sizeof *msg);
+  // An originator of international type (0x91; the numbering plan bits do
+  // not matter) keeps its "+": a reply then goes out as international too,
+  // instead of to a national number that does not exist.
+  size_t at = 0;
+  if ((param.TOA & 0x70) == (kToaInternational & 0x70)) msg->phone[at++] = '+';
   size_t phone_len = strnlen(param.TPA, sizeof param.TPA - 1);
-  std::memcpy(msg->phone, param.TPA, phone_len);
+  static_assert(sizeof param.TPA < sizeof msg->phone, "room for the + and the number");
+  std::memcpy(msg->phone + at, param.TPA, phone_len);
   int n = param.TP_UDL > kSmsBodyMax ? kSmsBodyMax : param.TP_UDL;
   std::memcpy(msg->msg, param.TP_UD, static_cast<size_t>(n));
   msg->msg_len = static_cast<uint8_t>(n);

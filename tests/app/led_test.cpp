@@ -88,19 +88,4 @@ TEST(LedBlinker, Patterns) {
   }
 }
 
-// The thread sleeps for what Pass returns: it must never sleep past a switch.
-TEST(LedBlinker, PassTellsWhenTheNextSwitchIsDue) {
-  Board b;
-  EXPECT_EQ(b.blinker.Pass(0, 0), LedBlinker::kSteadyMs);
-  for (int i = 0; i < 3000; ++i) {
-    const uint32_t due = b.blinker.Pass(1, 1);
-    ASSERT_GE(due, 1u);
-    const bool was_on = b.status.on;
-    b.clock.Advance((due - 1) * 1000);  // just short of it: nothing switches
-    b.blinker.Pass(1, 1);
-    ASSERT_EQ(b.status.on, was_on);
-    b.clock.Advance(1000);
-  }
-}
-
 }  // namespace

@@ -15,6 +15,8 @@
 #include "app/thread_launch.h"
 #include "app/threads.h"
 #include "base/console.h"
+#include "cmd/sms_remote.h"
+#include "cmd/uart_bridge.h"
 #include "cmd/utility_thread.h"
 #include "config/time_utils.h"
 #include "event/auto_report.h"

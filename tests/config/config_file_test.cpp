@@ -1,12 +1,10 @@
 // config.ini: the factory-default file, the round trip of every field, and
 // saves that must not lose the old file.
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/log_ring.h"
@@ -198,21 +196,6 @@ TEST_F(ConfigFileTest, FailedReadsAndInterruptedSaves) {
   // Nothing but the three files: no temporary file is left behind.
   auto files = std::filesystem::directory_iterator(root_->path() + "/APP");
   EXPECT_EQ(std::distance(begin(files), end(files)), 3);
-}
-
-TEST_F(ConfigFileTest, ReadWaitsUntilTheSettingsAreCleared) {
-  SaveDefaults();
-  flg_init_clear = 0;
-  std::atomic<int> result{-1};
-  ConsoleCapture console;
-  std::thread reader([&result] { result = read_orvel_config(); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(result.load(), -1);
-  flg_init_clear = 1;
-  reader.join();
-  EXPECT_EQ(result.load(), 1);
-  EXPECT_LT(console.Text().find(">Waiting for the parameters to be cleared.\r\n"),
-            console.Text().find("[Config parameters clear success]\r\n"));
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ void Check(const std::string& input) {
   int result = gmSMS_getReadMsg(text.get(), &m);
   if (result == 0) return;
   if (result != 1) abort();
-  if (strnlen(m.phone, sizeof m.phone) > 15) abort();
+  if (strnlen(m.phone, sizeof m.phone) > 16) abort();  // "+" and 15 digits
   if (m.msg_len > kSmsBodyMax || m.msg[m.msg_len] != '\0') abort();
 }
 

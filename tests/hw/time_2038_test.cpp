@@ -52,29 +52,6 @@ TEST_F(Time2038Test, WallClockTextsAndTimesOfDay) {
   EXPECT_EQ(std::string(date) + ";" + time, "20410301;133430");
 }
 
-// The seven clock registers of dates after 2038, written and read back.
-TEST_F(Time2038Test, RtcRegistersOfLaterDates) {
-  struct Row {
-    RtcTime time;
-    const char* sent;
-    std::vector<uint8_t> regs;
-  } const rows[] = {
-      {{8, 14, 3, 19, 1, 2038, 2}, "32 w 10 08 14 03 04 19 01 38", {0x08, 0x14, 0x03, 0x04, 0x19, 0x01, 0x38}},
-      {{30, 34, 12, 29, 2, 2040, 3}, "32 w 10 30 34 12 08 29 02 40", {0x30, 0x34, 0x12, 0x08, 0x29, 0x02, 0x40}},
-  };
-  hwtest::RecordingI2cBus* bus = hwtest::InstallRecordingBus();
-  for (const Row& r : rows) {
-    const RtcTime& t = r.time;
-    bus->transfers.clear();
-    ASSERT_EQ(RTC_Write(t.sec, t.min, t.hour, t.mday, t.mon, t.year, t.wday), 1);
-    EXPECT_EQ(bus->transfers, std::vector<std::string>{r.sent});
-    bus->reply = r.regs;
-    RtcTime read{};
-    EXPECT_EQ(RTC_Read(&read), 1);
-    EXPECT_EQ(hwtest::Fields(read), hwtest::Fields(t)) << r.sent;
-  }
-}
-
 // Setting the time by command writes the simulated chip; at the next start
 // the system clock is set from it, as local time.
 TEST_F(Time2038Test, TimeSetThroughTheChipBecomesTheSystemClock) {

@@ -54,8 +54,8 @@ TEST(SmsTextTest, ReadingStoredMessages) {
   // Answers with one (the second with the A76xx alpha field), and the
   // largest messages, which stay in the record.
   const struct { std::string answer; const char* phone; std::string text; int mode; } found[] = {
-      {"AT+CMGRD=3\r\r\n+CMGRD: 0,,24\r\n" + pdu + ok, "4915112345678", "hello", 0},
-      {"\r\n+CMGRD: 0,\"\",24\r\n" + pdu + ok, "4915112345678", "hello", 0},
+      {"AT+CMGRD=3\r\r\n+CMGRD: 0,,24\r\n" + pdu + ok, "+4915112345678", "hello", 0},
+      {"\r\n+CMGRD: 0,\"\",24\r\n" + pdu + ok, "+4915112345678", "hello", 0},
       {"\r\n+CMGRD: 0,,153\r\n000405812143F5" "0000" "12703180510000" "A0" + std::string(280, '0') + ok, "12345",
        std::string(160, '@'), 0},
       {"\r\n+CMGRD: 0,,153\r\n000405812143F5" "0008" "12703180510000" "8C" + std::string(280, 'A') + ok, "12345",
@@ -137,7 +137,7 @@ TEST_F(SmsStepTest, StoredMessagesAreFetchedOneByOne) {
   EXPECT_EQ(module_.Count("AT+CPMS?\r\n"), 1);
   sms_msg got;
   ASSERT_EQ(sms_check_new_one(&got), 1);
-  EXPECT_STREQ(got.phone, "4915112345678");
+  EXPECT_STREQ(got.phone, "+4915112345678");
   EXPECT_STREQ(got.msg, "hello");
   EXPECT_EQ(got.msg_len, 5);
   EXPECT_EQ(got.sms_mode, 0);

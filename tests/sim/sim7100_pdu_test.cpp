@@ -164,18 +164,4 @@ TEST(SimPdu, FirmwareAndSimulatorAgreeOnUcs2And8Bit) {
   EXPECT_EQ(std::string(p.TP_UD, n), std::string("\x04\x1F\x04\x40\x04\x38\x04\x32\x04\x35\x04\x42", 12));
 }
 
-// The simulator's decoder has no fuzz target of its own (it reads `sms pdu`
-// input too): every cut of a known PDU is refused.
-TEST(SimPdu, TruncatedInputIsRefused) {
-  SubmitPdu s;
-  DeliverPdu d;
-  std::string error;
-  for (const std::string& hex : {kManualSubmit, kManualDeliver}) {
-    for (size_t n = 0; n < hex.size(); ++n) {
-      EXPECT_FALSE(sim::DecodeSubmit(hex.substr(0, n), &s, &error)) << n;
-      EXPECT_FALSE(sim::DecodeDeliver(hex.substr(0, n), &d, &error)) << n;
-    }
-  }
-}
-
 }  // namespace

@@ -1,0 +1,377 @@
+// SMS remote control: the received-message thread of normal mode and the
+// SMS command handlers.
+//
+// Every request is checked whole before anything changes, so an ER reply
+// always leaves outputs, counters and clock as they were. Numbers are
+// digits only: a typing error must not become a different duration or
+// counter value.
+#include "cmd/sms_remote.h"
+
+#include <chrono>
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "base/console.h"
+#include "config/config_data.h"
+#include "config/file_lines.h"
+#include "config/readiness.h"
+#include "config/side_files.h"
+#include "config/text_utils.h"
+#include "config/time_utils.h"
+#include "event/do_control.h"
+#include "hw/analog_input.h"
+#include "hw/gpio.h"
+#include "hw/rtc.h"
+#include "modem/serial_port.h"
+#include "queue/sms_queue.h"
+
+std::atomic<int> sms_reply_pause_ms{2000};
+std::atomic<int> sms_poll_ms{200};
+
+namespace {
+
+constexpr int kUcs2 = 8;
+constexpr int kReceived = 1;
+constexpr uint32_t kMaxPulseMs = 604800000;  // seven days
+constexpr uint64_t kU32Max = 0xFFFFFFFFu;
+// The sender's number as received: "+" and at most 19 digits.
+constexpr size_t kSenderMax = kPhoneSize;
+
+void Sleep(int ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// Lines that go to the standard output only (never mirrored to the port).
+void StdoutLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void StdoutLine(const char* format, ...) {
+  char line[128];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  if (n > 0) ConsoleWrite(line, n < static_cast<int>(sizeof line) ? n : static_cast<int>(sizeof line) - 1);
+}
+
+// One request and its answer. The reply buffer bounds every answer to one
+// SMS (160 characters).
+struct Request {
+  char text[kMsgSize];
+  char sender[kSenderMax + 1];
+  char id[kMachineIdSize];
+  char reply[kSmsBodyMax + 1];
+  bool has_reply = false;
+  bool trace_queue = false;  // @TIME and a successful @DOC show the queue
+
+  void Reply(const char* format, ...) __attribute__((format(printf, 2, 3)));
+};
+
+void Request::Reply(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(reply, sizeof reply, format, args);
+  va_end(args);
+  has_reply = true;
+}
+
+// The fields behind the command name, cut out of the text in place with
+// get_entry. No command takes more than kMax; kMax + 1 means "too many".
+struct Fields {
+  static constexpr int kMax = 3;
+  explicit Fields(char* text) {
+    char* rest = nullptr;
+    get_entry(text, &rest);  // the command name with its channel
+    while (rest != nullptr && count <= kMax) {
+      char* field = get_entry(rest, &rest);
+      if (count < kMax) at[count] = field;
+      ++count;
+    }
+  }
+  char* at[kMax] = {};
+  int count = 0;
+};
+
+// Decimal digits only, at most `max`; an empty text is refused.
+bool Digits(const char* text, uint64_t max, uint64_t* value) {
+  if (text == nullptr || *text == '\0') return false;
+  uint64_t n = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return false;
+    n = n * 10 + static_cast<uint64_t>(*p - '0');
+    if (n > max) return false;
+  }
+  *value = n;
+  return true;
+}
+
+// The channel written right behind the command name: digits up to the
+// first ";" or the end. -1 when there are none, or anything else is there.
+int ChannelBehind(const char* text, size_t name_len) {
+  const char* p = text + name_len;
+  const char* end = p + std::strcspn(p, ";");
+  char digits[8];
+  if (end - p >= static_cast<std::ptrdiff_t>(sizeof digits)) return -1;
+  std::memcpy(digits, p, static_cast<size_t>(end - p));
+  digits[end - p] = '\0';
+  uint64_t n = 0;
+  return Digits(digits, 9999, &n) ? static_cast<int>(n) : -1;
+}
+
+// A channel number read the way atoi reads it (kept small for the reply).
+int ChannelAsAtoi(const char* text, size_t name_len) {
+  const int64_t n = config::ParseLong(text + name_len);
+  return n > 99999 ? 99999 : n < -99999 ? -99999 : static_cast<int>(n);
+}
+
+bool Starts(const char* text, const char* name) { return std::strncmp(text, name, std::strlen(name)) == 0; }
+
+void ForwardToTerminal(const char* text) {
+  const int len = static_cast<int>(strnlen(text, kSmsBodyMax));
+  if (len == 0) return;
+  const int port = uart1.load();
+  if (port <= 0) {
+    PrintMsg(">Terminal port not open: %d characters not forwarded\r\n", len);
+    return;
+  }
+  if (uart_write(port, text, len) != len) PrintMsg(">Terminal port write failed: text not forwarded whole\r\n");
+}
+
+void CmdTime(Request& r) {
+  const Fields f(r.text);
+  if (f.count == 0) {
+    char now[40];
+    getTimeStr(now, 'x');
+    r.Reply("!%s;TIME;OK;%s", r.id, now);
+    return;
+  }
+  if (f.count != 2 || !IsYMD(f.at[0]) || !IsHMS(f.at[1])) {
+    r.Reply("!%s;TIME;ER", r.id);
+    return;
+  }
+  // Only the first 8 and 6 characters count, as on the serial port.
+  char ymd[9];
+  char hms[7];
+  std::snprintf(ymd, sizeof ymd, "%.8s", f.at[0]);
+  std::snprintf(hms, sizeof hms, "%.6s", f.at[1]);
+  const RtcTime before = SysrtcCopy();
+  if (SetSystemTime(ymd, hms) != 1) {
+    PrintMsg("Setting System Time Error!!\r\n");
+    // The clock kept its time, so the record shows it again.
+    std::lock_guard<std::recursive_mutex> lock(SysrtcMutex());
+    Sysrtc = before;
+    r.Reply("!%s;TIME;ER", r.id);
+    return;
+  }
+  RTC_Read2sys();
+  r.Reply("!%s;TIME;OK;%s;%s", r.id, f.at[0], f.at[1]);
+}
+
+void CmdDoc(Request& r) {
+  constexpr size_t kName = 4;
+  // Read as on the serial port: no number reads as output 0.
+  const int ch = ChannelAsAtoi(r.text, kName);
+  const Fields f(r.text);
+  const char* what = f.at[0];
+  if (ch < 0 || ch >= kDoCount || f.count == 0) {
+    r.Reply("!%s;DOC%d;ER", r.id, ch);
+    return;
+  }
+  const uint8_t out = static_cast<uint8_t>(ch);
+  if (f.count == 1 && (std::strcmp(what, "ON") == 0 || std::strcmp(what, "OFF") == 0)) {
+    const bool on = what[1] == 'N';
+    // The record first: a pulse still running must not switch the output
+    // back when it ends.
+    DoClear(ch);
+    if ((on ? ONDO(out) : OFFDO(out)) < 0) {
+      PrintMsg(">DO(%d) could not be switched!!\r\n", ch);
+      r.Reply("!%s;DOC%d;ER", r.id, ch);
+      return;
+    }
+    PrintMsg(on ? ">DO(%d) is always ON!!\r\n" : ">DO(%d) is always OFF!!\r\n", ch);
+    r.Reply("!%s;DOC%d;OK;%s", r.id, ch, what);
+    r.trace_queue = true;
+    return;
+  }
+  uint64_t ms = 0;  // none or empty: switch on and leave on
+  if (std::strcmp(what, "PULSE") == 0 && f.count <= 2 &&
+      (f.count == 1 || f.at[1][0] == '\0' || Digits(f.at[1], kMaxPulseMs, &ms))) {
+    DoRequest(ch, static_cast<uint32_t>(ms));
+    PrintMsg(">DO(%d) is ON during %d ms!!\r\n", ch, static_cast<int>(ms));
+    r.Reply("!%s;DOC%d;OK;%s;%d", r.id, ch, what, static_cast<int>(ms));
+    r.trace_queue = true;
+    return;
+  }
+  r.Reply("!%s;DOC%d;ER", r.id, ch);
+}
+
+void CmdActv(Request& r) {
+  constexpr size_t kName = 5;
+  if (r.text[kName] == '\0') {
+    unsigned long c[kDiCount];
+    for (int i = 0; i < kDiCount; ++i) c[i] = sys_config.counter_status[i].load();
+    r.Reply("!%s;ACTV;OK;%lu;%lu;%lu;%lu;%lu", r.id, c[0], c[1], c[2], c[3], c[4]);
+    return;
+  }
+  const int ch = ChannelBehind(r.text, kName);
+  const Fields f(r.text);
+  if (ch < 0 || ch >= kDiCount) {
+    StdoutLine("error1\r\n");
+    r.Reply("!%s;%s\r\n", r.id, "ER");
+    return;
+  }
+  StdoutLine("DI Channel Number:%d\r\n", ch);
+  if (f.count == 0) {
+    StdoutLine("error2\r\n");
+    r.Reply("!%s;ACTV;%s\r\n", r.id, "ER");
+    return;
+  }
+  // An empty counter field reads as the largest count, which is refused;
+  // an empty or missing alarm field as 0.
+  uint64_t count = kCounterMax;
+  uint64_t alarm = 0;
+  const bool read = f.count <= 2 && (f.at[0][0] == '\0' || Digits(f.at[0], kCounterMax, &count)) &&
+                    (f.count < 2 || f.at[1][0] == '\0' || Digits(f.at[1], kU32Max, &alarm));
+  if (read) {
+    StdoutLine("DI Counter Value:%lu\r\n", static_cast<unsigned long>(count));
+    StdoutLine("DI Alarm Value:%lu\r\n", static_cast<unsigned long>(alarm));
+  }
+  if (!read || count >= kCounterMax || count + 10 > alarm) {
+    StdoutLine("error3\r\n");
+    r.Reply("!%s;ACTV;%s\r\n", r.id, "ER");
+    return;
+  }
+  sys_config.counter_status[ch] = static_cast<uint32_t>(count);
+  sys_config.uiCounter[ch] = static_cast<uint32_t>(alarm);
+  r.Reply("!%s;ACTV%d;OK;%lu;%lu", r.id, ch, static_cast<unsigned long>(count), static_cast<unsigned long>(alarm));
+}
+
+void CmdDiv(Request& r) {
+  if (Fields(r.text).count > 0) {
+    r.Reply("!%s;DIV;ER", r.id);
+    return;
+  }
+  int di[kDiCount];
+  for (int i = 0; i < kDiCount; ++i) di[i] = DIV(static_cast<uint8_t>(i));
+  const int do0 = DOV(0);
+  const int do1 = DOV(1);
+  r.Reply("!%s;DIV;OK;%d;%d;%d;%d;%d;%d;%d", r.id, di[0], di[1], di[2], di[3], di[4], do0, do1);
+}
+
+void CmdAiv(Request& r) {
+  if (Fields(r.text).count > 0) {
+    r.Reply("!%s;AIV;ER", r.id);
+    return;
+  }
+  double ai[kAiCount];
+  for (int i = 0; i < kAiCount; ++i) ai[i] = AI_RD(i);
+  r.Reply("!%s;AIV;OK;%f;%f;%f;%f", r.id, ai[0], ai[1], ai[2], ai[3]);
+}
+
+// The reply goes to the sender only; a full queue is said on the console.
+int SendBack(const Request& r) {
+  PrintMsg(">Sendback: %s\r\n", r.reply);
+  sms_msg out;
+  std::memset(&out, 0, sizeof out);
+  const size_t n = strnlen(r.reply, kSmsBodyMax);
+  std::memcpy(out.msg, r.reply, n);
+  out.msg_len = static_cast<uint8_t>(n);
+  out.sms_mode = 0;
+  char to[1][kPhoneSize];
+  std::memset(to, 0, sizeof to);
+  std::memcpy(to[0], r.sender, strnlen(r.sender, kPhoneSize));
+  int slot = 0;
+  const bool queued = SmsEventTryPut(out, to, 1, &slot);
+  if (!queued) PrintMsg(">SMS queue full: reply to %s dropped\r\n", r.sender);
+  if (r.trace_queue) {
+    PrintMsg(">res of sms_event_put() = %d\r\n", queued ? slot : 0);
+    PrintMsg(">sms_event_is_n()=%d\r\n", sms_event_is_n());
+  }
+  Sleep(sms_reply_pause_ms);
+  return queued ? 1 : 0;
+}
+
+bool FromControlPhone(const char* sender) {
+  char list[kCtrlPhoneCount][kPhoneSize];
+  {
+    std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
+    std::memcpy(list, sys_config.CtrlPhone, sizeof list);
+  }
+  return phone_number_chk(sender, list) == 1;
+}
+
+void Journal(const sms_msg& in, const char* sender) {
+  if (in.sms_mode == kUcs2) {
+    // UCS2 bytes hold zeros: the journal keeps them as hexadecimal text.
+    char hex[2 * kMsgSize + 1];
+    Hex2HexStr(hex, in.msg, in.msg_len < kSmsBodyMax ? in.msg_len : kSmsBodyMax);
+    save_sms_log(hex, sender, in.sms_mode, kReceived);
+  } else {
+    char text[kMsgSize];
+    std::snprintf(text, sizeof text, "%.*s", kSmsBodyMax, in.msg);
+    save_sms_log(text, sender, in.sms_mode, kReceived);
+  }
+}
+
+}  // namespace
+
+int HandleSmsCommand(const sms_msg& in) {
+  PrintMsg(">Get new SMS!!\r\n");
+  Request r;
+  std::memset(r.text, 0, sizeof r.text);
+  std::memcpy(r.text, in.msg, kSmsBodyMax);
+  const size_t sender_len = strnlen(in.phone, sizeof in.phone);
+  // No network number is longer; a longer one could not be answered
+  // without cutting it into another number.
+  if (sender_len > kSenderMax) {
+    PrintMsg(">Sender number longer than %d characters: SMS dropped\r\n", static_cast<int>(kSenderMax));
+    return -1;
+  }
+  std::memcpy(r.sender, in.phone, sender_len);
+  r.sender[sender_len] = '\0';
+  if (!FromControlPhone(r.sender)) {
+    PrintMsg("This phone is not in Phonelist!!\r\n");
+    return -1;
+  }
+  PrintMsg(">Msg Content: %s\n>form: %s\r\n", r.text, r.sender);
+  Journal(in, r.sender);
+  {
+    std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
+    std::snprintf(r.id, sizeof r.id, "%s", sys_config.cMachineID);
+  }
+
+  // "+++" forwards and then, like any text that is no command, stays only
+  // in the journal.
+  if (Starts(r.text, "+++")) ForwardToTerminal(r.text + 3);
+  if (Starts(r.text, "@TIME")) {
+    CmdTime(r);
+    r.trace_queue = true;
+  } else if (Starts(r.text, "@DOC")) {
+    CmdDoc(r);
+  } else if (Starts(r.text, "@ACTV")) {
+    CmdActv(r);
+  } else if (Starts(r.text, "@DIV")) {
+    CmdDiv(r);
+  } else if (Starts(r.text, "@AIV")) {
+    CmdAiv(r);
+  }
+  return r.has_reply ? SendBack(r) : 0;
+}
+
+void* thread_recv_SMS(void*) {
+  WaitUntilReady();
+  PrintMsg("[thread_recv_SMS is start]\r\n");
+  sms_msg in;
+  for (;;) {
+    std::memset(&in, 0, sizeof in);
+    if (sms_check_new_one(&in) != 1) {
+      Sleep(sms_poll_ms);
+      continue;
+    }
+    if (HandleSmsCommand(in) < 0) Sleep(sms_poll_ms);
+  }
+  return nullptr;
+}
