@@ -32,7 +32,7 @@ class SmsRemoteTest : public CmdTest {
           uint8_t mode = 0) {
     evt_in = evt_out = 0;
     sms_msg in{};
-    std::strncpy(in.phone, from.c_str(), sizeof in.phone);
+    from.copy(in.phone, sizeof in.phone - 1);
     in.msg_len = static_cast<uint8_t>(text.copy(in.msg, kSmsBodyMax));
     in.sms_mode = mode;
     ConsoleCapture capture;
