@@ -10,6 +10,7 @@
 
 #include "base/console.h"
 #include "cmd/command_pause.h"
+#include "cmd/command_fields.h"
 #include "cmd/command_reply.h"
 #include "cmd/handlers.h"
 #include "config/config_data.h"
@@ -36,34 +37,8 @@ constexpr uint32_t kBaudrates[] = {2400, 4800, 9600, 19200, 38400, 57600, 115200
 // fgets-sized pieces: a long journal line goes out in several writes.
 constexpr int kPieceChars = 511;
 
-// The fields behind the command name, cut out of the line in place. No
-// command takes more than kMax; a count of kMax + 1 means "too many".
-struct Fields {
-  static constexpr int kMax = 5;
-  explicit Fields(char* line) {
-    char* rest = nullptr;
-    get_entry(line, &rest);  // the command name
-    while (rest != nullptr && count <= kMax) {
-      char* field = get_entry(rest, &rest);
-      if (count < kMax) at[count] = field;
-      ++count;
-    }
-  }
-  char* at[kMax] = {};
-  int count = 0;
-};
+using Fields = CommandFields<5>;
 
-// A field of decimal digits only, at most `max`.
-bool DecimalField(const char* text, uint64_t max, uint64_t* value) {
-  if (text == nullptr || *text == '\0') return false;
-  for (const char* p = text; *p != '\0'; ++p) {
-    if (*p < '0' || *p > '9') return false;
-  }
-  const int64_t n = config::ParseLong(text);  // saturates
-  if (n < 0 || static_cast<uint64_t>(n) > max) return false;
-  *value = static_cast<uint64_t>(n);
-  return true;
-}
 
 void Pause(int ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));

@@ -17,6 +17,7 @@
 #include <mutex>
 
 #include "base/console.h"
+#include "cmd/command_fields.h"
 #include "cmd/command_reply.h"
 #include "cmd/handlers.h"
 #include "config/config_data.h"
@@ -48,24 +49,6 @@ constexpr uint8_t kNcPulse = 1, kNoPulse = 2, kDiNc = 3, kDiNo = 4;
 constexpr uint8_t kAiHigh = 1, kAiLow = 2, kAiHl = 3;
 
 const char* const kDoWords[] = {"DO_ALL_OFF", "DO0_ON", "DO1_ON", "DO_ALL_ON"};
-
-// A number read the way strtoul reads it (blanks, an optional sign, digits,
-// the rest ignored; no digits is 0). A negative number or one beyond 32 bits
-// comes back as UINT32_MAX, which every range check here refuses.
-uint32_t ReadUnsigned(const char* text) {
-  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
-  if (*text == '-') {
-    ++text;
-    return *text >= '0' && *text <= '9' ? UINT32_MAX : 0;
-  }
-  if (*text == '+') ++text;
-  uint64_t v = 0;
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    v = v * 10 + static_cast<uint64_t>(*text - '0');
-    if (v > UINT32_MAX) return UINT32_MAX;
-  }
-  return static_cast<uint32_t>(v);
-}
 
 bool StartsWith(const char* text, const char* word) { return std::strncmp(text, word, std::strlen(word)) == 0; }
 

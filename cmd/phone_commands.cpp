@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/console.h"
+#include "cmd/command_fields.h"
 #include "cmd/command_reply.h"
 #include "cmd/handlers.h"
 #include "config/config_data.h"
@@ -27,24 +28,6 @@ constexpr int kUcs2CharsMax = 70;  // UCS2 characters (two bytes each)
 constexpr int kPhoneListChars = kPhonesPerEvent * (kPhoneSize + 1);
 
 using PhoneList = char[kPhonesPerEvent][kPhoneSize];
-
-// A number read the way strtoul reads it (blanks, an optional sign, digits,
-// the rest ignored; no digits is 0). A negative number or one beyond 32 bits
-// comes back as UINT32_MAX, which every range check here refuses.
-uint32_t ReadUnsigned(const char* text) {
-  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
-  if (*text == '-') {
-    ++text;
-    return *text >= '0' && *text <= '9' ? UINT32_MAX : 0;
-  }
-  if (*text == '+') ++text;
-  uint64_t v = 0;
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    v = v * 10 + static_cast<uint64_t>(*text - '0');
-    if (v > UINT32_MAX) return UINT32_MAX;
-  }
-  return static_cast<uint32_t>(v);
-}
 
 bool HasLineEnd(const char* text) { return std::strpbrk(text, "\r\n") != nullptr; }
 

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "base/console.h"
+#include "cmd/command_fields.h"
 #include "config/config_data.h"
 #include "config/file_lines.h"
 #include "config/readiness.h"
@@ -78,35 +79,8 @@ void Request::Reply(const char* format, ...) {
   has_reply = true;
 }
 
-// The fields behind the command name, cut out of the text in place with
-// get_entry. No command takes more than kMax; kMax + 1 means "too many".
-struct Fields {
-  static constexpr int kMax = 3;
-  explicit Fields(char* text) {
-    char* rest = nullptr;
-    get_entry(text, &rest);  // the command name with its channel
-    while (rest != nullptr && count <= kMax) {
-      char* field = get_entry(rest, &rest);
-      if (count < kMax) at[count] = field;
-      ++count;
-    }
-  }
-  char* at[kMax] = {};
-  int count = 0;
-};
+using Fields = CommandFields<3>;
 
-// Decimal digits only, at most `max`; an empty text is refused.
-bool Digits(const char* text, uint64_t max, uint64_t* value) {
-  if (text == nullptr || *text == '\0') return false;
-  uint64_t n = 0;
-  for (const char* p = text; *p != '\0'; ++p) {
-    if (*p < '0' || *p > '9') return false;
-    n = n * 10 + static_cast<uint64_t>(*p - '0');
-    if (n > max) return false;
-  }
-  *value = n;
-  return true;
-}
 
 // The channel written right behind the command name: digits up to the
 // first ";" or the end. -1 when there are none, or anything else is there.
@@ -118,7 +92,7 @@ int ChannelBehind(const char* text, size_t name_len) {
   std::memcpy(digits, p, static_cast<size_t>(end - p));
   digits[end - p] = '\0';
   uint64_t n = 0;
-  return Digits(digits, 9999, &n) ? static_cast<int>(n) : -1;
+  return DecimalField(digits, 9999, &n) ? static_cast<int>(n) : -1;
 }
 
 // A channel number read the way atoi reads it (kept small for the reply).
@@ -198,7 +172,7 @@ void CmdDoc(Request& r) {
   }
   uint64_t ms = 0;  // none or empty: switch on and leave on
   if (std::strcmp(what, "PULSE") == 0 && f.count <= 2 &&
-      (f.count == 1 || f.at[1][0] == '\0' || Digits(f.at[1], kMaxPulseMs, &ms))) {
+      (f.count == 1 || f.at[1][0] == '\0' || DecimalField(f.at[1], kMaxPulseMs, &ms))) {
     DoRequest(ch, static_cast<uint32_t>(ms));
     PrintMsg(">DO(%d) is ON during %d ms!!\r\n", ch, static_cast<int>(ms));
     r.Reply("!%s;DOC%d;OK;%s;%d", r.id, ch, what, static_cast<int>(ms));
@@ -233,8 +207,8 @@ void CmdActv(Request& r) {
   // an empty or missing alarm field as 0.
   uint64_t count = kCounterMax;
   uint64_t alarm = 0;
-  const bool read = f.count <= 2 && (f.at[0][0] == '\0' || Digits(f.at[0], kCounterMax, &count)) &&
-                    (f.count < 2 || f.at[1][0] == '\0' || Digits(f.at[1], kU32Max, &alarm));
+  const bool read = f.count <= 2 && (f.at[0][0] == '\0' || DecimalField(f.at[0], kCounterMax, &count)) &&
+                    (f.count < 2 || f.at[1][0] == '\0' || DecimalField(f.at[1], kU32Max, &alarm));
   if (read) {
     StdoutLine("DI Counter Value:%lu\r\n", static_cast<unsigned long>(count));
     StdoutLine("DI Alarm Value:%lu\r\n", static_cast<unsigned long>(alarm));

@@ -11,6 +11,7 @@
 
 #include "base/console.h"
 #include "base/sd_flags.h"
+#include "cmd/command_fields.h"
 #include "cmd/command_reply.h"
 #include "cmd/handlers.h"
 #include "config/config_data.h"
@@ -35,22 +36,7 @@ constexpr int kMachineIdMax = kMachineIdSize - 1;
 constexpr int kPinChars = kPinSize - 1;
 constexpr uint64_t kU32Max = 0xFFFFFFFFu;
 
-// The fields behind the command name, cut out of the line in place. No
-// command takes more than kMax; a count of kMax + 1 means "too many".
-struct Fields {
-  static constexpr int kMax = 2;
-  explicit Fields(char* line) {
-    char* rest = nullptr;
-    get_entry(line, &rest);  // the command name with its index
-    while (rest != nullptr && count <= kMax) {
-      char* field = get_entry(rest, &rest);
-      if (count < kMax) at[count] = field;
-      ++count;
-    }
-  }
-  char* at[kMax] = {};
-  int count = 0;
-};
+using Fields = CommandFields<2>;
 
 // The channel number right behind the command name, read like strtoul
 // (blanks, a sign, digits; none reads as 0). A negative number is out of
@@ -63,18 +49,6 @@ bool ChannelBehindName(const char* line, int match_len, int64_t limit, int* chan
   return true;
 }
 
-// A field of decimal digits only, at most `max`. Signs, blanks and trailing
-// text are refused: a typing error must not become a different number.
-bool DecimalField(const char* text, uint64_t max, uint64_t* value) {
-  if (text == nullptr || *text == '\0') return false;
-  for (const char* p = text; *p != '\0'; ++p) {
-    if (*p < '0' || *p > '9') return false;
-  }
-  const int64_t n = config::ParseLong(text);  // saturates
-  if (n < 0 || static_cast<uint64_t>(n) > max) return false;
-  *value = static_cast<uint64_t>(n);
-  return true;
-}
 
 // The read-only commands answer ER to any field behind their name.
 bool HasFields(char* line) { return Fields(line).count > 0; }
