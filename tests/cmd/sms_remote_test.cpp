@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string>
 
 #include "cmd_test_env.h"
 #include "event/do_control.h"

@@ -4,8 +4,6 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "base/log_ring.h"
 #include "config/config_data.h"

@@ -2,8 +2,6 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "config/config_data.h"
 #include "config/config_file.h"

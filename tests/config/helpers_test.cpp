@@ -1,8 +1,6 @@
 // The text and time helpers.
 #include <cstring>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "config/text_utils.h"
 #include "config/time_utils.h"

@@ -2,7 +2,6 @@
 // must see the same lines in all of them (a CR-only config.ini once read as
 // one over-long line and was replaced by the factory settings).
 #include <cstring>
-#include <string>
 
 #include "base/log_ring.h"
 #include "config/config_data.h"

@@ -1,8 +1,6 @@
 // gain.ini, CTStatus.ini and the SMS journal (saves cut off: config_file_test).
 #include <filesystem>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "config/config_data.h"
 #include "config/config_file.h"

@@ -2,9 +2,7 @@
 // an input held for its hold time, an analog channel over its limit, a
 // pulse counter at its preset, a scheduled report, and voice calls with their prompt, to the phones in
 // `ctl outbox` and `ctl calls`, with the output pulse in `ctl state`.
-#include <ctime>
 #include <sstream>
-#include <string>
 
 #include "e2e/sim_e2e_fixture.h"
 

@@ -1,10 +1,6 @@
 // The simulated board as people and tools use it: `qrv806-sim run` in a
 // temporary root, driven with `qrv806-sim ctl` (the modem line behind
 // dev/smd8 is what every firmware run uses).
-#include <fcntl.h>
-#include <termios.h>
-
-#include <filesystem>
 
 #include "e2e/sim_e2e_fixture.h"
 
@@ -65,39 +61,6 @@ TEST_F(SimE2eTest, FirmwareArgumentsAndEnd) {
   EXPECT_NE(out.find("fake firmware --root " + root_ + " --sim 2021-07-13 08:00:00"), std::string::npos) << out;
   EXPECT_NE(out.find("firmware ended with exit status 7"), std::string::npos) << out;
   EXPECT_FALSE(std::filesystem::exists(root_ + "/sim/ctl.sock"));
-}
-
-TEST_F(SimE2eTest, TerminalLineJoinsFirmwarePortAndPerson) {
-  StartSim({"--firmware", FakeFirmware("exec sleep 600\n")});
-  WaitReady();
-  const auto open_raw = [](const std::string& path) {
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    termios t{};
-    tcgetattr(fd, &t);
-    cfmakeraw(&t);
-    tcsetattr(fd, TCSANOW, &t);
-    return fd;
-  };
-  // Each line written at one end is read whole at the other; the firmware
-  // closes and opens its port again in between, and the line stays up.
-  const int person = open_raw(root_ + "/term");
-  ASSERT_GE(person, 0);
-  for (const std::string text : {"OK\r\n", "@TIME?\r\n", "again\n"}) {
-    const int port = open_raw(root_ + "/dev/ttyHSL3");
-    ASSERT_GE(port, 0);
-    const auto [from, to] = text[0] == '@' ? std::pair{person, port} : std::pair{port, person};
-    ASSERT_EQ(write(from, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    std::string got;
-    WaitFor([&, to = to] {
-      char buf[256];
-      const ssize_t n = read(to, buf, sizeof buf);
-      if (n > 0) got.append(buf, static_cast<size_t>(n));
-      return got.size() >= text.size();
-    }, 10);
-    EXPECT_EQ(got, text);
-    close(port);
-  }
-  close(person);
 }
 
 TEST(SimCommandLine, ErrorsAreClear) {

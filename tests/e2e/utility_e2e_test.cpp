@@ -2,8 +2,6 @@
 // held), requests through qrv806-term on DIR/term, @SAVE; then a normal
 // start reads what was saved, and the configured event fires.
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "e2e/sim_e2e_fixture.h"
 

@@ -1,10 +1,8 @@
 // The alarm and report texts byte for byte, the check number, and the SMS
 // job each firing queues.
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <regex>
-#include <string>
 
 #include "event/alarm_text.h"
 #include "event/check_number.h"

@@ -1,11 +1,8 @@
 // Scheduled reports over days of a stepped clock: catching up at start-up,
 // sending in the window, moving missed windows on, the daily re-arm, and
 // time zones and clocks set by a day.
-#include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "event/auto_report.h"
 #include "event_test_env.h"

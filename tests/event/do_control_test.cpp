@@ -1,7 +1,4 @@
 // Output requests, visit by visit against a stepped clock.
-#include <gtest/gtest.h>
-
-#include <string>
 
 #include "event/do_control.h"
 #include "event_test_env.h"

@@ -1,8 +1,6 @@
 // Alarm inputs, sample by sample against a stepped clock: holding, firing,
 // the shared latch and its re-arm, and the outputs a firing requests.
-#include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 #include "event/do_control.h"

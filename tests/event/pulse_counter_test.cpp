@@ -1,10 +1,8 @@
 // Pulse counters, sample by sample with the time given by hand: the edges
 // and the 25 ms rule, the alarm latch, the wrap, the 30 s save.
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "event/pulse_counter.h"

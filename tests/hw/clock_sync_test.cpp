@@ -1,9 +1,6 @@
-#include <ctime>
 
 #include "hw/clock_sync.h"
-#include "hw/rtc.h"
 #include "hw_test_env.h"
-#include "platform/clock.h"
 #include "platform/sim_rtc_file.h"
 
 namespace {

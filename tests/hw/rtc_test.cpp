@@ -1,6 +1,4 @@
-#include <ctime>
 
-#include "hw/rtc.h"
 #include "hw_test_env.h"
 
 namespace {

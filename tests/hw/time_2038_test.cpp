@@ -2,14 +2,11 @@
 // 32-bit number: the board (32-bit ARM) is built with a 64-bit time_t, so the
 // clocks and time texts go on. Report times stay unsigned 32-bit, until 2106.
 #include <mutex>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "config/time_utils.h"
 #include "hw/clock_sync.h"
 #include "hw_test_env.h"
-#include "platform/clock.h"
 
 namespace {
 

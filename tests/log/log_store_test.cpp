@@ -1,7 +1,6 @@
 // The user-log ring and lines, log.ini, and the AT-command and QMI records.
 #include <climits>
 #include <cstdio>
-#include <string>
 #include <vector>
 
 #include "log/log_files.h"

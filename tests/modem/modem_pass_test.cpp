@@ -1,9 +1,5 @@
 // Whole modem passes against a scripted module: the dialogue, its waits, the
 // SIM recovery counting and the published state.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 #include "modem/modem_test_env.h"
 

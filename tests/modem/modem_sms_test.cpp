@@ -1,9 +1,6 @@
 // The SMS transport: the sending text, the reading of stored messages, and
 // the send and receive steps of a modem pass against a scripted module.
-#include <gtest/gtest.h>
 
-#include <cstdio>
-#include <string>
 #include <utility>
 
 #include "modem/modem_test_env.h"

@@ -1,8 +1,4 @@
 // The SMS queue: 18 slots, at most 17 jobs pending, order kept across threads.
-#include <gtest/gtest.h>
-
-#include <thread>
-#include <vector>
 
 #include "queue/queue_test_env.h"
 

@@ -2,8 +2,6 @@
 // retries, the journal, and abandonment after three failures in a row.
 #include "queue/sms_sender.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 
 #include "queue/queue_test_env.h"

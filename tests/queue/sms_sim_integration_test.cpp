@@ -1,11 +1,8 @@
 // The modem thread and the SMS sender in-process against the simulated
 // SIM7100 model on a pseudo-terminal (the abandon rules: sms_sender_test;
 // received messages and the LEDs: tests/e2e).
-#include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
-#include <thread>
 
 #include "modem/modem_test_env.h"
 #include "queue/queue_test_env.h"

@@ -69,16 +69,6 @@ TEST_F(BoardTest, LayoutOfAFreshRootAndOfAKeptOne) {
   EXPECT_TRUE(root_.ReadLine(5));  // init pin held for utility mode
 }
 
-// (di, ai, initpin and the module's commands: end to end.)
-TEST_F(BoardTest, ServicesAndClock) {
-  EXPECT_EQ(Run("qmi down").text, "QMI down");
-  EXPECT_EQ(File("/sim/qmi"), "down\n");
-  EXPECT_EQ(Run("rtc set 2030-01-02 03:04:05").text, "RTC set to 2030-01-02 03:04:05");
-  sim::Reply rtc = Run("rtc get");
-  EXPECT_NE(rtc.text.find("\"time\": \"2030-01-02 03:04:0"), std::string::npos) << rtc.text;
-  EXPECT_NE(rtc.text.find("\"weekday\": 3"), std::string::npos) << rtc.text;
-}
-
 TEST_F(BoardTest, StateReport) {
   Run("di 1 on");
   Run("ai 2 2.5");

@@ -4,33 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace {
 
 using sim::Command;
-using sim::CommandKind;
 using sim::ParseCommand;
-
-TEST(SimCommand, WellFormedCommands) {
-  Command c;
-  std::string error;
-  ASSERT_TRUE(ParseCommand("  di\t2   on \r", &c, &error)) << error;
-  EXPECT_EQ(c.kind, CommandKind::kDi);
-  EXPECT_EQ(c.index, 2);
-  EXPECT_TRUE(c.on);
-  ASSERT_TRUE(ParseCommand("pulse 4 1000000 3600000 1", &c, &error));
-  EXPECT_EQ(std::vector<int>({c.index, c.count, c.period_ms, c.width_ms}),
-            std::vector<int>({4, 1000000, 3600000, 1}));
-  ASSERT_TRUE(ParseCommand("rtc set 2099-12-31 23:59:58", &c, &error));
-  EXPECT_EQ(std::vector<int>({c.time.tm_year, c.time.tm_mon, c.time.tm_mday, c.time.tm_hour, c.time.tm_sec}),
-            std::vector<int>({199, 11, 31, 23, 58}));
-  // The module's commands go to the modem model whatever their words, the
-  // line kept whole for texts with spaces.
-  ASSERT_TRUE(ParseCommand("sms from 123 two  spaces", &c, &error));
-  EXPECT_EQ(c.kind, CommandKind::kModem);
-  EXPECT_EQ(c.line, "sms from 123 two  spaces");
-}
 
 TEST(SimCommand, RefusedWithAReason) {
   const std::pair<const char*, const char*> rows[] = {

@@ -77,19 +77,6 @@ TEST_F(Sim7100Test, AnswersTheFirmwaresCommandsWithEcho) {
   EXPECT_EQ(Exchange("AT+CREG?\r\n"), WithOk("+CSQ: 22,0") + "AT+CREG?\r\n");
 }
 
-// (A ready SIM, home, roaming and no network: end to end.)
-TEST_F(Sim7100Test, NoSimAndSignalAsTheModuleReportsThem) {
-  ASSERT_TRUE(Ctl("sim absent").ok);
-  Advance(2000);  // the SIM's own lines
-  Take();
-  EXPECT_EQ(Exchange("AT+CPIN?\r\n"), "AT+CPIN?\r\n\r\n+CME ERROR: SIM not inserted\r\n");
-  EXPECT_EQ(Exchange("AT+CREG?\r\n"), "AT+CREG?\r\n" + WithOk("+CREG: 0,0"));
-  EXPECT_EQ(Exchange("AT+CPMS?\r\n"), "AT+CPMS?\r\n\r\n+CMS ERROR: 310\r\n");
-  EXPECT_NE(StateJson().find(R"("sim":"absent")"), std::string::npos);
-  ASSERT_TRUE(Ctl("csq 99").ok);
-  EXPECT_EQ(Exchange("AT+CSQ\r\n"), "AT+CSQ\r\n" + WithOk("+CSQ: 99,99"));
-}
-
 TEST_F(Sim7100Test, PinEntryRadioRestartAndPuk) {
   ASSERT_TRUE(Ctl("sim pin 1234").ok);
   EXPECT_EQ(Take(), "\r\n+CPIN: SIM PIN\r\n");

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <random>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "modem/pdu_codec.h"
@@ -139,29 +138,6 @@ TEST(SimPdu, FirmwareAndSimulatorAgreeOnTheWholeAlphabet) {
     EXPECT_STREQ(p.TPA, "393331234567");
     EXPECT_STREQ(p.SCA, "8613800210500");
   }
-}
-
-// UCS2 and 8-bit data both ways.
-TEST(SimPdu, FirmwareAndSimulatorAgreeOnUcs2And8Bit) {
-  pdu_param p{};
-  std::strcpy(p.TPA, "123");
-  p.TOA = kToaUnknown;
-  for (auto [dcs, body, seen] : {std::tuple<uint8_t, std::string, const char*>{8, "\x04\x1F\x04\x40", "Пр"},
-                                 {4, std::string("\x01\x02\xFF", 3), ""}}) {
-    p.TP_DCS = dcs;
-    std::memcpy(p.TP_UD, body.data(), body.size());
-    p.TP_UDL = static_cast<uint8_t>(body.size());
-    char text[kPduTextSize] = {};
-    ASSERT_GT(gsmEncodePdu(&p, text), 0);
-    SubmitPdu s;
-    std::string error;
-    ASSERT_TRUE(sim::DecodeSubmit(text, &s, &error)) << text << ": " << error;
-    EXPECT_EQ(s.view.text, seen) << text;
-    EXPECT_EQ(s.view.body, body) << text;
-  }
-  int n = gsmDecodePdu(Deliver("123", "Привет").c_str(), &p);
-  EXPECT_EQ(p.TP_DCS, 8);
-  EXPECT_EQ(std::string(p.TP_UD, n), std::string("\x04\x1F\x04\x40\x04\x38\x04\x32\x04\x35\x04\x42", 12));
 }
 
 }  // namespace

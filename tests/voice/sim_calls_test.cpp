@@ -1,6 +1,5 @@
-// Voice calls of the simulated SIM7100: the AT dialogue the firmware sees for
-// each far-end behaviour and the call log (the firmware's side of the same
-// calls: voice_call_test).
+// Voice calls of the simulated SIM7100: what it refuses (each far end's
+// dialogue is met by the firmware's own calls in voice_call_test).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,7 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using voicetest::Wav;
 constexpr int64_t kMs = 1000;
-const std::string kPlay = "AT+CCMXPLAYWAV=\"/var/qrv_806_voice/EVNT0.wav\",1\r\n";
 
 void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
@@ -53,55 +51,6 @@ class SimCallsTest : public ::testing::Test {
   std::string out_;
   int64_t now_ = 1000 * 1000 * kMs;
 };
-
-std::string Rings(int n) {
-  std::string s;
-  for (int i = 0; i < n; ++i) s += "\r\nVOICE CALL: RING\r\n";
-  return s;
-}
-
-TEST_F(SimCallsTest, EachFarEndGivesTheFirmwareItsDialogue) {
-  const std::string played = kPlay + "\r\n+WAVSTATE: wav play\r\n\r\nOK\r\n";
-  struct Row {
-    const char* far_end;
-    int64_t wait_ms;  // after the dial, as the firmware polls (voicemail: 30 s of rings and 23 s)
-    std::string progress, play, hang_up, outcome, prompt;
-  };
-  const Row rows[] = {
-      {"call answer", 5000, Rings(2) + "\r\nVOICE CALL: BEGIN\r\n", played,
-       "AT+CHUP\r\n\r\nVOICE CALL: END: 000002\r\n\r\nOK\r\n", "answered", "EVNT0.wav"},
-      {"call noanswer", 65000, Rings(60) + "\r\nNO CARRIER\r\n", "", "AT+CHUP\r\n\r\nOK\r\n", "no answer", ""},
-      {"call ring-forever", 58000, Rings(57), played, "AT+CHUP\r\n\r\nVOICE CALL: END: 000001\r\n\r\nOK\r\n",
-       "voicemail", "EVNT0.wav"},
-      // Played into a call still ringing: refused, and hung up unanswered.
-      {"call answer 50", 5000, Rings(4), kPlay + "\r\nERROR\r\n",
-       "AT+CHUP\r\n\r\nVOICE CALL: END: 000000\r\n\r\nOK\r\n", "no answer", ""},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.far_end);
-    ASSERT_TRUE(Ctl(r.far_end).ok);
-    EXPECT_EQ(Exchange("AT+MORING=1\r\n"), "AT+MORING=1\r\n\r\nOK\r\n");
-    EXPECT_EQ(Exchange("ATD+393331234567;\r\n"), "ATD+393331234567;\r\n\r\nOK\r\n");
-    EXPECT_EQ(Exchange("", r.wait_ms), r.progress);
-    if (!r.play.empty()) {
-      EXPECT_EQ(Exchange(kPlay), r.play);
-    }
-    if (!r.prompt.empty()) {
-      EXPECT_EQ(Exchange("", 1000), "\r\n+WAVSTATE: wav play stop\r\n");  // 1 s later
-    }
-    EXPECT_EQ(Exchange("AT+CHUP\r\n", 300), r.hang_up);
-    const sim::CallRecord& c = model_.calls().records().back();
-    EXPECT_EQ(c.number, "+393331234567");
-    EXPECT_EQ(c.outcome, r.outcome);
-    EXPECT_EQ(c.prompt, r.prompt);
-    EXPECT_FALSE(c.ended.empty());
-    EXPECT_EQ(c.answered.empty(), r.outcome != "answered" && r.outcome != "voicemail");
-  }
-  std::string log = Ctl("calls").text;
-  EXPECT_NE(log.find(R"("number":"+393331234567","prompt":"EVNT0.wav","prompt_ms":1000,"outcome":"voicemail")"),
-            std::string::npos) << log;
-  EXPECT_NE(log.find(R"x("error":"AT+CCMXPLAYWAV: ERROR (the far end has not answered)")x"), std::string::npos);
-}
 
 // (A dial without network and a prompt missing from the card: the call
 // flows of voice_call_test.)
