@@ -52,9 +52,7 @@ TEST_F(ModemE2eTest, PinFromTheConfigurationUnlocksTheSim) {
 TEST_F(ModemE2eTest, ReceivedMessageIsReadAndDeleted) {
   StartSim();
   WaitReady();
-  // Past the first pass, whose AT+CMGD=4,4 empties the store.
-  AwaitState([](const std::string& s) { return std::atoi(Member(s, "at_commands", "modem").c_str()) > 7; },
-              "the firmware's first pass");
+  AwaitFirstModemPass();
   CtlResult sms = Ctl({"sms", "from", "+393331234567", "STATUS?"});
   ASSERT_EQ(sms.status, 0) << sms.out;
   EXPECT_EQ(sms.out, "SMS stored at index 0 (gsm7, 26 octets)\n");

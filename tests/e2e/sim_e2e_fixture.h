@@ -113,6 +113,12 @@ class SimE2eTest : public ::testing::Test {
     WaitReady();
     AwaitState([](const std::string& s) { return Member(s, "registration") == "\"home\""; }, "registered");
   }
+  // Past the firmware's first modem pass, whose AT+CMGD=4,4 empties the
+  // store: only messages that arrive later are read.
+  void AwaitFirstModemPass() {
+    AwaitState([](const std::string& s) { return std::atoi(Member(s, "at_commands", "modem").c_str()) > 7; },
+               "the firmware's first modem pass");
+  }
   bool OutboxHas(const std::string& text) { return Ctl({"outbox"}).out.find(text) != std::string::npos; }
 
   CtlResult Ctl(std::vector<std::string> args) {
