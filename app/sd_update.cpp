@@ -8,7 +8,6 @@
 #include "app/sd_update_files.h"
 #include "base/console.h"
 #include "platform/paths.h"
-#include "platform/sd_card.h"
 
 namespace {
 
@@ -40,20 +39,6 @@ void Move(const char* from, const char* to) {
 }
 
 }  // namespace
-
-int sd_card_init() {
-  switch (platform::SdCardBackend().Presence()) {
-    case platform::SdPresence::kPresent:
-      if_sd_card = 1;
-      return 1;
-    case platform::SdPresence::kAbsent:
-      return 0;
-    case platform::SdPresence::kUnknown:
-      break;
-  }
-  PrintMsg(">popen() error!\n");
-  return -1;
-}
 
 int check_if_config_update() {
   if_config_exist = 0;

@@ -1,18 +1,15 @@
-// SD card detection and the configuration and program updates taken from
-// /media/card/update at start-up.
+// The configuration and program updates taken from /media/card/update at
+// start-up.
 //
-// main calls sd_card_init, check_if_config_update and, when if_fw_exist is 1,
-// check_if_fw_update, in that order and before any other thread runs; the
-// flags carry the outcome (if_fw_update selects the firmware-update mode,
-// if_fw_update_error its failure pattern). The factory test calls
-// sd_card_init again after clearing if_sd_card.
+// main calls sd_card_init (hw/sd_card.h), check_if_config_update and, when
+// if_fw_exist is 1, check_if_fw_update, in that order and before any other
+// thread runs; the flags carry the outcome (if_fw_update selects the
+// firmware-update mode, if_fw_update_error its failure pattern).
 #pragma once
 
 #include "base/sd_flags.h"
+#include "hw/sd_card.h"
 
-/// Sets if_sd_card to 1 when the card is mounted (never clears it).
-/// Returns 1 present, 0 absent, -1 when the mount table cannot be read.
-int sd_card_init();
 /// Looks for update/config.ini and update/fw; installs a new config.ini
 /// (the old one saved as update/config.ini.bck). Returns 1 when a
 /// configuration was installed, otherwise 0.

@@ -88,9 +88,10 @@ int ServeLineOnce(const LineFraming& framing, int idle_timeout_ms, LineHandler h
         SleepMilliseconds(left < kPollMs ? left : kPollMs);
         continue;
       }
+      if (framing.settle_trace != nullptr) PrintMsg("%s", framing.settle_trace);
     }
 
-    PrintMsg(framing.read_trace, remembered);
+    if (framing.read_trace != nullptr) PrintMsg(framing.read_trace, remembered);
     const int got = uart_read(fd, cDataBuf, remembered);
     if (got <= 0) {
       remembered = 0;
@@ -105,7 +106,7 @@ int ServeLineOnce(const LineFraming& framing, int idle_timeout_ms, LineHandler h
     char* token = cDataBuf + std::strspn(cDataBuf, "\r");
     token[std::strcspn(token, "\r")] = '\0';
     if (*token != '\0') {
-      PrintMsg(framing.line_trace, token);
+      if (framing.line_trace != nullptr) PrintMsg(framing.line_trace, token);
       handle(token);
     }
     SleepMilliseconds(kPollMs);

@@ -15,9 +15,12 @@ using LineHandler = int (*)(const char* token);
 struct LineFraming {
   /// The open port, or -1 after the source has waited or reported itself.
   int (*port)();
-  /// Printed with the byte count before a read, and with the line taken.
+  /// Printed with the byte count before a read, and with the line taken
+  /// (null: no line).
   const char* read_trace;
   const char* line_trace;
+  /// Printed when a read is taken because the count held still (null: no line).
+  const char* settle_trace = nullptr;
 };
 
 /// Serves one burst on the framing's port: waits until the waiting byte

@@ -1,5 +1,8 @@
 // The factory QC dialogue on the terminal serial port.
 #pragma once
 
-/// Runs the factory test dialogue; returns when the station ends it.
-int qc_test(int flag);
+/// Runs the factory test dialogue on /dev/ttyHSL3 (mode 1: 9600 baud,
+/// otherwise 115200; 8N1). Returns 0 when the station ends it with @BREAK
+/// (the port closed, the calibration saved to gain.ini), or -1 at once when
+/// the port cannot be opened. Never returns after @AIREADPR.
+int qc_test(int mode);

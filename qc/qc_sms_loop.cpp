@@ -1,0 +1,63 @@
+#include "qc/qc_sms_loop.h"
+
+#include <cstring>
+
+#include "base/console.h"
+#include "base/sleep.h"
+#include "config/config_data.h"
+#include "modem/sms_transport.h"
+#include "qc/qc_pauses.h"
+#include "queue/sms_queue.h"
+
+namespace {
+
+constexpr size_t kNumberMax = 20;  // fills a job's number slot without a zero
+constexpr int kChecks = 10;
+constexpr char kTestText[] = "QCTEST";
+constexpr size_t kTestLen = sizeof kTestText - 1;
+
+static_assert(kNumberMax <= static_cast<size_t>(kPhoneSize), "a number must fit its slot");
+
+// Messages that reached the unit before or beside the test SMS (older ones
+// waiting in the SIM store) must not count as the test SMS coming back.
+bool IsTestMessage(const sms_msg& m) {
+  return m.sms_mode == 0 && m.msg_len == kTestLen && std::memcmp(m.msg, kTestText, kTestLen) == 0;
+}
+
+}  // namespace
+
+std::string QcSmsNumber(const char* after_command) {
+  return std::string(after_command, strnlen(after_command, kNumberMax)).substr(0, std::strcspn(after_command, ";"));
+}
+
+int QcSmsLoop(const std::string& number) {
+  if (number.empty()) {
+    PrintMsg(">@SMSRECV= needs the unit's own number, nothing sent\r\n");
+    return 0;
+  }
+  sms_msg sms{};
+  std::memcpy(sms.msg, kTestText, kTestLen);
+  sms.msg_len = static_cast<uint8_t>(kTestLen);
+  sms.sms_mode = 0;
+  char phones[1][kPhoneSize] = {};
+  std::memcpy(phones[0], number.data(), number.size() < kNumberMax ? number.size() : kNumberMax);
+  int slot = 0;
+  const bool queued = SmsEventTryPut(sms, phones, 1, &slot);
+  PrintMsg("res of sms_event_put() = %d\r\n", queued ? slot : 0);
+  PrintMsg("sms_event_is_n()=%d\r\n", sms_event_is_n());
+  if (!queued) {
+    PrintMsg(">SMS queue full, the test SMS was not queued\r\n");
+    return 0;
+  }
+  PrintMsg(">Waiting up to %d s for the test SMS to come back from %s\r\n",
+           kChecks * qc_sms_check_pause_ms.load() / 1000, number.c_str());
+  for (int check = 0; check < kChecks; ++check) {
+    SleepMilliseconds(qc_sms_check_pause_ms.load());
+    sms_msg got{};
+    if (sms_check_new_one(&got) == 0) continue;
+    if (IsTestMessage(got)) return 1;
+    PrintMsg(">A message from %s is not the test SMS, still waiting\r\n", got.phone);
+  }
+  PrintMsg(">The test SMS did not come back\r\n");
+  return 0;
+}
