@@ -27,6 +27,7 @@
 #include "hw/rtc.h"
 #include "log/log_store.h"
 #include "modem/modem_state.h"
+#include "modem/qmi_wds.h"
 #include "modem/wav_prompts.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -171,7 +172,10 @@ int RunFirmware(int argc, char** argv) {
     save_qel_config();
   }
 
-  // 9: the check-number table.
+  // 9: the QMI clients, then the check-number table.
+  QMI_Init();
+  QMI_nas_getObj();
+  QMI_wds_getObj();
   sms_crc_init();
 
   // 10: a new program was put in place: show it and restart.

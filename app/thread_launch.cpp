@@ -1,7 +1,6 @@
 #include "app/thread_launch.h"
 
 #include "app/led.h"
-#include "app/threads.h"
 #include "base/console.h"
 #include "cmd/sms_remote.h"
 #include "cmd/uart_bridge.h"
@@ -13,6 +12,7 @@
 #include "hw/rtc.h"
 #include "log/log_store.h"
 #include "modem/modem_loop.h"
+#include "modem/packet_data_call.h"
 #include "queue/sms_sender.h"
 #include "queue/voice_sender.h"
 

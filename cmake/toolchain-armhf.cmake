@@ -21,3 +21,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # -L: the ARM dynamic loader and libraries of the cross packages.
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L ${QRV_ARMHF_SYSROOT})
+
+# pkg-config answers for the ARM side: Debian's multiarch armhf packages
+# (libqmi for packet data) keep their .pc files here.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/${QRV_ARMHF_TRIPLET}/pkgconfig:/usr/share/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")

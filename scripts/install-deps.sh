@@ -6,15 +6,24 @@ set -euo pipefail
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for pkg in cmake ninja-build make g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev python3 \
-           g++-arm-linux-gnueabihf qemu-user googletest; do
+           g++-arm-linux-gnueabihf qemu-user googletest pkg-config \
+           libqmi-glib-dev libmbim-glib-dev libqrtr-glib-dev; do
   have_pkg "$pkg" || need+=("$pkg")
 done
+# libqmi for the board's build: Debian's armhf packages beside the host's.
+arm_need=()
+for pkg in libqmi-glib-dev libmbim-glib-dev libqrtr-glib-dev; do
+  have_pkg "$pkg:armhf" || arm_need+=("$pkg:armhf")
+done
 
-if [ ${#need[@]} -gt 0 ]; then
-  echo "installing: ${need[*]}"
+if [ ${#need[@]} -gt 0 ] || [ ${#arm_need[@]} -gt 0 ]; then
+  echo "installing: ${need[*]} ${arm_need[*]}"
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
+  if [ ${#arm_need[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx armhf; then
+    $SUDO dpkg --add-architecture armhf
+  fi
   $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
+  $SUDO apt-get install -y -qq "${need[@]}" "${arm_need[@]}" >/dev/null
 fi

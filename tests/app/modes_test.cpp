@@ -13,7 +13,7 @@
 #include "app/operating_mode.h"
 #include "app/status_loop.h"
 #include "app/thread_launch.h"
-#include "app/threads.h"
+#include "modem/packet_data_call.h"
 #include "base/console.h"
 #include "cmd/sms_remote.h"
 #include "cmd/uart_bridge.h"

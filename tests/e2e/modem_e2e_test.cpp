@@ -13,9 +13,14 @@ bool SteadyOn(const std::string& state, const char* led) {
 
 using ModemE2eTest = SimE2eTest;
 
-TEST_F(ModemE2eTest, RegistrationAndGpsFixShowOnTheLeds) {
+TEST_F(ModemE2eTest, RegistrationPacketDataAndGpsFixShowOnTheLeds) {
+  dir_.Write("root/sim/qmi", "down\n");  // no data call yet
   StartRegistered();
   AwaitState([](const std::string& s) { return Blinks(s, "status", 900, 100); }, "registered: the status LED blinks 900/100");
+  ASSERT_EQ(Ctl({"qmi", "up"}).status, 0);
+  AwaitState([](const std::string& s) { return Blinks(s, "status", 500, 500); }, "the data call is up: 500/500");
+  ASSERT_EQ(Ctl({"qmi", "down"}).status, 0);
+  AwaitState([](const std::string& s) { return Blinks(s, "status", 900, 100); }, "the call dropped: 900/100 again");
   // The firmware starts the receiver on its first pass (the module's "gps"
   // member comes after the LEDs' own).
   AwaitState([](const std::string& s) { return Member(s, "gps", "registration") == "\"no fix\"" && SteadyOn(s, "gps"); },
@@ -32,6 +37,7 @@ TEST_F(ModemE2eTest, RegistrationAndGpsFixShowOnTheLeds) {
 
 TEST_F(ModemE2eTest, PinFromTheConfigurationUnlocksTheSim) {
   WriteConfig([] { std::snprintf(sys_config.cPIN, sizeof sys_config.cPIN, "1234"); });
+  dir_.Write("root/sim/qmi", "down\n");  // the LED shows registration alone
   StartSim();
   WaitReady();
   CtlResult pin = Ctl({"sim", "pin", "1234"});

@@ -1,0 +1,158 @@
+#include "modem/qmi_wds.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "log/log_store.h"
+#include "platform/packet_data.h"
+
+std::atomic<int32_t> qmi_hdl{-1};
+std::atomic<int32_t> nas_rc{0};
+std::atomic<int32_t> wds_rc{0};
+
+namespace {
+
+constexpr int kStatusTimeoutMs = 15000;
+constexpr int kStartTimeoutMs = 30000;
+constexpr int kStopTimeoutMs = 15000;
+
+std::atomic<bool> g_wds_held{false};
+// The packet data handle of the last accepted start (the start response's
+// member the stop request is filled from).
+std::atomic<uint32_t> g_start_handle{0};
+
+void LogNumber(const char* api, int value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", value);
+  QmiLog(api, text);
+}
+
+// A text of at most `size` - 1 characters from a fixed-size field.
+std::string Bounded(const char* text, size_t size) { return text == nullptr ? "" : std::string(text, strnlen(text, size - 1)); }
+
+struct ServiceNames {
+  platform::QmiService service;
+  const char* object_failed;
+  const char* object_log;  // nullptr: no record for the object
+  const char* init_log;
+  const char* init_failed;
+  const char* release_log;
+};
+
+int TakeClient(const ServiceNames& n, std::atomic<int32_t>* rc) {
+  platform::PacketData& qmi = platform::PacketDataBackend();
+  if (!qmi.ServiceObject(n.service)) {
+    QmiPrint("%s\n", n.object_failed);
+    return -1;
+  }
+  if (n.object_log != nullptr) QmiLog(n.object_log, "Not NULL");
+  *rc = qmi.ClientInit(n.service);
+  LogNumber(n.init_log, rc->load());
+  if (rc->load() != 0) {
+    QmiPrint(n.init_failed, rc->load());
+    LogNumber(n.release_log, qmi.ClientRelease(n.service));
+    return -1;
+  }
+  return 0;
+}
+
+// A request to a client that was never taken (or released) fails in the
+// library without reaching the modem.
+platform::QmiReply NoClient() { return {platform::kQmiNoClient, 0}; }
+
+}  // namespace
+
+void QmiPrint(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::fflush(stdout);
+}
+
+int QMI_Init() {
+  qmi_hdl = platform::PacketDataBackend().Init();
+  LogNumber("qmi_init", qmi_hdl.load());
+  return qmi_hdl.load();
+}
+
+int QMI_nas_getObj() {
+  static const ServiceNames kNas{platform::QmiService::kNas, "main(): nas_get_service_object_v01() failed.",
+                                 "QMI_nas_getObj <nas_get_service_object_v01>", "QMI_nas_getObj <qmi_client_init>",
+                                 "main(): qmi_client_init() failed. nas_rc=%d.\n",
+                                 "QMI_nas_getObj <qmi_client_release>"};
+  return TakeClient(kNas, &nas_rc);
+}
+
+int QMI_wds_getObj() {
+  static const ServiceNames kWds{platform::QmiService::kWds, "main(): wds_get_service_object_v01() failed.", nullptr,
+                                 "QMI_wds_getObj <qmi_client_init>",
+                                 "main(): qmi_client_init() failed. wds_rc=%d.\n",
+                                 "QMI_wds_getObj <qmi_client_release>"};
+  const int result = TakeClient(kWds, &wds_rc);
+  g_wds_held = result == 0;
+  return result;
+}
+
+bool QmiWdsClientHeld() { return g_wds_held.load(); }
+
+int QMI_wds_CheckDialupStatus() {
+  int32_t status = 0;
+  const platform::QmiReply reply = g_wds_held.load()
+                                       ? platform::PacketDataBackend().PacketServiceStatus(kStatusTimeoutMs, &status)
+                                       : NoClient();
+  LogNumber("QMI_wds_CheckDialupStatus <qmi_client_send_msg_sync>", reply.rc);
+  if (reply.rc != 0) {
+    QmiPrint("main(): qmi_client_send_msg_sync() failed. rc=%d.\n", reply.rc);
+    return 0;
+  }
+  if (reply.error != 0) {
+    QmiPrint("main(): Error value=%d.\n", reply.error);
+    LogNumber("=> resp.error", reply.error);
+    return 0;
+  }
+  LogNumber("=> connection_status", status);
+  return status;
+}
+
+int QMI_wds_dialup(const char* apn, const char* user, const char* password) {
+  QmiPrint("main(): (QMI_WDS_START_NETWORK_INTERFACE_REQ_V01) Start.\n");
+  // Only the three texts go into the request; every other member is absent.
+  const platform::WdsStartRequest request{Bounded(apn, 64), Bounded(user, 32), Bounded(password, 32)};
+  QmiPrint("APN: %s\n", request.apn.c_str());
+  QmiPrint("Username: %s\n", request.user.c_str());
+  QmiPrint("Password: %s\n", request.password.c_str());
+  uint32_t handle = 0;
+  const platform::QmiReply reply =
+      g_wds_held.load() ? platform::PacketDataBackend().StartNetwork(request, kStartTimeoutMs, &handle) : NoClient();
+  wds_rc = reply.rc;
+  if (reply.rc != 0) {
+    QmiPrint("main(): qmi_client_send_msg_sync() failed. wds_rc=%d.\n", reply.rc);
+    return 0;
+  }
+  if (reply.error != 0) {
+    QmiPrint("main(): Error value=%d.\n", reply.error);
+    return 0;
+  }
+  g_start_handle = handle;
+  return 1;
+}
+
+int QMI_wds_hangup() {
+  const platform::QmiReply reply = g_wds_held.load()
+                                       ? platform::PacketDataBackend().StopNetwork(g_start_handle.load(), kStopTimeoutMs)
+                                       : NoClient();
+  wds_rc = reply.rc;
+  if (reply.rc != 0) {
+    QmiPrint("main(): qmi_client_send_msg_sync() failed. wds_rc=%d.\n", reply.rc);
+    return 0;
+  }
+  if (reply.error != 0) {
+    QmiPrint("main(): Error value=%d.\n", reply.error);
+    return 0;
+  }
+  QmiPrint("main(): QMI_WDS_STOP_NETWORK_INTERFACE_REQ_V01) Success.\n");
+  return 1;
+}

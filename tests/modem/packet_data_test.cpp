@@ -1,0 +1,260 @@
+// The packet-data call: the supervision rhythm against the simulated
+// service, the failure paths of each WDS request, the set-up, and what the
+// libqmi backend makes of libqmi's answers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "log/log_store.h"
+#include "modem/modem_state.h"
+#include "modem/packet_data_call.h"
+#include "modem/qmi_wds.h"
+#include "platform/packet_data.h"
+#include "platform/paths.h"
+#include "support/console_capture.h"
+#include "support/firmware_process.h"
+#if QRV_HAVE_LIBQMI
+#include <libqmi-glib.h>
+
+#include "platform/packet_data_libqmi.h"
+#endif
+
+namespace {
+
+using platform::QmiReply;
+
+// A service whose answers the test sets.
+struct ScriptedQmi final : platform::PacketData {
+  bool object = true;
+  int client = 0;
+  QmiReply status_reply;
+  int32_t status = 2;
+  int Init() override { return 7; }
+  bool ServiceObject(platform::QmiService) override { return object; }
+  int ClientInit(platform::QmiService) override { return client; }
+  int ClientRelease(platform::QmiService) override { return 0; }
+  QmiReply PacketServiceStatus(int, int32_t* s) override {
+    *s = status;
+    return status_reply;
+  }
+  QmiReply StartNetwork(const platform::WdsStartRequest&, int, uint32_t*) override { return {}; }
+  QmiReply StopNetwork(uint32_t, int) override { return {}; }
+};
+
+class PacketDataTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SetRoot(root_.path());
+    platform::SetSimulated(true);
+    LogInit();
+    logEnable = 1;
+    net_dial_settle_ms = 0;
+    net_status_poll_ms = 0;
+    is_net = 1;
+    net_status = -1;
+  }
+  void TearDown() override {
+    logEnable = 0;
+    platform::SetSimulated(false);
+    platform::SetRoot("");
+  }
+  // Every QMI record written so far.
+  std::string QmiLogText() const {
+    std::string all;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root_.path() + "/media/card/QMI_LOG")) {
+      if (!e.is_regular_file()) continue;
+      std::ifstream in(e.path());
+      std::stringstream s;
+      s << in.rdbuf();
+      all += s.str();
+    }
+    return all;
+  }
+  ScriptedQmi* Scripted() {
+    auto fake = std::make_unique<ScriptedQmi>();
+    ScriptedQmi* p = fake.get();
+    platform::InstallPacketData(std::move(fake));
+    return p;
+  }
+  static int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  }
+
+  testsupport::TempDir root_;
+};
+
+TEST_F(PacketDataTest, CallIsKeptWhileUpAndDialledAgainOnlyAfterItDrops) {
+  platform::InstallPacketData(platform::MakeSimulatedPacketData(0));
+  {
+    testsupport::ConsoleCapture quiet;
+    ASSERT_EQ(QMI_Init(), 1);
+    ASSERT_EQ(QMI_wds_getObj(), 0);
+  }
+  struct Row {
+    const char* network;
+    int32_t is_net, net_status;
+    int starts, stops;
+  };
+  const Row rows[] = {
+      {"up", 0, 0, 1, 0},    // dialled, found up
+      {"up", 0, 0, 0, 0},    // kept: nothing stopped
+      {"up", 0, 0, 0, 0},    //
+      {"down", 1, -1, 0, 1},  // dropped: stopped
+      {"down", 1, -1, 1, 0},  // every pass dials while it fails
+      {"down", 1, -1, 1, 0},  //
+      {"up", 0, 0, 1, 0},    // up again
+      {"fail", 1, -1, 0, 1},  // no answer: the stop is tried
+      {"up", 0, 0, 0, 0},    // the call was never stopped: found up
+  };
+  for (const Row& row : rows) {
+    root_.Write("sim/qmi", std::string(row.network) + "\n");
+    testsupport::ConsoleCapture console;
+    NetSupervisionPass();
+    const std::string out = console.Text();
+    SCOPED_TRACE(std::string(row.network) + "\n" + out);
+    EXPECT_EQ(is_net.load(), row.is_net);
+    EXPECT_EQ(net_status.load(), row.net_status);
+    EXPECT_EQ(Count(out, "main(): (QMI_WDS_START_NETWORK_INTERFACE_REQ_V01) Start.\n"), row.starts);
+    EXPECT_EQ(Count(out, "QMI_wds_hangup() : "), row.stops);
+  }
+  EXPECT_NE(QmiLogText().find("API=>=> connection_status\r\nResponse=>2\r\n"), std::string::npos);
+}
+
+TEST_F(PacketDataTest, DialPassPrintsEachStepOfAFailedStart) {
+  platform::InstallPacketData(platform::MakeSimulatedPacketData(0));
+  root_.Write("sim/qmi", "down\n");
+  testsupport::ConsoleCapture console;
+  QMI_Init();
+  QMI_wds_getObj();
+  std::snprintf(modem_APN, sizeof modem_APN, "INTERNET");
+  EXPECT_EQ(dialup_actions2(), -1);
+  modem_APN[0] = '\0';
+  const std::string out = console.Text();
+  EXPECT_NE(out.find("main(): (QMI_WDS_START_NETWORK_INTERFACE_REQ_V01) Start.\nAPN: INTERNET\nUsername: \n"
+                     "Password: \nmain(): Error value=14.\nDialup result=0\r\n[0:1][1:1]"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("[49:1]"), std::string::npos);
+  EXPECT_EQ(out.find("[50:"), std::string::npos);
+}
+
+TEST_F(PacketDataTest, StatusCheckFailurePaths) {
+  ScriptedQmi* qmi = Scripted();
+  struct Row {
+    QmiReply reply;
+    int32_t status;
+    int expected;
+    const char* console;
+    const char* record;  // API and response in the QMI log
+  };
+  const Row rows[] = {
+      {{0, 0}, 2, 2, "", "API=>=> connection_status\r\nResponse=>2\r\n"},
+      {{0, 0}, 1, 1, "", "API=>=> connection_status\r\nResponse=>1\r\n"},
+      {{platform::kQmiTimeout, 0}, 2, 0, "main(): qmi_client_send_msg_sync() failed. rc=-2.\n",
+       "API=>QMI_wds_CheckDialupStatus <qmi_client_send_msg_sync>\r\nResponse=>-2\r\n"},
+      {{0, 26}, 2, 0, "main(): Error value=26.\n", "API=>=> resp.error\r\nResponse=>26\r\n"},
+  };
+  {
+    testsupport::ConsoleCapture quiet;
+    ASSERT_EQ(QMI_wds_getObj(), 0);
+  }
+  for (const Row& row : rows) {
+    qmi->status_reply = row.reply;
+    qmi->status = row.status;
+    testsupport::ConsoleCapture console;
+    EXPECT_EQ(QMI_wds_CheckDialupStatus(), row.expected);
+    EXPECT_EQ(console.Text(), row.console);
+    EXPECT_NE(QmiLogText().find(row.record), std::string::npos) << row.record;
+  }
+}
+
+TEST_F(PacketDataTest, SetUpFailuresAndTheRetryOfALateService) {
+  ScriptedQmi* qmi = Scripted();
+  struct Row {
+    bool object;
+    int client;
+    int result;
+    const char* console;
+  };
+  const Row rows[] = {
+      {false, 0, -1, "main(): wds_get_service_object_v01() failed.\n"},
+      {true, 5, -1, "main(): qmi_client_init() failed. wds_rc=5.\n"},
+      {true, 0, 0, ""},
+  };
+  for (const Row& row : rows) {
+    qmi->object = row.object;
+    qmi->client = row.client;
+    testsupport::ConsoleCapture console;
+    EXPECT_EQ(QMI_wds_getObj(), row.result);
+    EXPECT_EQ(console.Text(), row.console);
+    EXPECT_EQ(QmiWdsClientHeld(), row.result == 0);
+  }
+  EXPECT_NE(QmiLogText().find("API=>QMI_wds_getObj <qmi_client_release>\r\nResponse=>0\r\n"), std::string::npos);
+
+  // A service missing at start-up is looked for again by the supervision,
+  // and the call comes up once it is there.
+  qmi->client = 5;
+  {
+    testsupport::ConsoleCapture quiet;
+    QMI_wds_getObj();
+    NetSupervisionPass();
+    EXPECT_FALSE(QmiWdsClientHeld());
+    qmi->client = 0;
+    for (int pass = 0; pass < 31 && is_net.load() == 1; ++pass) NetSupervisionPass();
+  }
+  EXPECT_TRUE(QmiWdsClientHeld());
+  EXPECT_EQ(net_status.load(), 0);
+}
+
+#if QRV_HAVE_LIBQMI
+TEST(LibQmiBackend, MapsLibqmiAnswers) {
+  struct Row {
+    GQuark domain;
+    int code;
+    QmiReply expected;
+  };
+  const Row rows[] = {
+      {QMI_PROTOCOL_ERROR, QMI_PROTOCOL_ERROR_CALL_FAILED, {0, 14}},
+      {QMI_PROTOCOL_ERROR, QMI_PROTOCOL_ERROR_NO_EFFECT, {0, 26}},
+      {QMI_CORE_ERROR, QMI_CORE_ERROR_TIMEOUT, {platform::kQmiTimeout, 0}},
+      {QMI_CORE_ERROR, QMI_CORE_ERROR_WRONG_STATE, {platform::kQmiTransportError, 0}},
+      {G_IO_ERROR, G_IO_ERROR_NOT_FOUND, {platform::kQmiTransportError, 0}},
+  };
+  EXPECT_EQ(platform::QmiReplyFromError(nullptr).rc, 0);
+  for (const Row& row : rows) {
+    GError* e = g_error_new_literal(row.domain, row.code, "x");
+    const QmiReply r = platform::QmiReplyFromError(e);
+    g_error_free(e);
+    EXPECT_EQ(r.rc, row.expected.rc) << row.code;
+    EXPECT_EQ(r.error, row.expected.error) << row.code;
+  }
+  EXPECT_EQ(QMI_WDS_CONNECTION_STATUS_CONNECTED, platform::kWdsConnected);
+
+  int node = 0;
+  EXPECT_EQ(platform::QmiEndpoint(nullptr, &node), "/dev/cdc-wdm0");
+  EXPECT_EQ(node, -1);
+  EXPECT_EQ(platform::QmiEndpoint("/dev/cdc-wdm1", &node), "/dev/cdc-wdm1");
+  EXPECT_EQ(platform::QmiEndpoint("qrtr:3", &node), "qrtr:3");
+  EXPECT_EQ(node, 3);
+  platform::QmiEndpoint("qrtr:x", &node);
+  EXPECT_EQ(node, -1);
+}
+
+TEST(LibQmiBackend, MissingEndpointFailsTheSetUpWithItsMessages) {
+  setenv("QRV806_QMI_DEVICE", "/nonexistent/cdc-wdm9", 1);
+  auto qmi = platform::MakeDevicePacketData();
+  testsupport::ConsoleCapture console;
+  EXPECT_LT(qmi->Init(), 0);
+  EXPECT_FALSE(qmi->ServiceObject(platform::QmiService::kWds));
+  int32_t status = 0;
+  EXPECT_EQ(qmi->PacketServiceStatus(100, &status).rc, platform::kQmiNoClient);
+  unsetenv("QRV806_QMI_DEVICE");
+  EXPECT_NE(console.Text().find("QMI endpoint /nonexistent/cdc-wdm9 cannot be opened"), std::string::npos);
+}
+#endif
+
+}  // namespace
