@@ -21,6 +21,7 @@
 #include "cmd/command_reply.h"
 #include "cmd/handlers.h"
 #include "config/config_data.h"
+#include "config/config_file.h"
 #include "config/string_format.h"
 #include "config/text_utils.h"
 #include "config/time_utils.h"
@@ -40,9 +41,6 @@ constexpr double kLimitLow = -10.0;
 constexpr double kLimitHigh = 10.0;
 constexpr int kDefinitionSize = 100;
 constexpr int kMaxFields = 12;  // one more than the longest form, so an extra field shows
-
-constexpr uint32_t kDefaultHoldMs = 200;
-constexpr uint32_t kDefaultResetMs = 50;
 
 // DI cType values and AI cType values as stored.
 constexpr uint8_t kNcPulse = 1, kNoPulse = 2, kDiNc = 3, kDiNo = 4;
@@ -292,31 +290,8 @@ int Query(int n, const EchoedCommand& cmd) {
 void set_evnt_clear(int n) {
   if (n < 0 || n >= kEventCount) return;
   std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
-  OrvelEvent& ev = orvel_event[n];
-  ev.is_event_enable = 0;
-  for (DiConfig& di : ev.di) {
-    di.cIsEnable = 0;
-    di.cType = 0;
-    di.uiHoldTime = kDefaultHoldMs;
-    di.uiResetTime = kDefaultResetMs;
-    di.cIsCounter = 0;
-  }
-  for (AiConfig& ai : ev.ai) {
-    ai.cIsEnable = 0;
-    ai.cType = 0;
-    ai.uiHoldTime = kDefaultHoldMs;
-    ai.uiResetTime = kDefaultResetMs;
-    ai.fAI_high = kLimitHigh;
-    ai.fAI_low = kLimitLow;
-  }
-  ev.auto_report.cIsEnable = 0;
-  ev.auto_report.report_days = 1;
-  std::memset(ev.auto_report.report_HMS, 0, sizeof ev.auto_report.report_HMS);
-  std::memcpy(ev.auto_report.report_HMS, "000000", 6);
-  ev.iIs_do_on = 0;
-  ev.uiDOHoldTime = 0;
-  ev.cIsNewUtilitySet = 0;
-  ev.iIsSMSDBS = 0;
+  ClearEventTriggers(orvel_event[n]);
+  orvel_event[n].iIsSMSDBS = 0;
 }
 
 int cmd_evnt(char* line, int match_len) {

@@ -74,6 +74,32 @@ int ReadPhoneList(char* rest, PhoneList& work, const char* trace) {
   return static_cast<int>(count);
 }
 
+// The query answer of a stored list, read under the settings lock and
+// traced with `trace` when one is given.
+template <typename Count>
+int ReplyPhoneList(const EchoedCommand& cmd, const PhoneList& phones, const Count& count, const char* trace) {
+  char list[kPhoneListChars + 8];
+  {
+    std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
+    JoinPhones(phones, count, list, sizeof list);
+  }
+  if (trace != nullptr) PrintMsg(trace, list);
+  return ReplyValues(cmd, "%s", list);
+}
+
+// The set of a stored list: the new list replaces the old one whole, under
+// the settings lock. The new count, or -1 when refused (nothing changed).
+template <typename Count>
+int StorePhoneList(char* rest, PhoneList& phones, Count& count, const char* trace) {
+  PhoneList work;
+  const int n = ReadPhoneList(rest, work, trace);
+  if (n < 0) return -1;
+  std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
+  std::memcpy(phones, work, sizeof phones);
+  count = static_cast<Count>(n);
+  return n;
+}
+
 int MessageQuery(const OrvelEvent& ev, const EchoedCommand& cmd) {
   const bool ucs2 = ev.sms_mode == 8;
   const char* type = ucs2 ? "UCS2" : "7BIT";
@@ -116,32 +142,13 @@ int cmd_phone(char* line, int match_len) {
   const EchoedCommand cmd(line);
   const int n = EventIndex(line, match_len);
   if (n < 0) return ReplyEr(cmd);
-  PrintMsg("uiEvntNo = %d\r\n", n);
   char* rest = nullptr;
   get_entry(line, &rest);
   OrvelEvent& ev = orvel_event[n];
-  if (rest == nullptr) {
-    char list[kPhoneListChars + 8];
-    {
-      std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
-      JoinPhones(ev.phone, ev.phone_n_now, list, sizeof list);
-    }
-    PrintMsg("strPhone=%s\r\n", list);
-    return ReplyValues(cmd, "%s", list);
-  }
-  PhoneList work;
-  const int count = ReadPhoneList(rest, work, "strPhone[%d]=%s\r\n");
+  if (rest == nullptr) return ReplyPhoneList(cmd, ev.phone, ev.phone_n_now, "strPhone=%s\r\n");
+  const int count = StorePhoneList(rest, ev.phone, ev.phone_n_now, "strPhone[%d]=%s\r\n");
   if (count < 0) return ReplyEr(cmd);
-  if (count == 0) {
-    ClearEventPhones(n);
-    PrintMsg("Clear all phone in Event(%d)!!\r\n", n);
-    return ReplyOk(cmd);
-  }
-  {
-    std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
-    std::memcpy(ev.phone, work, sizeof ev.phone);
-    ev.phone_n_now = static_cast<uint8_t>(count);
-  }
+  if (count == 0) PrintMsg("Clear all phone in Event(%d)!!\r\n", n);
   return ReplyOk(cmd);
 }
 
@@ -150,23 +157,8 @@ int cmd_ctrlphone(char* line, int) {
   char* rest = nullptr;
   get_entry(line, &rest);
   SysConfig& c = sys_config;
-  if (rest == nullptr) {
-    char list[kPhoneListChars + 8];
-    {
-      std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
-      JoinPhones(c.CtrlPhone, c.CtrlPhoneNo, list, sizeof list);
-    }
-    return ReplyValues(cmd, "%s", list);
-  }
-  PhoneList work;
-  const int count = ReadPhoneList(rest, work, "CtrlPhone[%d]=%s\r\n");
-  if (count < 0) return ReplyEr(cmd);
-  {
-    std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
-    std::memcpy(c.CtrlPhone, work, sizeof c.CtrlPhone);
-    c.CtrlPhoneNo = static_cast<uint32_t>(count);
-  }
-  return ReplyOk(cmd);
+  if (rest == nullptr) return ReplyPhoneList(cmd, c.CtrlPhone, c.CtrlPhoneNo, nullptr);
+  return StorePhoneList(rest, c.CtrlPhone, c.CtrlPhoneNo, "CtrlPhone[%d]=%s\r\n") < 0 ? ReplyEr(cmd) : ReplyOk(cmd);
 }
 
 int cmd_uartphone(char* line, int) {

@@ -154,18 +154,11 @@ void CmdDoc(Request& r) {
     r.Reply("!%s;DOC%d;ER", r.id, ch);
     return;
   }
-  const uint8_t out = static_cast<uint8_t>(ch);
   if (f.count == 1 && (std::strcmp(what, "ON") == 0 || std::strcmp(what, "OFF") == 0)) {
-    const bool on = what[1] == 'N';
-    // The record first: a pulse still running must not switch the output
-    // back when it ends.
-    DoClear(ch);
-    if ((on ? ONDO(out) : OFFDO(out)) < 0) {
-      PrintMsg(">DO(%d) could not be switched!!\r\n", ch);
+    if (!DoSwitchSteady(ch, what[1] == 'N')) {
       r.Reply("!%s;DOC%d;ER", r.id, ch);
       return;
     }
-    PrintMsg(on ? ">DO(%d) is always ON!!\r\n" : ">DO(%d) is always OFF!!\r\n", ch);
     r.Reply("!%s;DOC%d;OK;%s", r.id, ch, what);
     r.trace_queue = true;
     return;

@@ -159,18 +159,8 @@ int cmd_doc(char* line, int match_len) {
   const Fields f(line);
   if (!known || f.count == 0) return ReplyEr(cmd);
   const char* what = f.at[0];
-  const uint8_t out = static_cast<uint8_t>(ch);
   if (f.count == 1 && (std::strcmp(what, "ON") == 0 || std::strcmp(what, "OFF") == 0)) {
-    const bool on = what[1] == 'N';
-    // The record first: a pulse still running must not switch the output
-    // back when it ends.
-    DoClear(ch);
-    if ((on ? ONDO(out) : OFFDO(out)) < 0) {
-      PrintMsg(">DO(%d) could not be switched!!\r\n", ch);
-      return ReplyEr(cmd);
-    }
-    PrintMsg(on ? ">DO(%d) is always ON!!\r\n" : ">DO(%d) is always OFF!!\r\n", ch);
-    return ReplyOk(cmd);
+    return DoSwitchSteady(ch, what[1] == 'N') ? ReplyOk(cmd) : ReplyEr(cmd);
   }
   if (std::strcmp(what, "PULSE") == 0 && f.count <= 2) {
     uint64_t ms = 0;  // none: switch on and leave on

@@ -37,34 +37,12 @@ void SetSharedValues() {
 
   for (int n = 0; n < kEventCount; ++n) {
     OrvelEvent& ev = orvel_event[n];
-    ev.is_event_enable = 0;
+    ClearEventTriggers(ev);
     ev.phone_n_now = 0;
     ev.sms_mode = 0;
     ev.msg_len = 0;
     std::memset(ev.phone, 0, sizeof ev.phone);
     std::memset(ev.msg, 0, sizeof ev.msg);
-    for (DiConfig& di : ev.di) {
-      di.cIsEnable = 0;
-      di.cType = 0;
-      di.cIsCounter = 0;
-      di.uiHoldTime = kDefaultHoldTimeMs;
-      di.uiResetTime = kDefaultResetTimeMs;
-    }
-    for (AiConfig& ai : ev.ai) {
-      ai.cIsEnable = 0;
-      ai.cType = 0;
-      ai.uiHoldTime = kDefaultHoldTimeMs;
-      ai.uiResetTime = kDefaultResetTimeMs;
-      ai.fAI_high = kDefaultAiHigh;
-      ai.fAI_low = kDefaultAiLow;
-    }
-    ev.auto_report.cIsEnable = 0;
-    ev.auto_report.report_days = 1;
-    std::memset(ev.auto_report.report_HMS, 0, sizeof ev.auto_report.report_HMS);
-    std::memcpy(ev.auto_report.report_HMS, "000000", 6);
-    ev.iIs_do_on = 0;
-    ev.uiDOHoldTime = 0;
-    ev.cIsNewUtilitySet = 0;
     ev.iIsVoice = 0;
 
     VoicePara& vp = voice_para[n];
@@ -77,6 +55,32 @@ void SetSharedValues() {
 }
 
 }  // namespace
+
+void ClearEventTriggers(OrvelEvent& ev) {
+  ev.is_event_enable = 0;
+  for (DiConfig& di : ev.di) {
+    di.cIsEnable = 0;
+    di.cType = 0;
+    di.cIsCounter = 0;
+    di.uiHoldTime = kDefaultHoldTimeMs;
+    di.uiResetTime = kDefaultResetTimeMs;
+  }
+  for (AiConfig& ai : ev.ai) {
+    ai.cIsEnable = 0;
+    ai.cType = 0;
+    ai.uiHoldTime = kDefaultHoldTimeMs;
+    ai.uiResetTime = kDefaultResetTimeMs;
+    ai.fAI_high = kDefaultAiHigh;
+    ai.fAI_low = kDefaultAiLow;
+  }
+  ev.auto_report.cIsEnable = 0;
+  ev.auto_report.report_days = 1;
+  std::memset(ev.auto_report.report_HMS, 0, sizeof ev.auto_report.report_HMS);
+  std::memcpy(ev.auto_report.report_HMS, "000000", 6);
+  ev.iIs_do_on = 0;
+  ev.uiDOHoldTime = 0;
+  ev.cIsNewUtilitySet = 0;
+}
 
 void init_orvel_config() {
   std::lock_guard<std::recursive_mutex> lock(ConfigMutex());

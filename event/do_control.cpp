@@ -45,6 +45,18 @@ void DoClear(int ch) {
   do_ctrl[ch] = DoCtrl{};
 }
 
+bool DoSwitchSteady(int ch, bool on) {
+  if (!ValidChannel(ch)) return false;
+  DoClear(ch);
+  const uint8_t out = static_cast<uint8_t>(ch);
+  if ((on ? ONDO(out) : OFFDO(out)) < 0) {
+    PrintMsg(">DO(%d) could not be switched!!\r\n", ch);
+    return false;
+  }
+  PrintMsg(on ? ">DO(%d) is always ON!!\r\n" : ">DO(%d) is always OFF!!\r\n", ch);
+  return true;
+}
+
 DoCtrl DoCtrlSnapshot(int ch) {
   if (!ValidChannel(ch)) return DoCtrl{};
   std::lock_guard<std::mutex> lock(g_mu);

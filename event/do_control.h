@@ -27,6 +27,10 @@ void DoRequest(int ch, uint32_t duration_ms);
 /// Clears the record of output `ch` (the ON and OFF commands, which then
 /// drive the output themselves): a running pulse ends without switching.
 void DoClear(int ch);
+/// The ON and OFF commands: clears the record first (so a running pulse
+/// cannot switch the output back when it ends), then switches output `ch`
+/// for good, with its console line. False when the line could not be set.
+bool DoSwitchSteady(int ch, bool on);
 /// A consistent copy of one record.
 DoCtrl DoCtrlSnapshot(int ch);
 

@@ -37,7 +37,7 @@ struct ServiceNames {
   const char* object_failed;
   const char* object_log;  // nullptr: no record for the object
   const char* init_log;
-  const char* init_failed;
+  const char* rc_name;
   const char* release_log;
 };
 
@@ -51,7 +51,7 @@ int TakeClient(const ServiceNames& n, std::atomic<int32_t>* rc) {
   *rc = qmi.ClientInit(n.service);
   LogNumber(n.init_log, rc->load());
   if (rc->load() != 0) {
-    QmiPrint(n.init_failed, rc->load());
+    QmiPrint("main(): qmi_client_init() failed. %s=%d.\n", n.rc_name, rc->load());
     LogNumber(n.release_log, qmi.ClientRelease(n.service));
     return -1;
   }
@@ -61,6 +61,20 @@ int TakeClient(const ServiceNames& n, std::atomic<int32_t>* rc) {
 // A request to a client that was never taken (or released) fails in the
 // library without reaching the modem.
 platform::QmiReply NoClient() { return {platform::kQmiNoClient, 0}; }
+
+// Prints why a request failed (`rc_name` names the library result); true
+// when it succeeded.
+bool Succeeded(const platform::QmiReply& reply, const char* rc_name) {
+  if (reply.rc != 0) {
+    QmiPrint("main(): qmi_client_send_msg_sync() failed. %s=%d.\n", rc_name, reply.rc);
+    return false;
+  }
+  if (reply.error != 0) {
+    QmiPrint("main(): Error value=%d.\n", reply.error);
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -81,7 +95,7 @@ int QMI_Init() {
 int QMI_nas_getObj() {
   static const ServiceNames kNas{platform::QmiService::kNas, "main(): nas_get_service_object_v01() failed.",
                                  "QMI_nas_getObj <nas_get_service_object_v01>", "QMI_nas_getObj <qmi_client_init>",
-                                 "main(): qmi_client_init() failed. nas_rc=%d.\n",
+                                 "nas_rc",
                                  "QMI_nas_getObj <qmi_client_release>"};
   return TakeClient(kNas, &nas_rc);
 }
@@ -89,7 +103,7 @@ int QMI_nas_getObj() {
 int QMI_wds_getObj() {
   static const ServiceNames kWds{platform::QmiService::kWds, "main(): wds_get_service_object_v01() failed.", nullptr,
                                  "QMI_wds_getObj <qmi_client_init>",
-                                 "main(): qmi_client_init() failed. wds_rc=%d.\n",
+                                 "wds_rc",
                                  "QMI_wds_getObj <qmi_client_release>"};
   const int result = TakeClient(kWds, &wds_rc);
   g_wds_held = result == 0;
@@ -104,13 +118,8 @@ int QMI_wds_CheckDialupStatus() {
                                        ? platform::PacketDataBackend().PacketServiceStatus(kStatusTimeoutMs, &status)
                                        : NoClient();
   LogNumber("QMI_wds_CheckDialupStatus <qmi_client_send_msg_sync>", reply.rc);
-  if (reply.rc != 0) {
-    QmiPrint("main(): qmi_client_send_msg_sync() failed. rc=%d.\n", reply.rc);
-    return 0;
-  }
-  if (reply.error != 0) {
-    QmiPrint("main(): Error value=%d.\n", reply.error);
-    LogNumber("=> resp.error", reply.error);
+  if (!Succeeded(reply, "rc")) {
+    if (reply.rc == 0) LogNumber("=> resp.error", reply.error);
     return 0;
   }
   LogNumber("=> connection_status", status);
@@ -128,14 +137,7 @@ int QMI_wds_dialup(const char* apn, const char* user, const char* password) {
   const platform::QmiReply reply =
       g_wds_held.load() ? platform::PacketDataBackend().StartNetwork(request, kStartTimeoutMs, &handle) : NoClient();
   wds_rc = reply.rc;
-  if (reply.rc != 0) {
-    QmiPrint("main(): qmi_client_send_msg_sync() failed. wds_rc=%d.\n", reply.rc);
-    return 0;
-  }
-  if (reply.error != 0) {
-    QmiPrint("main(): Error value=%d.\n", reply.error);
-    return 0;
-  }
+  if (!Succeeded(reply, "wds_rc")) return 0;
   g_start_handle = handle;
   return 1;
 }
@@ -145,14 +147,7 @@ int QMI_wds_hangup() {
                                        ? platform::PacketDataBackend().StopNetwork(g_start_handle.load(), kStopTimeoutMs)
                                        : NoClient();
   wds_rc = reply.rc;
-  if (reply.rc != 0) {
-    QmiPrint("main(): qmi_client_send_msg_sync() failed. wds_rc=%d.\n", reply.rc);
-    return 0;
-  }
-  if (reply.error != 0) {
-    QmiPrint("main(): Error value=%d.\n", reply.error);
-    return 0;
-  }
+  if (!Succeeded(reply, "wds_rc")) return 0;
   QmiPrint("main(): QMI_WDS_STOP_NETWORK_INTERFACE_REQ_V01) Success.\n");
   return 1;
 }
