@@ -1,18 +1,12 @@
-// Shared set-up of the command handler tests: a temporary simulated board
-// with factory settings, GPIO lines and converter inputs as files, logs off,
-// a clock standing still in UTC, no pauses, the console kept quiet, and the
-// protocol port (uart1) one end of a socket pair whose other end the test
-// holds.
+// The command handler tests: the hardware tests' simulated board with
+// factory settings, logs off, a clock standing still, no pauses, the console
+// kept quiet, and the protocol port (uart1) one end of a socket pair whose
+// other end the test holds.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <initializer_list>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -22,12 +16,7 @@
 #include "cmd/command_table.h"
 #include "config/config_data.h"
 #include "config/config_file.h"
-#include "log/log_store.h"
-#include "platform/clock.h"
-#include "platform/i2c_bus.h"
-#include "platform/paths.h"
-#include "support/console_capture.h"
-#include "support/firmware_process.h"
+#include "hw/hw_test_env.h"
 
 namespace cmdtest {
 
@@ -50,17 +39,11 @@ inline std::string Drain(int fd) {
   return got;
 }
 
-class CmdTest : public ::testing::Test {
+class CmdTest : public hwtest::SimBoardTest {
  protected:
   void SetUp() override {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    platform::SetRoot(root_.path());
-    platform::SetSimulated(true);
-    platform::InstallClock(std::make_unique<platform::FakeClock>(kNowSeconds * 1000000));
-    platform::InstallI2cBus(nullptr);
-    for (int gpio : {27, 26, 28, 30, 7, 5, 80, 29, 4, 25, 6, 92, 77, 0}) SetLine(gpio, 0);
-    for (int ch = 0; ch < 4; ++ch) root_.Write("sim/ai/" + std::to_string(ch), "0");
+    SimBoardTest::SetUp();
+    InstallFakeClock(kNowSeconds);
     root_.Write("APP/.keep", "");
     root_.Write("media/card/.keep", "");
     command_pause_ms = 0;
@@ -81,8 +64,7 @@ class CmdTest : public ::testing::Test {
     command_pause_ms = 1000;
     smslog_piece_pause_ms = 10;
     quiet_.reset();
-    platform::SetRoot("");
-    platform::SetSimulated(false);
+    SimBoardTest::TearDown();
   }
 
   /// One request through the command table, as the utility port hands it
@@ -102,11 +84,7 @@ class CmdTest : public ::testing::Test {
   void ExpectReplies(std::initializer_list<ReplyRow> rows) {
     for (const ReplyRow& row : rows) EXPECT_EQ(Send(row.request), row.reply) << row.request;
   }
-  void SetLine(int gpio, int value) {
-    root_.Write("sys/class/gpio/gpio" + std::to_string(gpio) + "/value", value ? "1" : "0");
-  }
-
-  testsupport::TempDir root_;
+  testsupport::TempDir& root_ = dir_;
   std::optional<ConsoleCapture> quiet_;
   int port_[2] = {-1, -1};  // the test's end, the handlers' end
 };

@@ -1,14 +1,8 @@
 // The control commands: the bridge's serial settings, the SMS journal,
-// factory settings, save, reboot, the factory test's hand-over of the port,
-// and the silent save-and-read-back.
-#include <fcntl.h>
-#include <stdlib.h>
+// factory settings, save, reboot, and the silent save-and-read-back.
 #include <sys/stat.h>
 
-#include <thread>
-
 #include "cmd_test_env.h"
-#include "modem/serial_port.h"
 #include "platform/system_actions.h"
 
 namespace cmdtest {
@@ -55,7 +49,9 @@ TEST_F(CmdTest, SmslogListsTheJournalUnchangedAndClearsIt) {
 
 TEST_F(CmdTest, DeftSaveAndTestAnswerAsSpecified) {
   ASSERT_EQ(Send("@STAN;Pump7"), "!Pump7;STAN;OK\r\n");
-  ExpectReplies({{"@DEFT;1", "!Pump7;DEFT;ER\r\n"}, {"@SAVE;1", "!Pump7;SAVE;ER\r\n"}});
+  // (@QCTEST itself, its port hand-over and its banners: the QC station end to end.)
+  ExpectReplies({{"@DEFT;1", "!Pump7;DEFT;ER\r\n"}, {"@SAVE;1", "!Pump7;SAVE;ER\r\n"},
+                 {"@QCTEST;1", "!Pump7;QCTEST;ER\r\n"}});
   EXPECT_FALSE(root_.Exists("APP/config.ini"));
   std::string console;
   EXPECT_EQ(Send("@TEST", &console), "");  // no reply at all
@@ -86,39 +82,6 @@ TEST_F(CmdTest, RebootRepliesFirst) {
   ExpectReplies({{"@REBOOT", ""}});
   EXPECT_EQ(g_port_at_reboot, Ok("REBOOT"));
   platform::SetRebootHook(previous);
-}
-
-// The factory test takes the port: the command closes it and afterwards
-// reopens the board's port by its path. A pseudo-terminal stands in for it;
-// "@BREAK", which ends a factory dialogue, is offered until the end banner.
-TEST_F(CmdTest, QctestHandsThePortOverAndTakesItBack) {
-  ExpectReplies({{"@QCTEST;1", Er("QCTEST")}});
-  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(grantpt(master) | unlockpt(master), 0);
-  const std::string slave = ptsname(master);
-  root_.Write("dev/.keep", "");
-  ASSERT_EQ(symlink(slave.c_str(), (root_.path() + "/dev/ttyHSL3").c_str()), 0);
-  const int keeper = open(slave.c_str(), O_RDWR | O_NOCTTY);  // the line never hangs up
-  uart1 = uart_open(slave.c_str(), 115200, 8, 'N', 1);
-  ASSERT_GT(uart1.load(), 0);
-
-  const std::string end = "***********QC END***********\r\n";
-  std::string got;
-  command_pause_ms = 300;  // as on the board, the reply leaves before the reopen flushes the line
-  std::thread serve([] { DispatchCommandLine("@QCTEST"); });
-  testsupport::WaitUntil([&] {
-    got += Drain(master);
-    if (got.find(end) != std::string::npos) return true;
-    if (write(master, "@BREAK\r", 7) < 0) {
-    }  // a full line already holds enough of them
-    return false;
-  });
-  serve.join();
-  EXPECT_EQ(got, Shows("QCTEST", "QRV-806XK") + "**********QC START**********\r\n" + end);
-  close(uart1.exchange(0));
-  close(keeper);
-  close(master);
 }
 
 }  // namespace cmdtest

@@ -51,7 +51,7 @@ class SmsRemoteTest : public CmdTest {
 
 TEST_F(SmsRemoteTest, EachCommandAnswersTheSenderWithItsExactText) {
   gain = 1.5, offset = -0.25;
-  SetLine(28, 1);  // DI2
+  SetLine(28, "1");  // DI2
   for (int i = 0; i < kDiCount; ++i) sys_config.counter_status[i] = 7, sys_config.uiCounter[i] = 70;
   const struct {
     std::string text, reply;

@@ -17,9 +17,9 @@ TEST_F(CmdTest, StanAndTheReadOnlyQueries) {
       {"@STAN;Pump\nHouse", "!" + id20 + ";STAN;ER\r\n"},  // would split its config.ini line
       {"@STAN;(CLR)x", Ok("STAN")},
   });
-  SetLine(28, 1);  // DI2
-  SetLine(5, 1);   // the init pin
-  SetLine(29, 1);  // DO0
+  SetLine(28, "1");  // DI2
+  SetLine(5, "1");   // the init pin
+  SetLine(29, "1");  // DO0
   if_sd_card = 1;
   modem_creg = 0;
   modem_csq = 23;
@@ -27,7 +27,6 @@ TEST_F(CmdTest, StanAndTheReadOnlyQueries) {
   voice_para[15] = VoicePara{1, 1, 8000, 16, 1};
   sys_config.counter_status[4] = 999999999;
   ExpectReplies({
-      {"@DEVNAME", Shows("DEVNAME", "QRV-806XK")},
       {"@FVER", Shows("FVER", "ORVEL_v1.2.4 20210713")},
       {"@SIG", Shows("SIG", "0")},  // not registered
       {"@INITPIN", Shows("INITPIN", "1")},

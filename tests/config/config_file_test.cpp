@@ -192,7 +192,7 @@ TEST_F(ConfigFileTest, FailedReadsAndInterruptedSaves) {
   EXPECT_EQ(ReadApp("gain.ini"), old_gain);
   EXPECT_EQ(ReadApp("CTStatus.ini"), old_counters);
   // Nothing but the three files: no temporary file is left behind.
-  auto files = std::filesystem::directory_iterator(root_->path() + "/APP");
+  auto files = std::filesystem::directory_iterator(dir_.path() + "/APP");
   EXPECT_EQ(std::distance(begin(files), end(files)), 3);
 }
 

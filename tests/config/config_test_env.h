@@ -1,22 +1,15 @@
-// Shared set-up of the configuration tests: a temporary board root with its
-// /APP folder, a hand-stepped clock in UTC, and the console captured.
+// The configuration tests: the hardware tests' simulated board with its /APP
+// folder and a hand-stepped clock.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/paths.h"
-#include "support/console_capture.h"
-#include "support/firmware_process.h"
+#include "hw/hw_test_env.h"
 
 namespace configtest {
 
@@ -41,22 +34,16 @@ class FileSizeLimit {
 /// 2021-07-13 08:15:09.123456 UTC, the time every test starts at.
 constexpr int64_t kStartUs = 1626164109LL * 1000000 + 123456;
 
-class ConfigTest : public ::testing::Test {
+class ConfigTest : public hwtest::SimBoardTest {
  protected:
   void SetUp() override {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    root_ = std::make_unique<testsupport::TempDir>();
-    ASSERT_EQ(mkdir((root_->path() + "/APP").c_str(), 0755), 0);
-    platform::SetRoot(root_->path());
+    SimBoardTest::SetUp();
+    ASSERT_EQ(mkdir((dir_.path() + "/APP").c_str(), 0755), 0);
     platform::InstallClock(std::make_unique<platform::FakeClock>(kStartUs));
   }
-  void TearDown() override { platform::SetRoot(""); }
 
-  std::string ReadApp(const std::string& name) const { return root_->Read("APP/" + name); }
-  void WriteApp(const std::string& name, const std::string& content) const { root_->Write("APP/" + name, content); }
-
-  std::unique_ptr<testsupport::TempDir> root_;
+  std::string ReadApp(const std::string& name) const { return dir_.Read("APP/" + name); }
+  void WriteApp(const std::string& name, const std::string& content) const { dir_.Write("APP/" + name, content); }
 };
 
 /// Splits a file into its lines, each without its CR LF, and joins them back.

@@ -19,7 +19,7 @@ class SideFilesTest : public configtest::ConfigTest {
   void ReadRows(const char* name, const std::vector<Row>& rows, Read read) {
     for (const Row& row : rows) {
       SCOPED_TRACE(row.what);
-      std::filesystem::remove(root_->path() + "/APP/" + name);
+      std::filesystem::remove(dir_.path() + "/APP/" + name);
       if (row.file != nullptr) WriteApp(name, row.file);
       ConsoleCapture console;
       read(row);
@@ -90,10 +90,7 @@ TEST_F(SideFilesTest, CounterFile) {
 }
 
 TEST_F(SideFilesTest, SavesAndReadBack) {
-  gain = 2.5;
-  offset = -1.25;
-  gain2 = 1;
-  offset2 = 0.0000004;
+  gain = 2.5, offset = -1.25, gain2 = 1, offset2 = 0.0000004;
   const uint32_t values[] = {0, 1, 999999999, 42, 7};
   for (int i = 0; i < kDiCount; ++i) {
     sys_config.counter_status[i] = values[i];

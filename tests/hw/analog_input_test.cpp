@@ -48,10 +48,7 @@ TEST_F(AnalogInputTest, CalibrationOfBothRanges) {
                      {1.5, 0.25, 1, -0.5, "-2", -2.5}, {1, 0.1, 1, -0.1, "0", 0.1}};  // zero counts as positive
   for (const Row& r : table) {
     SCOPED_TRACE(r.input);
-    gain = r.g;
-    offset = r.o;
-    gain2 = r.g2;
-    offset2 = r.o2;
+    gain = r.g, offset = r.o, gain2 = r.g2, offset2 = r.o2;
     SetVolts(2, r.input);
     EXPECT_NEAR(AI_RD(2), r.expected, 2 * kNegativeStep * std::max(r.g, r.g2));
   }

@@ -1,5 +1,6 @@
 // Shared pieces of the hardware tests: console capture, a bus that records
-// its transfers, and a board folder with the simulated chips.
+// its transfers, and a board folder with the simulated chips, which the
+// configuration, event and command tests build on too.
 #pragma once
 
 #include <gtest/gtest.h>

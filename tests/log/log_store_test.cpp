@@ -28,10 +28,8 @@ TEST_F(LogStoreTest, RecordsBecomeUserLogLinesOldestFirst) {
   for (const auto& r : rows) {
     modem_creg = r.creg;
     modem_csq = r.csq;
-    if (r.phone)
-      LogPushPhone(r.main_code, r.sub_code, r.with_modem_info, r.phone);
-    else
-      LogPush(r.main_code, r.sub_code, r.with_modem_info);
+    r.phone ? LogPushPhone(r.main_code, r.sub_code, r.with_modem_info, r.phone)
+            : LogPush(r.main_code, r.sub_code, r.with_modem_info);
     expected += r.line + std::string("\r\n");
   }
   clock_->Advance(2000000);  // the time is the push's, not the write's

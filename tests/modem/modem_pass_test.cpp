@@ -30,7 +30,6 @@ TEST_F(ModemPassTest, FirstPassThenPlainPollsThatKeepValuesTheyCannotParse) {
   first.insert(first.end(), polls.begin(), polls.end());
   EXPECT_EQ(Commands(module_), first);
   for (const auto& e : module_.exchanges) EXPECT_EQ(e.wait_ms, 100) << e.command;
-  EXPECT_EQ(is_do_first_time_cmd, 1);
   EXPECT_EQ(str_gmm.Get(), "AT+GMM\r\r\nSIMCOM_SIM7100C\r\n\r\nOK\r\n");  // the whole answer
   EXPECT_STREQ(modem_imei, "357396012183170");
   const std::string fix = "$GPRMC,120000.0,A,1234.500000,N,01234.500000,E,0.0,0.0,010121,,E*70";
@@ -44,14 +43,13 @@ TEST_F(ModemPassTest, FirstPassThenPlainPollsThatKeepValuesTheyCannotParse) {
     EXPECT_EQ(std::vector<int>({modem_cpin_status, modem_creg, modem_csq, gps_flag}), std::vector<int>({0, 5, 17, 1}));
     EXPECT_EQ(str_gprmc.Get(), fix);
   }
-  EXPECT_EQ(Commands(module_, first.size()), polls);
-  // A fix lost.
+  EXPECT_EQ(Commands(module_, first.size()), polls);  // the first pass is done once
+  EXPECT_TRUE(module_.pauses.empty());
+  // A fix lost replaces the sentence (the GPS LED: tests/e2e).
   module_.overrides.clear();
   module_.gps = "+CGPSINFO: ,,,,,,,,";
   Pass();
-  EXPECT_EQ(gps_flag, 0);
   EXPECT_EQ(str_gprmc.Get(), "$GPRMC,,V,,,,,,,,,W*70");
-  EXPECT_TRUE(module_.pauses.empty());
 
   // In a new process a long model answer is cut to 99 characters.
   testmodem::ResetModemGlobals();
@@ -67,7 +65,6 @@ TEST_F(ModemPassTest, PinIsSentForTheFirstTwoRequestsOnly) {
     Pass();
     EXPECT_EQ(module_.Count("AT+CPIN=1234\r\n"), pass < 2 ? pass + 1 : 2) << pass;
     EXPECT_EQ(modem_cpin_status, 1);
-    EXPECT_EQ(is_input_pin, pass + 1);
   }
   for (const auto& e : module_.exchanges) {
     if (e.command == "AT+CPIN=1234\r\n") { EXPECT_EQ(e.wait_ms, 3000); }
@@ -76,8 +73,6 @@ TEST_F(ModemPassTest, PinIsSentForTheFirstTwoRequestsOnly) {
   // A ready SIM re-arms the attempts.
   module_.cpin = "+CPIN: READY";
   Pass();
-  EXPECT_EQ(is_input_pin, 0);
-  EXPECT_EQ(modem_cpin_status, 0);
   module_.cpin = "+CPIN: SIM PIN";
   Pass();
   EXPECT_EQ(module_.Count("AT+CPIN=1234\r\n"), 3);

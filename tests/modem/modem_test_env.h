@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "app/legacy_config.h"
 #include "config/config_data.h"
 #include "log/log_store.h"
 #include "modem/at_channel.h"
@@ -85,14 +84,12 @@ inline std::string HelloDeliverPdu() { return "00040D91945111325476F800001270318
 inline void ResetModemGlobals() {
   is_do_first_time_cmd = is_input_pin = modem_count4reset = counterReboot = 0;
   modem_cpin_status = modem_creg = modem_csq = gps_flag = 0;
-  is_send_sms = send_sms_status = is_new_sms = 0;
+  is_send_sms = send_sms_status = is_new_sms = is_send_voice = send_voice_status = 0;
   str_gmm.Set("");
   str_gprmc.Set("");
   std::memset(modem_imei, 0, sizeof modem_imei);
   std::memset(&send_sms, 0, sizeof send_sms);
   std::memset(&recv_new_sms, 0, sizeof recv_new_sms);
-  is_send_voice = 0;
-  send_voice_status = 0;
 }
 
 inline void SetPin(const char* pin) {
@@ -123,10 +120,7 @@ class ModemTest : public ::testing::Test {
     Fresh();
     reboots = 0;
     reboot_stop = false;
-    previous_hook_ = platform::SetRebootHook([](bool) {
-      ++reboots;
-      reboot_stop = true;
-    });
+    previous_hook_ = platform::SetRebootHook([](bool) { ++reboots; reboot_stop = true; });
   }
   void TearDown() override {
     platform::SetRebootHook(previous_hook_);

@@ -89,6 +89,7 @@ class PacketDataTest : public ::testing::Test {
 
 TEST_F(PacketDataTest, CallIsKeptWhileUpAndDialledAgainOnlyAfterItDrops) {
   platform::InstallPacketData(platform::MakeSimulatedPacketData(0));
+  std::snprintf(modem_APN, sizeof modem_APN, "INTERNET");
   {
     testsupport::ConsoleCapture quiet;
     ASSERT_EQ(QMI_Init(), 1);
@@ -98,17 +99,19 @@ TEST_F(PacketDataTest, CallIsKeptWhileUpAndDialledAgainOnlyAfterItDrops) {
     const char* network;
     int32_t is_net, net_status;
     int starts, stops;
+    const char* console;  // a part of the pass's console
   };
   const Row rows[] = {
-      {"up", 0, 0, 1, 0},    // dialled, found up
-      {"up", 0, 0, 0, 0},    // kept: nothing stopped
-      {"up", 0, 0, 0, 0},    //
-      {"down", 1, -1, 0, 1},  // dropped: stopped
-      {"down", 1, -1, 1, 0},  // every pass dials while it fails
-      {"down", 1, -1, 1, 0},  //
-      {"up", 0, 0, 1, 0},    // up again
-      {"fail", 1, -1, 0, 1},  // no answer: the stop is tried
-      {"up", 0, 0, 0, 0},    // the call was never stopped: found up
+      {"up", 0, 0, 1, 0, "APN: INTERNET\nUsername: \nPassword: \nDialup result=1\r\ndialup ready\n"},
+      {"up", 0, 0, 0, 0, ""},  // kept: nothing stopped
+      {"up", 0, 0, 0, 0, ""},
+      {"down", 1, -1, 0, 1, "main(): QMI_WDS_STOP_NETWORK_INTERFACE_REQ_V01) Success.\nQMI_wds_hangup() : 1\n"},
+      // Every pass dials while the network refuses: 50 checks, then -1.
+      {"down", 1, -1, 1, 0, "main(): Error value=14.\nDialup result=0\r\n[0:1][1:1]"},
+      {"down", 1, -1, 1, 0, "[48:1][49:1]"},
+      {"up", 0, 0, 1, 0, "dialup ready\n"},
+      {"fail", 1, -1, 0, 1, "main(): qmi_client_send_msg_sync() failed. wds_rc=-2.\nQMI_wds_hangup() : 0\n"},
+      {"up", 0, 0, 0, 0, ""},  // the call was never stopped: found up
   };
   for (const Row& row : rows) {
     root_.Write("sim/qmi", std::string(row.network) + "\n");
@@ -120,26 +123,11 @@ TEST_F(PacketDataTest, CallIsKeptWhileUpAndDialledAgainOnlyAfterItDrops) {
     EXPECT_EQ(net_status.load(), row.net_status);
     EXPECT_EQ(Count(out, "main(): (QMI_WDS_START_NETWORK_INTERFACE_REQ_V01) Start.\n"), row.starts);
     EXPECT_EQ(Count(out, "QMI_wds_hangup() : "), row.stops);
+    EXPECT_NE(out.find(row.console), std::string::npos);
+    EXPECT_EQ(out.find("[50:"), std::string::npos);
   }
-  EXPECT_NE(QmiLogText().find("API=>=> connection_status\r\nResponse=>2\r\n"), std::string::npos);
-}
-
-TEST_F(PacketDataTest, DialPassPrintsEachStepOfAFailedStart) {
-  platform::InstallPacketData(platform::MakeSimulatedPacketData(0));
-  root_.Write("sim/qmi", "down\n");
-  testsupport::ConsoleCapture console;
-  QMI_Init();
-  QMI_wds_getObj();
-  std::snprintf(modem_APN, sizeof modem_APN, "INTERNET");
-  EXPECT_EQ(dialup_actions2(), -1);
   modem_APN[0] = '\0';
-  const std::string out = console.Text();
-  EXPECT_NE(out.find("main(): (QMI_WDS_START_NETWORK_INTERFACE_REQ_V01) Start.\nAPN: INTERNET\nUsername: \n"
-                     "Password: \nmain(): Error value=14.\nDialup result=0\r\n[0:1][1:1]"),
-            std::string::npos)
-      << out;
-  EXPECT_NE(out.find("[49:1]"), std::string::npos);
-  EXPECT_EQ(out.find("[50:"), std::string::npos);
+  EXPECT_NE(QmiLogText().find("API=>=> connection_status\r\nResponse=>2\r\n"), std::string::npos);
 }
 
 TEST_F(PacketDataTest, StatusCheckFailurePaths) {

@@ -11,25 +11,18 @@
 namespace {
 
 struct ToolResult {
-  int status = -1;  // exit status; -1 when it did not end in time
+  int status;  // exit status; -1 when it did not end in time
   std::string out, err;
 };
 
 // Runs qrv806-pdu; the shell sends its error stream to a file of its own and
 // passes the arguments untouched through "$@".
-ToolResult Tool(const std::vector<std::string>& args) {
+ToolResult Tool(std::vector<std::string> args) {
   testsupport::TempDir dir;
-  std::vector<std::string> sh_args = {"-c", "exec \"$0\" \"$@\" 2>'" + dir.path() + "/err'",
-                                      testsupport::BuiltProgram("qrv806-pdu")};
-  sh_args.insert(sh_args.end(), args.begin(), args.end());
-  ToolResult result;
-  {
-    testsupport::ChildProcess child("/bin/sh", sh_args, dir.path() + "/out");
-    result.status = child.WaitForExit(std::chrono::seconds(120));
-  }
-  result.out = dir.Read("out");
-  result.err = dir.Read("err");
-  return result;
+  args.insert(args.begin(),
+              {"-c", "exec \"$0\" \"$@\" 2>'" + dir.path() + "/err'", testsupport::BuiltProgram("qrv806-pdu")});
+  int status = testsupport::ChildProcess("/bin/sh", args, dir.path() + "/out").WaitForExit(std::chrono::seconds(120));
+  return {status, dir.Read("out"), dir.Read("err")};
 }
 
 TEST(PduToolTest, EncodeDecodeAndRefusal) {

@@ -1,26 +1,16 @@
-// An empty SMS queue and free mailboxes for every test, a temporary board
-// root for the journal, and a stand-in for the modem thread that answers
+// An empty SMS queue and free mailboxes for every test (on the modem tests'
+// temporary board root), and a stand-in for the modem thread that answers
 // each hand-over with a scripted verdict.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstring>
 #include <deque>
-#include <map>
-#include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "base/log_ring.h"
-#include "log/log_store.h"
-#include "modem/modem_state.h"
-#include "modem/sms_transport.h"
-#include "platform/paths.h"
+#include "modem/modem_test_env.h"
 #include "queue/sms_queue.h"
-#include "support/firmware_process.h"
 
 namespace testqueue {
 
@@ -30,13 +20,7 @@ inline void ResetQueue() {
   is_send_sms = send_sms_status = is_new_sms = 0;
 }
 
-inline sms_msg Body(const std::string& text, uint8_t mode = 0) {
-  sms_msg m{};
-  std::memcpy(m.msg, text.data(), std::min<size_t>(text.size(), 160));
-  m.msg_len = static_cast<uint8_t>(std::min<size_t>(text.size(), 255));
-  m.sms_mode = mode;
-  return m;
-}
+inline sms_msg Body(const std::string& text, uint8_t mode = 0) { return testmodem::Message("", mode, text); }
 
 /// A phone list in the layout of the queue's slots.
 struct Phones {
@@ -89,19 +73,17 @@ class FakeModemThread {
   std::thread thread_{[this] { Run(); }};
 };
 
-class QueueTest : public ::testing::Test {
+class QueueTest : public testmodem::ModemTest {
  protected:
   void SetUp() override {
-    platform::SetRoot(root_.path());
+    testmodem::ModemTest::SetUp();
     root_.Write("APP/.keep", "");
-    LogInit();
     LogSetModemInfoSource(ReadModemLogInfo);
     ResetQueue();
   }
   void TearDown() override {
     ResetQueue();
-    LogInit();
-    platform::SetRoot("");
+    testmodem::ModemTest::TearDown();
   }
   /// The lines of the SMS journal without their last field, the time.
   std::vector<std::string> JournalLines() const {
@@ -112,8 +94,6 @@ class QueueTest : public ::testing::Test {
     }
     return lines;
   }
-
-  testsupport::TempDir root_;
 };
 
 }  // namespace testqueue

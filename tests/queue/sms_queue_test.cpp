@@ -38,15 +38,11 @@ TEST_F(SmsQueueTest, PutStoresTheJobWithinItsBounds) {
   std::memset(m.phone, '9', sizeof m.phone - 1);  // the caller's phone field is not used
   ASSERT_EQ(sms_event_put(m, list.slot, list.count), 0);
   const sms_event& e = sms_evt[0];
-  EXPECT_EQ(e.sms.msg_len, 160);
-  EXPECT_EQ(e.sms.msg[159], 'x');
-  EXPECT_EQ(e.sms.msg[160], '\0');
-  EXPECT_EQ(e.phone_n, 3);
-  EXPECT_EQ(e.phone_idx, 0);
-  EXPECT_EQ(e.status, kSmsJobQueued);
-  EXPECT_EQ(std::string(e.phone[0]), "0912345678");
-  EXPECT_EQ(std::string(e.phone[1], kPhoneSize), "12345678901234567890");  // fills its slot, no terminator
-  EXPECT_EQ(std::string(e.phone[2]), "+886912345678");
+  EXPECT_EQ(std::string(e.sms.msg, e.sms.msg_len + 1u), std::string(160, 'x') + '\0');
+  EXPECT_EQ(std::vector<int>({e.phone_n, e.phone_idx, e.status}), std::vector<int>({3, 0, kSmsJobQueued}));
+  // The second number fills its slot, without a terminator.
+  EXPECT_EQ(std::string(e.phone[0]) + "," + std::string(e.phone[1], kPhoneSize) + "," + e.phone[2],
+            "0912345678,12345678901234567890,+886912345678");
 
   // Destination counts outside 0..256 are held to it.
   static char many[300][kPhoneSize];

@@ -26,15 +26,14 @@ const std::string kManualDeliver = "07917283010010F5040BC87238880900F10000993092
 TEST(SimPdu, SubmitsReadOrRefused) {
   SubmitPdu p;
   std::string error;
+  // Destination, its type, text, TPDU octets.
+  auto fields = [&] { return p.destination.text + "," + std::to_string(p.destination.toa) + "," + p.view.text + "," +
+                             std::to_string(p.tpdu_octets); };
   ASSERT_TRUE(sim::DecodeSubmit(kManualSubmit, &p, &error)) << error;
-  EXPECT_EQ(p.destination.text, "+393331234567");
-  EXPECT_EQ(p.destination.toa, 0x91);
-  EXPECT_EQ(p.view.text, "ALARM IN1");
-  EXPECT_EQ(p.tpdu_octets, 22);
+  EXPECT_EQ(fields(), "+393331234567,145,ALARM IN1,22");
   // With a service centre, no validity period, UCS2 text.
   ASSERT_TRUE(sim::DecodeSubmit("0691214365870901000B915121436587F900080400410042", &p, &error)) << error;
-  EXPECT_EQ(p.view.text, "AB");
-  EXPECT_EQ(p.tpdu_octets, 17);
+  EXPECT_EQ(fields(), "+15123456789,145,AB,17");
 
   const std::pair<const char*, const char*> refused[] = {
       {"0D91", "a service centre part of 13 octets"},
@@ -55,13 +54,11 @@ TEST(SimPdu, KnownDeliverBothWays) {
   DeliverPdu d;
   std::string error;
   ASSERT_TRUE(sim::DecodeDeliver(kManualDeliver, &d, &error)) << error;
-  EXPECT_EQ(d.smsc.text, "+27381000015");
-  EXPECT_EQ(d.originator.text, "27838890001");  // national type 0xC8: no "+"
-  EXPECT_EQ(d.originator.toa, 0xC8);
-  EXPECT_EQ(sim::FormatSmscTime(d.time), "1999-03-29 15:16:59+02:00");
+  // The originator of national type 0xC8 has no "+".
+  EXPECT_EQ(d.smsc.text + "," + d.originator.text + "," + std::to_string(d.originator.toa) + "," +
+                sim::FormatSmscTime(d.time) + "," + d.view.text + "," + std::to_string(d.tpdu_octets),
+            "+27381000015,27838890001,200,1999-03-29 15:16:59+02:00,hellohello,28");
   EXPECT_EQ(d.view.coding, SmsCoding::kGsm7);
-  EXPECT_EQ(d.view.text, "hellohello");
-  EXPECT_EQ(d.tpdu_octets, 28);
   EXPECT_EQ(sim::EncodeDeliver(d), kManualDeliver);
 }
 

@@ -36,7 +36,6 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  pid_t pid() const { return pid_; }
   std::string Output() const;
   /// Waits until the output contains `text`; false on time-out or when the
   /// process ended first without printing it.
