@@ -19,8 +19,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# -L: the ARM dynamic loader and libraries of the cross packages.
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L ${QRV_ARMHF_SYSROOT})
+# The programs run on Debian's armhf libraries (multiarch, beside the
+# host's), loader and C library from one package: libqmi and GLib exist only
+# there, and the cross packages' C library is of another build than the
+# armhf loader, which breaks threads when the two mix.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /)
 
 # pkg-config answers for the ARM side: Debian's multiarch armhf packages
 # (libqmi for packet data) keep their .pc files here.

@@ -10,9 +10,10 @@ for pkg in cmake ninja-build make g++ clang libclang-rt-14-dev libgtest-dev libg
            libqmi-glib-dev libmbim-glib-dev libqrtr-glib-dev; do
   have_pkg "$pkg" || need+=("$pkg")
 done
-# libqmi for the board's build: Debian's armhf packages beside the host's.
+# The board's libraries for the cross build and its tests under qemu:
+# Debian's armhf packages beside the host's.
 arm_need=()
-for pkg in libqmi-glib-dev libmbim-glib-dev libqrtr-glib-dev; do
+for pkg in libqmi-glib-dev libmbim-glib-dev libqrtr-glib-dev libstdc++6; do
   have_pkg "$pkg:armhf" || arm_need+=("$pkg:armhf")
 done
 

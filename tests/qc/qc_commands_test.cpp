@@ -65,13 +65,6 @@ TEST_F(QcTest, SignalIsScaledToOneByteAndZeroUnlessRegistered) {
   modem_creg = 0;
 }
 
-TEST(QcArithmetic, FoldWeighsLaterReadingsMore) {
-  double s = 0;
-  const double readings[] = {1, 2, 3, 4, 5};
-  const double expected[] = {1, 1.5, 2.25, 3.125, 4.0625};
-  for (int pass = 0; pass < 5; ++pass) EXPECT_DOUBLE_EQ(s = QcFold(s, readings[pass], pass), expected[pass]);
-}
-
 // A station that applies 9 V, 1 V and -8 V where it means +10 V, 0 V and
 // -10 V: the calibrated inputs then read the reference scale.
 TEST_F(QcTest, CalibrationFromAveragedReadings) {
