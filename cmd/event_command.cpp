@@ -40,7 +40,6 @@ constexpr uint32_t kMaxReportDays = 31;
 constexpr double kLimitLow = -10.0;
 constexpr double kLimitHigh = 10.0;
 constexpr int kDefinitionSize = 100;
-constexpr int kMaxFields = 12;  // one more than the longest form, so an extra field shows
 
 // DI cType values and AI cType values as stored.
 constexpr uint8_t kNcPulse = 1, kNoPulse = 2, kDiNc = 3, kDiNo = 4;
@@ -78,16 +77,8 @@ int SmsdbsWord(const char* field) {
 
 bool HoldInRange(uint32_t ms) { return ms >= kMinHoldMs && ms <= kMaxHoldMs; }
 
-// The fields after the command, split at ";". The count stops at kMaxFields,
-// which no valid form reaches.
-struct Fields {
-  const char* at[kMaxFields];
-  int count = 0;
-};
-
-void Split(char* rest, Fields* f) {
-  while (rest != nullptr && f->count < kMaxFields) f->at[f->count++] = get_entry(rest, &rest);
-}
+// The fields behind the name (the longest form has ten).
+using Fields = CommandFields<11>;
 
 // The tail shared by counter, DI and AI sets: DO word, DO hold, VOICE word,
 // SMSDBS word, and nothing after them.
@@ -300,12 +291,8 @@ int cmd_evnt(char* line, int match_len) {
   if (n >= static_cast<unsigned long>(kEventCount)) return ReplyEr(cmd);
   const int event = static_cast<int>(n);
 
-  char* rest = nullptr;
-  get_entry(line, &rest);
-  if (rest == nullptr) return Query(event, cmd);
-
-  Fields f;
-  Split(rest, &f);
+  const Fields f(line);
+  if (f.count == 0) return Query(event, cmd);
   const char* kind = f.at[0];
   int ok = 0;
   if (StartsWith(kind, "DAI_NO_USE")) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/sd_flags.h"
+#include "cmd/command_fields.h"
 #include "cmd/command_reply.h"
 #include "cmd/handlers.h"
 #include "config/file_lines.h"
@@ -32,21 +33,8 @@ namespace {
 
 constexpr const char* kLogIni = "/APP/log.ini";
 constexpr int kDataPiece = 127;  // a day file is sent in pieces of at most this
-constexpr int kMaxFields = 4;    // one more than any command takes, so an extra field shows
-
-struct Fields {
-  const char* at[kMaxFields];
-  int count = 0;
-};
-
-// The fields behind the command name; the line is cut up in place.
-Fields SplitFields(char* line) {
-  Fields f;
-  char* rest = nullptr;
-  get_entry(line, &rest);
-  while (rest != nullptr && f.count < kMaxFields) f.at[f.count++] = get_entry(rest, &rest);
-  return f;
-}
+// No log command takes more than three fields.
+using Fields = CommandFields<3>;
 
 bool AllDigits(const std::string& text, size_t width) {
   if (text.size() != width) return false;
@@ -86,7 +74,7 @@ bool IsDayFileName(const std::string& name) {
 }  // namespace
 
 int CmdLogFile(char* line, int) {
-  if (SplitFields(line).count != 0) return 0;
+  if (Fields(line).count != 0) return 0;
   if (FileExist(kLogRootDir, kUserLogDir) != 0) return 0;
   const std::string root = std::string(kLogRootDir) + "/" + kUserLogDir;
   std::vector<std::string> years;
@@ -112,7 +100,7 @@ int CmdLogFile(char* line, int) {
 
 int CmdLogData(char* line, int) {
   Day d;
-  if (!ReadDay(SplitFields(line), &d)) return 0;
+  if (!ReadDay(Fields(line), &d)) return 0;
   // Not blocking: a day "file" that is a pipe must not hang the port.
   platform::UniqueFd file(::open(DayFile(kUserLogDir, d).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!file.valid()) return 0;
@@ -124,7 +112,7 @@ int CmdLogData(char* line, int) {
 int CmdLogDelete(char* line, int) {
   const EchoedCommand cmd(line);
   Day d;
-  if (!ReadDay(SplitFields(line), &d)) return ReplyEr(cmd);
+  if (!ReadDay(Fields(line), &d)) return ReplyEr(cmd);
   if (::unlink(DayFile(kUserLogDir, d).c_str()) != 0) return ReplyEr(cmd);
   // The other two logs of that day may well be missing; that is no error.
   ::unlink(DayFile(kAtCmdLogDir, d).c_str());
@@ -134,7 +122,7 @@ int CmdLogDelete(char* line, int) {
 
 int CmdLogEnable(char* line, int) {
   const EchoedCommand cmd(line);
-  const Fields f = SplitFields(line);
+  const Fields f = Fields(line);
   if (f.count != 1) return ReplyEr(cmd);
   const int64_t v = config::ParseLong(f.at[0]);
   logEnable = v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<int>(v));
@@ -143,7 +131,7 @@ int CmdLogEnable(char* line, int) {
 
 int CmdLogSave(char* line, int) {
   const EchoedCommand cmd(line);
-  if (SplitFields(line).count != 0) return ReplyEr(cmd);
+  if (Fields(line).count != 0) return ReplyEr(cmd);
   char text[32];
   std::snprintf(text, sizeof text, "@LOGEN;%d\r\n", logEnable.load());
   if (!platform::ReplaceFileAtomically(platform::Path(kLogIni), text)) return ReplyEr(cmd);
@@ -152,7 +140,7 @@ int CmdLogSave(char* line, int) {
 
 int CmdLogSdInfo(char* line, int) {
   const EchoedCommand cmd(line);
-  if (SplitFields(line).count != 0) return ReplyEr(cmd);
+  if (Fields(line).count != 0) return ReplyEr(cmd);
   const std::optional<platform::SdUsage> use = platform::SdCardBackend().Usage();
   if (!use) return ReplyEr(cmd);
   // df -h's Used, Size and Use% columns.
@@ -162,12 +150,12 @@ int CmdLogSdInfo(char* line, int) {
 
 int CmdLogStatus(char* line, int) {
   const EchoedCommand cmd(line);
-  if (SplitFields(line).count != 0) return ReplyEr(cmd);
+  if (Fields(line).count != 0) return ReplyEr(cmd);
   return ReplyValues(cmd, "%d", logEnable.load());
 }
 
 int CmdSdExist(char* line, int) {
   const EchoedCommand cmd(line);
-  if (SplitFields(line).count != 0) return ReplyEr(cmd);
+  if (Fields(line).count != 0) return ReplyEr(cmd);
   return ReplyValues(cmd, "%d", static_cast<int>(if_sd_card.load()));
 }
