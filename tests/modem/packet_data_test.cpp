@@ -9,12 +9,12 @@
 
 #include "log/log_store.h"
 #include "modem/modem_state.h"
+#include "modem/modem_test_env.h"
 #include "modem/packet_data_call.h"
 #include "modem/qmi_wds.h"
 #include "platform/packet_data.h"
 #include "platform/paths.h"
 #include "support/console_capture.h"
-#include "support/firmware_process.h"
 #if QRV_HAVE_LIBQMI
 #include <libqmi-glib.h>
 
@@ -43,12 +43,11 @@ struct ScriptedQmi final : platform::PacketData {
   QmiReply StopNetwork(uint32_t, int) override { return {}; }
 };
 
-class PacketDataTest : public ::testing::Test {
+// The modem tests' board: temporary root, simulated card, fresh logs.
+class PacketDataTest : public testmodem::ModemTest {
  protected:
   void SetUp() override {
-    platform::SetRoot(root_.path());
-    platform::SetSimulated(true);
-    LogInit();
+    ModemTest::SetUp();
     logEnable = 1;
     net_dial_settle_ms = 0;
     net_status_poll_ms = 0;
@@ -57,8 +56,7 @@ class PacketDataTest : public ::testing::Test {
   }
   void TearDown() override {
     logEnable = 0;
-    platform::SetSimulated(false);
-    platform::SetRoot("");
+    ModemTest::TearDown();
   }
   // Every QMI record written so far.
   std::string QmiLogText() const {
@@ -83,8 +81,6 @@ class PacketDataTest : public ::testing::Test {
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
   }
-
-  testsupport::TempDir root_;
 };
 
 TEST_F(PacketDataTest, CallIsKeptWhileUpAndDialledAgainOnlyAfterItDrops) {
