@@ -16,6 +16,7 @@
 #include "app/status_loop.h"
 #include "app/thread_launch.h"
 #include "base/console.h"
+#include "base/version.h"
 #include "config/config_data.h"
 #include "config/config_file.h"
 #include "config/side_files.h"
@@ -32,8 +33,6 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/system_actions.h"
-
-const char* const kFirmwareVersion = "ORVEL_v1.2.4 20210713";
 
 namespace {
 

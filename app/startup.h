@@ -5,6 +5,3 @@
 /// The firmware's whole life; returns only when the command line is
 /// malformed (status 2).
 int RunFirmware(int argc, char** argv);
-
-/// The version text of the banner.
-extern const char* const kFirmwareVersion;

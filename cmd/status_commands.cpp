@@ -11,6 +11,7 @@
 
 #include "base/console.h"
 #include "base/sd_flags.h"
+#include "base/version.h"
 #include "cmd/command_fields.h"
 #include "cmd/command_reply.h"
 #include "cmd/handlers.h"
@@ -31,7 +32,6 @@ extern const char kModelName[] = "QRV-806XK";
 
 namespace {
 
-constexpr char kFirmwareVersion[] = "ORVEL_v1.2.4 20210713";
 constexpr int kMachineIdMax = kMachineIdSize - 1;
 constexpr int kPinChars = kPinSize - 1;
 constexpr uint64_t kU32Max = 0xFFFFFFFFu;

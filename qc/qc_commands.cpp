@@ -6,6 +6,7 @@
 
 #include "base/console.h"
 #include "base/sleep.h"
+#include "base/version.h"
 #include "cmd/command_fields.h"
 #include "config/config_data.h"
 #include "config/string_format.h"
@@ -21,7 +22,6 @@
 
 namespace {
 
-constexpr char kFirmwareVersion[] = "ORVEL_v1.2.4 20210713";
 constexpr int kAiChannels = 4;
 // The channel of @QCAI0/1/2 starts behind the six-letter name and one
 // separator; that of @AIV behind its four letters and one separator.
