@@ -126,17 +126,8 @@ void CmdTime(Request& r) {
     r.Reply("!%s;TIME;ER", r.id);
     return;
   }
-  // Only the first 8 and 6 characters count, as on the serial port.
-  char ymd[9];
-  char hms[7];
-  std::snprintf(ymd, sizeof ymd, "%.8s", f.at[0]);
-  std::snprintf(hms, sizeof hms, "%.6s", f.at[1]);
-  const RtcTime before = SysrtcCopy();
-  if (SetSystemTime(ymd, hms) != 1) {
+  if (SetSystemTime(f.at[0], f.at[1]) != 1) {
     PrintMsg("Setting System Time Error!!\r\n");
-    // The clock kept its time, so the record shows it again.
-    std::lock_guard<std::recursive_mutex> lock(SysrtcMutex());
-    Sysrtc = before;
     r.Reply("!%s;TIME;ER", r.id);
     return;
   }
@@ -241,17 +232,8 @@ void CmdAiv(Request& r) {
 // The reply goes to the sender only; a full queue is said on the console.
 int SendBack(const Request& r) {
   PrintMsg(">Sendback: %s\r\n", r.reply);
-  sms_msg out;
-  std::memset(&out, 0, sizeof out);
-  const size_t n = strnlen(r.reply, kSmsBodyMax);
-  std::memcpy(out.msg, r.reply, n);
-  out.msg_len = static_cast<uint8_t>(n);
-  out.sms_mode = 0;
-  char to[1][kPhoneSize];
-  std::memset(to, 0, sizeof to);
-  std::memcpy(to[0], r.sender, strnlen(r.sender, kPhoneSize));
   int slot = 0;
-  const bool queued = SmsEventTryPut(out, to, 1, &slot);
+  const bool queued = SmsTextTryPut(r.reply, r.sender, &slot);
   if (!queued) PrintMsg(">SMS queue full: reply to %s dropped\r\n", r.sender);
   if (r.trace_queue) {
     PrintMsg(">res of sms_event_put() = %d\r\n", queued ? slot : 0);

@@ -121,18 +121,7 @@ int cmd_time(char* line, int /*match_len*/) {
     return ReplyValues(cmd, "%s", now);
   }
   if (f.count != 2 || !IsYMD(f.at[0]) || !IsHMS(f.at[1])) return ReplyEr(cmd);
-  // Only the first 8 and 6 characters count.
-  char ymd[9];
-  char hms[7];
-  std::snprintf(ymd, sizeof ymd, "%.8s", f.at[0]);
-  std::snprintf(hms, sizeof hms, "%.6s", f.at[1]);
-  const RtcTime before = SysrtcCopy();
-  if (SetSystemTime(ymd, hms) != 1) {
-    // The clock kept its time, so the record shows it again.
-    std::lock_guard<std::recursive_mutex> lock(SysrtcMutex());
-    Sysrtc = before;
-    return ReplyEr(cmd);
-  }
+  if (SetSystemTime(f.at[0], f.at[1]) != 1) return ReplyEr(cmd);
   RTC_Read2sys();
   return ReplyOk(cmd);
 }

@@ -35,15 +35,15 @@ void Answer(const char* text) { ReplyWrite(text, static_cast<int>(std::strlen(te
 
 // A full queue would drop the message while the host is told it went, so
 // the line waits for room; the host sees no echo until it is queued.
-void QueueForUartPhone(const sms_msg& sms) {
-  char phone[1][kPhoneSize];
+void QueueForUartPhone(const char* text) {
+  char phone[kPhoneSize];
   {
     std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
-    std::memcpy(phone[0], sys_config.UartPhone, kPhoneSize);
+    std::memcpy(phone, sys_config.UartPhone, kPhoneSize);
   }
-  if (phone[0][0] == '\0') PrintMsg(">UartPhone is empty: set it with @UARTPH, this message cannot be delivered\r\n");
+  if (phone[0] == '\0') PrintMsg(">UartPhone is empty: set it with @UARTPH, this message cannot be delivered\r\n");
   int slot = 0;
-  for (int waited = 0; !SmsEventTryPut(sms, phone, 1, &slot); waited += kQueueRetryMs) {
+  for (int waited = 0; !SmsTextTryPut(text, phone, &slot); waited += kQueueRetryMs) {
     if (waited % kQueueNoticeMs == 0) PrintMsg(">SMS queue is full: the message waits for room\r\n");
     SleepMilliseconds(kQueueRetryMs);
   }
@@ -69,14 +69,10 @@ int UartBridgeHandleLine(const char* line) {
     Answer("Err01\r\n");
     return 0;
   }
-  sms_msg sms{};
-  std::memcpy(sms.msg, text, len);
-  sms.msg_len = static_cast<uint8_t>(len);
-  sms.sms_mode = 0;
-  PrintMsg(">Sendback: %s\r\n", sms.msg);
-  QueueForUartPhone(sms);
+  PrintMsg(">Sendback: %s\r\n", text);
+  QueueForUartPhone(text);
   SleepMilliseconds(bridge_echo_pause_ms.load());
-  ReplyWrite(sms.msg, static_cast<int>(len));
+  ReplyWrite(text, static_cast<int>(len));
   return 1;
 }
 

@@ -116,13 +116,17 @@ int SetSystemTime(const char* ymd, const char* hms) {
   if (!LongEnough(ymd, 8) || !LongEnough(hms, 6)) return 0;  // what RTC_Write gives for a bad time
   // The clock-sync thread reads Sysrtc meanwhile: change it whole.
   std::lock_guard<std::recursive_mutex> lock(SysrtcMutex());
+  const RtcTime before = Sysrtc;
   Sysrtc.year = static_cast<int32_t>(Field(ymd, 0, 4));
   Sysrtc.mon = static_cast<int32_t>(Field(ymd, 4, 2));
   Sysrtc.mday = static_cast<int32_t>(Field(ymd, 6, 2));
   Sysrtc.hour = static_cast<int32_t>(Field(hms, 0, 2));
   Sysrtc.min = static_cast<int32_t>(Field(hms, 2, 2));
   Sysrtc.sec = static_cast<int32_t>(Field(hms, 4, 2));
-  return RTC_Write(Sysrtc.sec, Sysrtc.min, Sysrtc.hour, Sysrtc.mday, Sysrtc.mon, Sysrtc.year, Sysrtc.wday);
+  const int written = RTC_Write(Sysrtc.sec, Sysrtc.min, Sysrtc.hour, Sysrtc.mday, Sysrtc.mon, Sysrtc.year, Sysrtc.wday);
+  // The clock kept its time, so the record keeps showing it.
+  if (written != 1) Sysrtc = before;
+  return written;
 }
 
 uint32_t GetTimeTicks() {

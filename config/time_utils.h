@@ -21,7 +21,9 @@ int IsYMD(const char* text);
 /// first six characters count, and a shorter text is refused.
 int IsHMS(const char* text);
 /// Sets Sysrtc (weekday kept) and writes it to the RTC; returns RTC_Write's
-/// result, or 0 without writing when a text is too short.
+/// result, or 0 without writing when a text is too short. Only the first
+/// eight and six characters are read. When the RTC refuses the time, Sysrtc
+/// is left as it was.
 int SetSystemTime(const char* ymd, const char* hms);
 /// Milliseconds of the wall clock, wrapping at 32 bits.
 uint32_t GetTimeTicks();

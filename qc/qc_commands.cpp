@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 
 #include "base/console.h"
 #include "base/sleep.h"
@@ -86,11 +85,7 @@ QcNext SetTime(const char* command, std::string* reply) {
   Take(command, length, 17, 2, &hms);
   Take(command, length, 20, 2, &hms);
   Take(command, length, 23, 2, &hms);
-  const RtcTime before = SysrtcCopy();
   if (SetSystemTime(ymd.c_str(), hms.c_str()) != 1) {
-    // The clock kept its time; the record shows it again.
-    std::lock_guard<std::recursive_mutex> lock(SysrtcMutex());
-    Sysrtc = before;
     PrintMsg(">@TIME=: the clock was not set (YYYY/MM/DD HH:MM:SS expected)\r\n");
   }
   RTC_Read2sys();

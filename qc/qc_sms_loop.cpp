@@ -35,14 +35,8 @@ int QcSmsLoop(const std::string& number) {
     PrintMsg(">@SMSRECV= needs the unit's own number, nothing sent\r\n");
     return 0;
   }
-  sms_msg sms{};
-  std::memcpy(sms.msg, kTestText, kTestLen);
-  sms.msg_len = static_cast<uint8_t>(kTestLen);
-  sms.sms_mode = 0;
-  char phones[1][kPhoneSize] = {};
-  std::memcpy(phones[0], number.data(), number.size() < kNumberMax ? number.size() : kNumberMax);
   int slot = 0;
-  const bool queued = SmsEventTryPut(sms, phones, 1, &slot);
+  const bool queued = SmsTextTryPut(kTestText, number.c_str(), &slot);
   PrintMsg("res of sms_event_put() = %d\r\n", queued ? slot : 0);
   PrintMsg("sms_event_is_n()=%d\r\n", sms_event_is_n());
   if (!queued) {

@@ -25,6 +25,16 @@ int sms_event_put(const sms_msg& sms, const char (*phones)[kPhoneSize], int coun
   return SmsEventTryPut(sms, phones, count, &slot) ? slot : 0;
 }
 
+bool SmsTextTryPut(const char* text, const char* number, int* slot) {
+  sms_msg sms{};
+  const size_t len = strnlen(text, kSmsBodyMax);
+  std::memcpy(sms.msg, text, len);
+  sms.msg_len = static_cast<uint8_t>(len);
+  char to[1][kPhoneSize] = {};
+  std::memcpy(to[0], number, strnlen(number, kPhoneSize));  // 20 characters fill the slot
+  return SmsEventTryPut(sms, to, 1, slot);
+}
+
 bool SmsEventTryPut(const sms_msg& sms, const char (*phones)[kPhoneSize], int count, int* slot_out) {
   if (phones == nullptr || count < 0) count = 0;
   if (count > kSmsJobPhones) {

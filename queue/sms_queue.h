@@ -54,6 +54,9 @@ int sms_event_put(const sms_msg& sms, const char (*phones)[kPhoneSize], int coun
 /// The same put with an unambiguous answer: false (nothing stored) when
 /// the queue is full, else true with the slot filled in `*slot`.
 bool SmsEventTryPut(const sms_msg& sms, const char (*phones)[kPhoneSize], int count, int* slot);
+/// A 7-bit text (at most 160 characters) for one number (at most 20
+/// characters), put as SmsEventTryPut puts a job.
+bool SmsTextTryPut(const char* text, const char* number, int* slot);
 /// Waits until a job is pending, at most `timeout_ms` (the sender's idle
 /// wait, ended at once by a put); true when one is.
 bool SmsEventWaitForJob(int timeout_ms);

@@ -81,13 +81,15 @@ TEST(TimeTexts, Table) {
   EXPECT_EQ(IsHMS(nullptr), 0);
 }
 
-// A date or time too short to hold its fields is refused, the record untouched
-// (accepted times: the 2038 tests in tests/hw).
-TEST_F(TimeUtilsTest, SetSystemTimeRefusesShortFields) {
+// A date or time too short to hold its fields, or one the clock refuses, leaves
+// the record untouched (accepted times: the 2038 tests in tests/hw).
+TEST_F(TimeUtilsTest, SetSystemTimeRefusesShortFieldsAndImpossibleTimes) {
   Sysrtc = RtcTime{1, 2, 3, 4, 5, 2000, 3};
   EXPECT_EQ(SetSystemTime("2021071", "081509"), 0);
   EXPECT_EQ(SetSystemTime("20210713", "0815"), 0);
+  EXPECT_EQ(SetSystemTime("20210230", "081509"), 0);
   EXPECT_EQ(Sysrtc.year, 2000);
+  EXPECT_EQ(Sysrtc.mday, 4);
 }
 
 }  // namespace
