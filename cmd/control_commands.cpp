@@ -108,21 +108,9 @@ int cmd_uartset(char* line, int /*match_len*/) {
   const EchoedCommand cmd(line);
   const Fields f(line);
   if (f.count == 0) {
-    uint32_t baud;
-    char parity;
-    int data_bits;
-    int stop_bits;
-    bool on;
-    {
-      std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
-      baud = sys_config.uiBaudrate;
-      parity = sys_config.cParity;
-      data_bits = sys_config.uiDataBit;
-      stop_bits = sys_config.uiStopBit;
-      on = sys_config.cIsUart2SMS != 0;
-    }
-    return ReplyValues(cmd, "%d;%c;%d;%d;%s", static_cast<int>(baud), parity, data_bits, stop_bits,
-                       on ? "ON" : "OFF");
+    const UartSettings u = UartSettingsCopy();
+    return ReplyValues(cmd, "%d;%c;%d;%d;%s", static_cast<int>(u.baud), u.parity, u.data_bits, u.stop_bits,
+                       u.bridge != 0 ? "ON" : "OFF");
   }
   if (f.count != 5) return ReplyEr(cmd);
   uint64_t baud = 0;

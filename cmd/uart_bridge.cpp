@@ -82,24 +82,14 @@ int UartBridgeServeOnce(int idle_timeout_ms) {
 }
 
 BridgeStart UartBridgeStart() {
-  uint32_t baud;
-  uint8_t data_bits, stop_bits, enabled;
-  char parity;
-  {
-    std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
-    baud = sys_config.uiBaudrate;
-    data_bits = sys_config.uiDataBit;
-    parity = sys_config.cParity;
-    stop_bits = sys_config.uiStopBit;
-    enabled = sys_config.cIsUart2SMS;
-  }
-  const int fd = uart_open(platform::Path("/dev/ttyHSL3").c_str(), baud, data_bits, parity, stop_bits);
+  const UartSettings u = UartSettingsCopy();
+  const int fd = uart_open(platform::Path("/dev/ttyHSL3").c_str(), u.baud, u.data_bits, u.parity, u.stop_bits);
   if (fd <= 0) {
     PrintMsg("open uart1 fails\r\n");
     return BridgeStart::kPortFailed;
   }
   uart1 = fd;
-  if (enabled != 1) {
+  if (u.bridge != 1) {
     PrintMsg(">UART send SMS is disable.\r\n");
     return BridgeStart::kDisabled;
   }

@@ -28,3 +28,9 @@ std::recursive_mutex& ConfigMutex() {
   static std::recursive_mutex mu;
   return mu;
 }
+
+UartSettings UartSettingsCopy() {
+  std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
+  return UartSettings{sys_config.uiBaudrate, sys_config.uiDataBit, sys_config.cParity, sys_config.uiStopBit,
+                      sys_config.cIsUart2SMS};
+}

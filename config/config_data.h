@@ -130,3 +130,14 @@ extern std::atomic<int32_t> flg_init_rp_config;
 /// Held around whole-record updates and around every read or save of the
 /// configuration files, so a save never writes a half-changed event.
 std::recursive_mutex& ConfigMutex();
+
+/// The terminal port's settings and the bridge switch, as one consistent
+/// copy taken under ConfigMutex().
+struct UartSettings {
+  uint32_t baud;
+  uint8_t data_bits;
+  char parity;
+  uint8_t stop_bits;
+  uint8_t bridge;  // cIsUart2SMS
+};
+UartSettings UartSettingsCopy();
