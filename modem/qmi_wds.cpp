@@ -5,7 +5,9 @@
 #include <cstring>
 #include <string>
 
+#include "config/string_format.h"
 #include "log/log_store.h"
+#include "modem/modem_state.h"
 #include "platform/packet_data.h"
 
 std::atomic<int32_t> qmi_hdl{-1};
@@ -28,9 +30,6 @@ void LogNumber(const char* api, int value) {
   std::snprintf(text, sizeof text, "%d", value);
   QmiLog(api, text);
 }
-
-// A text of at most `size` - 1 characters from a fixed-size field.
-std::string Bounded(const char* text, size_t size) { return text == nullptr ? "" : std::string(text, strnlen(text, size - 1)); }
 
 struct ServiceNames {
   platform::QmiService service;
@@ -129,7 +128,9 @@ int QMI_wds_CheckDialupStatus() {
 int QMI_wds_dialup(const char* apn, const char* user, const char* password) {
   QmiPrint("main(): (QMI_WDS_START_NETWORK_INTERFACE_REQ_V01) Start.\n");
   // Only the three texts go into the request; every other member is absent.
-  const platform::WdsStartRequest request{Bounded(apn, 64), Bounded(user, 32), Bounded(password, 32)};
+  const platform::WdsStartRequest request{config::Bounded(apn, sizeof modem_APN - 1),
+                                          config::Bounded(user, sizeof modem_usr - 1),
+                                          config::Bounded(password, sizeof modem_pwd - 1)};
   QmiPrint("APN: %s\n", request.apn.c_str());
   QmiPrint("Username: %s\n", request.user.c_str());
   QmiPrint("Password: %s\n", request.password.c_str());
