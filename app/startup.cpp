@@ -39,15 +39,8 @@ namespace {
 // Seconds the update pattern shows before the board restarts.
 constexpr unsigned kUpdateRebootDelayS = 10;
 
-void FormatRtc(const RtcTime& t, char* out, size_t size) {
-  std::snprintf(out, size, "%04d-%02d-%02d %02d:%02d:%02d [%d]", t.year, t.mon, t.mday, t.hour, t.min,
-                t.sec, t.wday);
-}
-
 void PrintRtc(const char* label, const RtcTime& t) {
-  char text[64];
-  FormatRtc(t, text, sizeof text);
-  PrintMsg("%s%s\r\n", label, text);
+  PrintMsg("%s%s [%d]\r\n", label, RtcTimeText(t).c_str(), t.wday);
 }
 
 void SelectBoard(const LaunchOptions& opt) {

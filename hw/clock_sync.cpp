@@ -42,12 +42,7 @@ void SetSysrtc(const RtcTime& t) {
 
 }  // namespace
 
-std::string RtcDateCommand(const RtcTime& t) {
-  char cmd[96];
-  std::snprintf(cmd, sizeof cmd, "date -s \"%04d-%02d-%02d %02d:%02d:%02d\"", t.year, t.mon, t.mday, t.hour,
-                t.min, t.sec);
-  return cmd;
-}
+std::string RtcDateCommand(const RtcTime& t) { return "date -s \"" + RtcTimeText(t) + "\""; }
 
 int SetSystemClockFromRtc(const RtcTime& t) {
   if (!IsValidTime(t)) return -1;

@@ -1,6 +1,8 @@
 // The RX-8010-layout real-time clock: seven BCD time registers from 0x10.
 #include "hw/rtc.h"
 
+#include <cstdio>
+
 #include "base/console.h"
 #include "hw/i2c.h"
 #include "platform/clock.h"
@@ -47,6 +49,12 @@ std::recursive_mutex& SysrtcMutex() {
 RtcTime SysrtcCopy() {
   std::lock_guard<std::recursive_mutex> lock(SysrtcMutex());
   return Sysrtc;
+}
+
+std::string RtcTimeText(const RtcTime& t) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.mon, t.mday, t.hour, t.min, t.sec);
+  return text;
 }
 
 uint8_t bin2bcd(uint32_t v) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <mutex>
+#include <string>
 
 struct RtcTime {
   int32_t sec;
@@ -23,6 +24,8 @@ struct RtcTime {
 extern RtcTime Sysrtc;
 std::recursive_mutex& SysrtcMutex();
 RtcTime SysrtcCopy();
+/// "YYYY-MM-DD HH:MM:SS" of a clock record.
+std::string RtcTimeText(const RtcTime& t);
 
 /// Consecutive corrections of the system clock by thread_rtc2system.
 extern std::atomic<uint32_t> uiRTCModifyCount;

@@ -1,6 +1,5 @@
 #include "qc/qc_data_report.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "base/console.h"
@@ -29,12 +28,7 @@ std::string QcModelText(const std::string& gmm) {
 
 int QcGpsFix(const std::string& gprmc) { return gprmc.find(",A,") != std::string::npos ? 1 : 0; }
 
-std::string QcClockText() {
-  const RtcTime t = SysrtcCopy();
-  char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.mon, t.mday, t.hour, t.min, t.sec);
-  return text;
-}
+std::string QcClockText() { return RtcTimeText(SysrtcCopy()); }
 
 void QcDataReport(std::string* reply) {
   const std::string clock = QcClockText();
