@@ -33,11 +33,7 @@ struct CalibrationLine {
   const char* range_error;
 };
 
-bool Accept(const CalibrationLine& line, double v) {
-  // Written so that NaN is refused too.
-  if (line.is_gain) return v > 0 && v <= kGainMax;
-  return v >= -kOffsetMax && v <= kOffsetMax;
-}
+bool Accept(const CalibrationLine& line, double v) { return line.is_gain ? GainInRange(v) : OffsetInRange(v); }
 
 int UnknownContent(FILE* file) {
   std::fclose(file);
@@ -47,6 +43,10 @@ int UnknownContent(FILE* file) {
 }
 
 }  // namespace
+
+// Written so that NaN is refused too.
+bool GainInRange(double v) { return v > 0 && v <= kGainMax; }
+bool OffsetInRange(double v) { return v >= -kOffsetMax && v <= kOffsetMax; }
 
 int read_gain_offset() {
   FILE* file = std::fopen(platform::Path("/APP/gain.ini").c_str(), "r");

@@ -8,6 +8,10 @@
 int read_gain_offset();
 /// 1 when written, 0 when the old file was kept.
 int save_gain_offset();
+/// Whether read_gain_offset keeps a gain (0 < gain <= 5) or an offset
+/// (-5 <= offset <= 5) as written; NaN is neither.
+bool GainInRange(double v);
+bool OffsetInRange(double v);
 /// 1 when /APP/CTStatus.ini was read into counter_status and
 /// counter_status_old, 0 when it is missing or unreadable.
 int read_counter_status();

@@ -10,8 +10,16 @@ extern double AIV_CAL;
 /// Cleared at the start of the dialogue, not otherwise used.
 extern double AIV_ORG;
 
-/// Clears AIsave, gain, offset, gain2, offset2, AIV_CAL and AIV_ORG to 0.0.
+/// Starts a dialogue: notes the calibration in use (what gain.ini gave, or
+/// an earlier dialogue stored) and clears AIsave, gain, offset, gain2,
+/// offset2, AIV_CAL and AIV_ORG to 0.0.
 void QcClearCalibration();
+
+/// Ends a dialogue: each range that no @QCAI10/@QCAI20 of it calibrated, or
+/// whose new line gain.ini would not keep (the console says so), gets the
+/// noted values back. True when a range holds a new calibration, so that
+/// gain.ini is to be saved; false when the stored file is to stay as it is.
+bool QcEndCalibration();
 
 /// The running value after folding reading `v` of pass `pass` (0 first):
 /// s + v, halved from the second pass on, so later readings weigh more.
@@ -34,7 +42,8 @@ enum class QcRange {
 };
 /// Calibrates one range. When the readings allow no finite line, the
 /// range's gain and offset keep their values and the console says why.
-/// False in that case.
+/// False in that case; otherwise the range counts as calibrated by this
+/// dialogue.
 bool QcCalibrate(QcRange range);
 
 /// The calibrated reading of channel `ch` (0 to 3) into AIV_CAL, through
