@@ -14,13 +14,15 @@ constexpr int kSmsQueueSlots = 18;
 /// Destinations one job holds.
 constexpr int kSmsJobPhones = 256;
 
-/// Entry status.
+/// Entry status. A finished job is 3 when every number was served and 4
+/// when any number was given up after its last try (the user log names
+/// each one); the other numbers of a job with status 4 were still worked.
 enum SmsJobStatus : int32_t {
   kSmsJobEmpty = 0,
   kSmsJobQueued = 1,
   kSmsJobSending = 2,
   kSmsJobDone = 3,
-  kSmsJobAbandoned = 4,
+  kSmsJobNumberGivenUp = 4,
 };
 
 /// One queue entry.
@@ -28,8 +30,8 @@ struct sms_event {
   /// Destinations; a 20-character number fills its slot without a zero.
   char phone[kSmsJobPhones][kPhoneSize];
   int32_t phone_n;
-  /// Next destination while sending; afterwards the number served (or the
-  /// index of the number given up on). Read by other threads: atomic.
+  /// Next destination while sending; afterwards phone_n (the whole list was
+  /// worked through). Read by other threads: atomic.
   std::atomic<int32_t> phone_idx;
   std::atomic<int32_t> status;
   /// The message; its `phone` is filled per destination when sending.

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "base/console.h"
-#include "base/sleep.h"
 #include "base/log_ring.h"
+#include "base/sleep.h"
 #include "config/side_files.h"
 #include "config/text_utils.h"
 #include "modem/at_channel.h"
@@ -16,6 +16,9 @@ namespace {
 
 constexpr int kUcs2Coding = 8;
 constexpr int kDirectionSent = 0;
+
+constexpr JobTexts kTexts{"NG counter: %d\r\n", ">SMS to %s failed, tried again in %d s (try %d of %d)\r\n",
+                          ">SMS to %s given up after %d tries\r\n", 4};
 
 // Each attempt goes into the journal: UCS2 as hexadecimal text, any other
 // coding as the text itself.
@@ -54,13 +57,12 @@ bool SmsSenderRunJob(const std::atomic<bool>& stop, int poll_ms) {
   std::memcpy(work.msg, entry.sms.msg, static_cast<size_t>(body));
   work.sms_mode = entry.sms.sms_mode;
 
-  const JobOutcome out =
-      WorkJobNumbers(entry, kSmsJobPhones, "NG counter: %d\r\n", 4, [&](const char* number, int idx) {
-        std::memcpy(work.phone, number, kPhoneSize + 1);
-        Journal(work);
-        sms_send_one(work);
-        return WaitForVerdict(idx, stop, poll_ms);
-      });
+  const JobOutcome out = WorkJobNumbers(entry, kSmsJobPhones, kTexts, [&](const char* number, int idx) {
+    std::memcpy(work.phone, number, kPhoneSize + 1);
+    Journal(work);
+    sms_send_one(work);
+    return WaitForVerdict(idx, stop, poll_ms);
+  });
   if (out.stopped) return false;
   sms_event_pop();
   PrintMsg("ng_cnt=%d, phone_idx=%d\r\n", out.ng, out.idx);

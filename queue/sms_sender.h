@@ -1,13 +1,15 @@
-// thread_sms_buffer: works off the SMS queue one destination at a time
-// through the modem's send mailbox. Each attempt is journalled; a number
-// that fails is tried again at once, and its third failure in a row ends the
-// whole job (the numbers after it get nothing) with a user-log record.
+// thread_sms_buffer: works off the SMS queue one job at a time, in order,
+// and one destination at a time through the modem's send mailbox. Each
+// attempt is journalled; a number that fails is tried again after a wait
+// (10 s, then 30 s), and after its third failure it is given up with a
+// user-log record and the job goes on with the next number.
 #pragma once
 
 #include <atomic>
 
 /// The thread's rhythm: one status poll a second, one second of rest after
-/// each job and while the queue is empty.
+/// each job and while the queue is empty. (The waits before a failed number
+/// is tried again are those of queue/retry_wait.h.)
 constexpr int kSmsSenderPollMs = 1000;
 
 /// Works off the job at evt_out: every destination, then the pop. Returns

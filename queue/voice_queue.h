@@ -19,8 +19,8 @@ struct voice_event {
   /// Numbers; a 20-character number fills its slot without a zero.
   char phone[kVoiceJobPhones][kPhoneSize];
   int32_t phone_n;
-  /// Next number while calling; afterwards the count served (or the index
-  /// of the number given up on). Read by other threads: atomic.
+  /// Next number while calling; afterwards phone_n (the whole list was
+  /// worked through). Read by other threads: atomic.
   std::atomic<int32_t> phone_idx;
   std::atomic<int32_t> status;
   char wav[20];

@@ -11,6 +11,10 @@
 
 namespace {
 
+constexpr JobTexts kTexts{">Send Voice: NG counter: %d\r\n",
+                          ">Send Voice: call to %s failed, tried again in %d s (try %d of %d)\r\n",
+                          ">Send Voice: call to %s given up after %d tries\r\n", 5};
+
 // The modem thread ends every accepted call with 3 or 4, so there is no
 // time limit; the poll line shows the wait. -1 when `stop` ended it.
 int32_t WaitForVerdict(int idx, const std::atomic<bool>& stop, int poll_ms) {
@@ -31,12 +35,11 @@ bool VoiceSenderRunJob(const std::atomic<bool>& stop, int poll_ms) {
   voice_msg work{};
   std::memcpy(work.wav, entry.wav, sizeof work.wav - 1);
 
-  const JobOutcome out = WorkJobNumbers(entry, kVoiceJobPhones, ">Send Voice: NG counter: %d\r\n", 5,
-                                        [&](const char* number, int idx) {
-                                          std::memcpy(work.phone, number, kPhoneSize + 1);
-                                          voice_send_one(work);
-                                          return WaitForVerdict(idx, stop, poll_ms);
-                                        });
+  const JobOutcome out = WorkJobNumbers(entry, kVoiceJobPhones, kTexts, [&](const char* number, int idx) {
+    std::memcpy(work.phone, number, kPhoneSize + 1);
+    voice_send_one(work);
+    return WaitForVerdict(idx, stop, poll_ms);
+  });
   if (out.stopped) return false;
   voice_event_pop();
   PrintMsg(">Send Voice: ng_cnt=%d, phone_idx=%d\r\n", out.ng, out.idx);

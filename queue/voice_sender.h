@@ -1,7 +1,8 @@
-// thread_voice_buffer: works off the voice queue one number at a time
-// through the voice mailbox. A number is tried until its call is done; its
-// third failure in a row abandons the job (later numbers are not called)
-// with a phone-failure record in the user log.
+// thread_voice_buffer: works off the voice queue one job at a time, in
+// order, and one number at a time through the voice mailbox. A failed call
+// is tried again after a wait (10 s, then 30 s); after its third failure the
+// number is given up with a phone-failure record in the user log and the
+// job goes on with the next number.
 #pragma once
 
 #include <atomic>

@@ -1,10 +1,11 @@
 // The SMS sender: one destination at a time through the send mailbox,
-// retries, the journal, and abandonment after three failures in a row.
+// spaced retries, the journal, and giving a number up after three failures.
 #include "queue/sms_sender.h"
 
 #include <cstdio>
 
 #include "queue/queue_test_env.h"
+#include "queue/retry_wait_recorder.h"
 
 namespace {
 
@@ -19,49 +20,68 @@ class SmsSenderTest : public testqueue::QueueTest {
   std::atomic<bool> stop_{false};
 };
 
-TEST_F(SmsSenderTest, EachNumberGetsThreeTriesInARow) {
+// A failed number is tried again 10 s and then 30 s later (the waits are
+// noted, not slept); after its third failure it is given up and the job
+// goes on with the next number.
+TEST_F(SmsSenderTest, EachNumberGetsThreeSpacedTries) {
   struct Row {
     std::vector<std::string> phones;
     std::map<std::string, std::deque<int32_t>> verdicts;  // 3 (sent) when none is left
-    std::vector<std::string> attempts;                    // each one journalled too
-    int32_t status, phone_idx;
-    const char* abandoned;  // the number of the phone-failure record
+    std::vector<std::string> trace;                       // attempts (each one journalled too) and waits
+    int32_t status;
+    std::vector<std::string> given_up;  // the numbers of the phone-failure records
   } const rows[] = {
-      {{"111", "222", "333"}, {}, {"111", "222", "333"}, kSmsJobDone, 3, nullptr},
-      // The third failure in a row ends the job; the third number gets nothing.
-      {{"111", "222", "333"}, {{"222", {4, 4, 4}}}, {"111", "222", "222", "222"}, kSmsJobAbandoned, 1, "222"},
-      // A success resets the count.
-      {{"111", "222"}, {{"111", {4, 4, 3}}, {"222", {4, 4, 3}}}, {"111", "111", "111", "222", "222", "222"}, kSmsJobDone, 2,
-       nullptr},
-      {{}, {}, {}, kSmsJobDone, 0, nullptr},
-      // A slot without terminator: the modem gets all 20 digits, the journal 19.
-      {{"12345678901234567890"}, {}, {"12345678901234567890"}, kSmsJobDone, 1, nullptr},
+      {{"111", "222", "333"}, {}, {"111", "222", "333"}, kSmsJobDone, {}},
+      // A first number that always fails keeps the alarm from no one.
+      {{"111", "222", "333"},
+       {{"111", {4, 4, 4, 4, 4}}},
+       {"111", "wait 10000", "111", "wait 30000", "111", "222", "333"},
+       kSmsJobNumberGivenUp,
+       {"111"}},
+      {{"111", "222", "333"},
+       {{"222", {4, 4, 4, 4}}, {"333", {4, 4, 4, 4}}},
+       {"111", "222", "wait 10000", "222", "wait 30000", "222", "333", "wait 10000", "333", "wait 30000", "333"},
+       kSmsJobNumberGivenUp,
+       {"222", "333"}},
+      // A success resets the count: a module away for a while loses nothing.
+      {{"111", "222"},
+       {{"111", {4, 4, 3}}, {"222", {4, 3}}},
+       {"111", "wait 10000", "111", "wait 30000", "111", "222", "wait 10000", "222"},
+       kSmsJobDone,
+       {}},
+      {{}, {}, {}, kSmsJobDone, {}},
+      // A slot without terminator: the modem gets all 20 digits, the
+      // journal 19.
+      {{"12345678901234567890"}, {}, {"12345678901234567890"}, kSmsJobDone, {}},
   };
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.attempts.size());
+    SCOPED_TRACE(r.trace.size());
     testqueue::ResetQueue();
     LogRingClear();
     std::remove((root_.path() + "/APP/sms_log.ini").c_str());
     FakeModemThread modem(r.verdicts);
+    testqueue::RetryWaitRecorder waits([&] { return modem.Sent().size(); });
     Phones list(r.phones);
     ASSERT_EQ(sms_event_put(Body("alarm"), list.slot, list.count), 0);
     ASSERT_TRUE(RunJob());
-    std::vector<std::string> sent, journal;
-    for (const std::string& number : r.attempts) {
-      sent.push_back(number + ":alarm");
-      journal.push_back("alarm>7BIT>SEND>" + number.substr(0, 19));
+    std::vector<std::string> attempts, journal;
+    for (const std::string& step : waits.Trace(modem.Sent())) attempts.push_back(step.substr(0, step.find(":alarm")));
+    for (const std::string& step : r.trace) {
+      if (step.rfind("wait", 0) != 0) journal.push_back("alarm>7BIT>SEND>" + step.substr(0, 19));
     }
-    EXPECT_EQ(modem.Sent(), sent);
+    EXPECT_EQ(attempts, r.trace);
     EXPECT_EQ(sms_event_status(0), r.status);
-    EXPECT_EQ(sms_evt[0].phone_idx, r.phone_idx);
+    EXPECT_EQ(sms_evt[0].phone_idx, static_cast<int32_t>(r.phones.size()));
     EXPECT_EQ(sms_event_is_n(), 0);
     EXPECT_EQ(JournalLines(), journal);
-    ASSERT_EQ(LogPushIdx(), r.abandoned ? 1 : 0);
-    if (!r.abandoned) continue;
-    LogRecord rec;
-    ASSERT_TRUE(LogPeekOldest(&rec));
-    const std::string got = std::string(rec.main_code) + "," + rec.sub_code + "," + std::to_string(rec.with_modem_info);
-    EXPECT_EQ(got + "," + rec.phone, std::string("4,0,1,") + r.abandoned);
+    std::vector<std::string> records;
+    for (LogRecord rec; LogPeekOldest(&rec); LogPopIdx()) {
+      records.push_back(std::string(rec.main_code) + "," + rec.sub_code + "," + std::to_string(rec.with_modem_info) +
+                        "," + rec.phone);
+    }
+    std::vector<std::string> expected_records;
+    for (const std::string& n : r.given_up) expected_records.push_back("4,0,1," + n);
+    EXPECT_EQ(records, expected_records);
   }
 }
 

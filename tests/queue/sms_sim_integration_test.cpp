@@ -1,10 +1,11 @@
 // The modem thread and the SMS sender in-process against the simulated
-// SIM7100 model on a pseudo-terminal (the abandon rules: sms_sender_test;
+// SIM7100 model on a pseudo-terminal (the retry rules: sms_sender_test;
 // received messages and the LEDs: tests/e2e).
 
 #include <filesystem>
 
 #include "queue/queue_test_env.h"
+#include "queue/retry_wait_recorder.h"
 #include "queue/sms_sender.h"
 #include "sim/modem_pty_server.h"
 #include "sim/sim7100_model.h"
@@ -36,11 +37,13 @@ class SmsSimIntegrationTest : public testqueue::QueueTest {
   std::thread modem_, sender_;
 };
 
-// The first try fails at the network and is tried again; the
-// international destination reaches the module as such.
+// The first try fails at the network and is tried again after its wait
+// (noted, not slept); the international destination reaches the module as
+// such.
 TEST_F(SmsSimIntegrationTest, AJobForTwoPhonesReachesTheOutboxAfterARetry) {
   const sim::Reply fail = server_.Control("sms-fail 1");
   ASSERT_TRUE(fail.ok) << fail.text;
+  testqueue::RetryWaitRecorder waits([] { return size_t{1}; });
   Phones list({"0912345678", "+393331234567"});
   sms_event_put(Body("Fire alarm"), list.slot, list.count);
   modem_ = std::thread([this] { RunModemLoop(stop_); });
@@ -53,6 +56,7 @@ TEST_F(SmsSimIntegrationTest, AJobForTwoPhonesReachesTheOutboxAfterARetry) {
   EXPECT_EQ(outbox, "0912345678 gsm7 Fire alarm +CMS ERROR: 500 (sms-fail)\n"
                     "0912345678 gsm7 Fire alarm accepted\n+393331234567 gsm7 Fire alarm accepted\n");
   EXPECT_EQ(LogPushIdx(), 0);
+  EXPECT_EQ(waits.Trace({"0912345678"}), (std::vector<std::string>{"0912345678", "wait 10000"}));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "base/log_ring.h"
 #include "modem/voice_call.h"
+#include "queue/retry_wait_recorder.h"
 #include "queue/voice_queue.h"
 #include "queue/voice_sender.h"
 
@@ -63,24 +64,38 @@ void Put(const std::vector<std::string>& numbers, int* slot) {
   ASSERT_TRUE(VoiceEventTryPut(job, phones, static_cast<int>(numbers.size()), slot));
 }
 
-// (All answered, and three failures giving the job up with its user-log
-// record: the voice alarm end to end.)
-TEST(VoiceQueue, AFailedCallIsTriedAgain) {
+// A failed call is tried again 10 s and then 30 s later (the waits are
+// noted, not slept); after its third failure the number is given up and
+// the job goes on with the next one.
+TEST(VoiceQueue, AFailedCallIsTriedAgainLater) {
   struct Row {
     const char* what;
     std::vector<std::string> numbers;
     std::map<std::string, std::vector<int32_t>> script;
-    std::vector<std::string> calls;
-    int32_t phone_idx;
+    std::vector<std::string> trace;  // calls and waits
+    int32_t status;
+    std::vector<std::string> given_up;  // the numbers of the phone-failure records
   };
   const Row rows[] = {
-      {"a failure is tried again", {"111", "222"}, {{"111", {4, 4}}}, {"111", "111", "111", "222"}, 2},
-      {"no numbers", {}, {}, {}, 0},
+      {"a failure is tried again",
+       {"111", "222"},
+       {{"111", {4, 4}}},
+       {"111", "wait 10000", "111", "wait 30000", "111", "222"},
+       kSmsJobDone,
+       {}},
+      {"the first number always fails",
+       {"111", "222", "333"},
+       {{"111", {4, 4, 4, 4, 4}}},
+       {"111", "wait 10000", "111", "wait 30000", "111", "222", "333"},
+       kSmsJobNumberGivenUp,
+       {"111"}},
+      {"no numbers", {}, {}, {}, kSmsJobDone, {}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     LogRingClear();
     FakeModemThread modem(row.script);
+    testqueue::RetryWaitRecorder waits([&] { return modem.Calls().size(); });
     int slot = -1;
     Put(row.numbers, &slot);
     std::atomic<bool> stop{false};
@@ -88,12 +103,17 @@ TEST(VoiceQueue, AFailedCallIsTriedAgain) {
     EXPECT_TRUE(VoiceSenderRunJob(stop, 1));
     testing::internal::GetCapturedStdout();
     std::vector<std::string> expected;
-    for (const std::string& n : row.calls) expected.push_back(n + "/EVNT4.wav");
-    EXPECT_EQ(modem.Calls(), expected);
-    EXPECT_EQ(voice_event_status(slot), kSmsJobDone);
-    EXPECT_EQ(voice_evt[slot].phone_idx.load(), row.phone_idx);
+    for (const std::string& n : row.trace) expected.push_back(n.rfind("wait", 0) == 0 ? n : n + "/EVNT4.wav");
+    EXPECT_EQ(waits.Trace(modem.Calls()), expected);
+    EXPECT_EQ(voice_event_status(slot), row.status);
+    EXPECT_EQ(voice_evt[slot].phone_idx.load(), static_cast<int32_t>(row.numbers.size()));
     EXPECT_EQ(voice_event_is_n(), 0);
-    EXPECT_EQ(LogPushIdx(), 0);  // no user-log record
+    std::vector<std::string> records;
+    for (LogRecord rec; LogPeekOldest(&rec); LogPopIdx())
+      records.push_back(std::string(rec.main_code) + ":" + rec.phone);
+    std::vector<std::string> expected_records;
+    for (const std::string& n : row.given_up) expected_records.push_back("5:" + n);
+    EXPECT_EQ(records, expected_records);
   }
 }
 
