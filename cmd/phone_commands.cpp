@@ -20,6 +20,7 @@
 #include "config/file_lines.h"
 #include "config/string_format.h"
 #include "config/text_utils.h"
+#include "modem/pdu_codec.h"
 
 namespace {
 
@@ -238,8 +239,11 @@ int cmd_msg(char* line, int match_len) {
     msg_len = static_cast<int>(2 * len);
     std::memcpy(msg, bytes, static_cast<size_t>(msg_len));
   } else {
+    // The text must fit one SMS as it is sent: an extension character
+    // takes two of its 160 septets.
     if (len < 1 || len > static_cast<uint32_t>(kTextMsgMax) || text_len < 1 ||
-        text_len > static_cast<size_t>(kTextMsgMax) || HasLineEnd(text)) {
+        text_len > static_cast<size_t>(kTextMsgMax) ||
+        gsmIsoSeptetCount(text, static_cast<int>(text_len)) > kPduMaxSeptets || HasLineEnd(text)) {
       return ReplyEr(cmd);
     }
     // At most `len` characters are kept, and the length counts only what

@@ -28,6 +28,7 @@
 #include "hw/analog_input.h"
 #include "hw/gpio.h"
 #include "hw/rtc.h"
+#include "modem/pdu_codec.h"
 #include "modem/serial_port.h"
 #include "queue/sms_queue.h"
 
@@ -58,8 +59,8 @@ void StdoutLine(const char* format, ...) {
   if (n > 0) ConsoleWrite(line, n < static_cast<int>(sizeof line) ? n : static_cast<int>(sizeof line) - 1);
 }
 
-// One request and its answer. The reply buffer bounds every answer to one
-// SMS (160 characters).
+// One request and its answer. Every answer is bounded to one SMS as it is
+// sent: 160 septets, an extension character counting two.
 struct Request {
   char text[kMsgSize];
   char sender[kSenderMax + 1];
@@ -68,15 +69,29 @@ struct Request {
   bool has_reply = false;
   bool trace_queue = false;  // @TIME and a successful @DOC show the queue
 
-  void Reply(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  /// False when the answer did not fit one SMS and the failure answer took
+  /// its place.
+  bool Reply(const char* format, ...) __attribute__((format(printf, 2, 3)));
 };
 
-void Request::Reply(const char* format, ...) {
+bool Request::Reply(const char* format, ...) {
+  char text[2 * sizeof reply];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(reply, sizeof reply, format, args);
+  const int n = std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
   has_reply = true;
+  if (n >= 0 && n < static_cast<int>(sizeof reply) && gsmIsoSeptetCount(text, n) <= kPduMaxSeptets) {
+    std::memcpy(reply, text, static_cast<size_t>(n) + 1);
+    return true;
+  }
+  // An answer that does not fit is refused, never cut: the command's
+  // failure answer, "!id;NAME;ER", takes its place.
+  PrintMsg(">Reply does not fit one SMS: answered ER\r\n");
+  const size_t id_len = std::strlen(id);
+  const char* name = n > static_cast<int>(id_len) + 1 ? text + id_len + 2 : "";
+  std::snprintf(reply, sizeof reply, "!%s;%.*s;ER", id, static_cast<int>(std::strcspn(name, ";")), name);
+  return false;
 }
 
 using Fields = CommandFields<3>;
@@ -126,13 +141,15 @@ void CmdTime(Request& r) {
     r.Reply("!%s;TIME;ER", r.id);
     return;
   }
+  // The answer echoes both fields: one that cannot go out whole is refused
+  // before the clock changes.
+  if (!r.Reply("!%s;TIME;OK;%s;%s", r.id, f.at[0], f.at[1])) return;
   if (SetSystemTime(f.at[0], f.at[1]) != 1) {
     PrintMsg("Setting System Time Error!!\r\n");
     r.Reply("!%s;TIME;ER", r.id);
     return;
   }
   RTC_Read2sys();
-  r.Reply("!%s;TIME;OK;%s;%s", r.id, f.at[0], f.at[1]);
 }
 
 void CmdDoc(Request& r) {

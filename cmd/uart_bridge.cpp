@@ -9,6 +9,7 @@
 #include "cmd/utility_thread.h"
 #include "config/config_data.h"
 #include "config/readiness.h"
+#include "modem/pdu_codec.h"
 #include "modem/serial_port.h"
 #include "platform/paths.h"
 #include "queue/sms_queue.h"
@@ -21,6 +22,8 @@ constexpr char kInitPinProbe[] = "++InitPin";
 constexpr char kSendPrefix[] = "+++";
 constexpr int kQueueRetryMs = 500;
 constexpr int kQueueNoticeMs = 30000;  // how often a wait for room is repeated on the console
+// Longer than any line the framing delivers (at most 1000 bytes a read).
+constexpr size_t kBridgeLineMax = 2048;
 
 // Only this thread opens or closes the port in normal mode, so a port that
 // is gone stays gone: wait without spinning.
@@ -63,8 +66,10 @@ int UartBridgeHandleLine(const char* line) {
     return 0;
   }
   const char* text = line + sizeof kSendPrefix - 1;
-  const size_t len = strnlen(text, kSmsBodyMax + 1);
-  if (len > static_cast<size_t>(kSmsBodyMax)) {
+  // One SMS holds 160 septets, and an extension character takes two: a
+  // longer text is refused, never sent cut.
+  const size_t len = strnlen(text, kBridgeLineMax);
+  if (gsmIsoSeptetCount(text, static_cast<int>(len)) > kPduMaxSeptets) {
     PrintMsg(">Err01: SMS Content size is over 160!!\r\n");
     Answer("Err01\r\n");
     return 0;

@@ -27,9 +27,10 @@ BridgeStart UartBridgeStart();
 int UartBridgeServeOnce(int idle_timeout_ms);
 
 /// Handles one received line (without its CR) and answers on uart1:
-/// "++InitPin..." gets "++InitPin;OK;0\r\n"; "+++" and at most 160 characters
-/// are queued as one message to UartPhone and echoed after the pause; a
-/// longer text gets "Err01\r\n", anything else "Err02\r\n". Returns 1 when a
+/// "++InitPin..." gets "++InitPin;OK;0\r\n"; "+++" and a text of at most 160
+/// septets (gsmIsoSeptetCount) are queued as one message to UartPhone and
+/// echoed after the pause; a longer text gets "Err01\r\n", anything else
+/// "Err02\r\n". Returns 1 when a
 /// message was queued, else 0.
 int UartBridgeHandleLine(const char* line);
 

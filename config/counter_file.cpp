@@ -48,15 +48,19 @@ int read_counter_status() {
       return UnknownContent(file);
     }
     int64_t v = config::ParseLong(item);
-    // A negative count is out of range like a too large one: the counters
-    // only hold 0 to 999999999.
+    // A negative count is out of range like a too large one (the counters
+    // only hold 0 to 999999999), and the console says which it was.
     if (v >= 0 && v <= kCounterMax) {
       sys_config.counter_status[i] = static_cast<uint32_t>(v);
       counter_status_old[i] = static_cast<uint32_t>(v);
     } else {
       sys_config.counter_status[i] = 0;
       counter_status_old[i] = 0;
-      PrintMsg("=>counter_status[%d] is over than %d.\r\n", i, static_cast<int>(kCounterMax));
+      if (v < 0) {
+        PrintMsg("=>counter_status[%d] is negative, set as 0.\r\n", i);
+      } else {
+        PrintMsg("=>counter_status[%d] is over than %d.\r\n", i, static_cast<int>(kCounterMax));
+      }
     }
   }
   std::fclose(file);

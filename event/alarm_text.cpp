@@ -4,18 +4,19 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/console.h"
 #include "config/config_data.h"
 #include "config/time_utils.h"
 #include "event/check_number.h"
 #include "hw/analog_input.h"
 #include "hw/gpio.h"
+#include "modem/pdu_codec.h"
 
 namespace {
 
 constexpr int kUcs2Coding = 8;
 // "(XX)" behind a machine-readable line.
 constexpr int kCheckChars = 4;
-constexpr int kLineMax = kAlarmTextSize - 1;
 
 // Local date "%Y%m%d" and time "%H%M%S" from one reading of the clock.
 bool DateAndTime(char* date, char* time) {
@@ -38,6 +39,17 @@ void AppendCheck(char* out) {
 void MessageText(const OrvelEvent& ev, char* out) {
   std::memcpy(out, ev.msg, kMsgSize);
   out[kMsgSize - 1] = '\0';
+}
+
+// A 7-bit text that does not fit one SMS as it is sent (a message of an
+// older configuration file, a report of a name full of extension
+// characters) loses its end in the modem: the console says so.
+void TellIfOverOneSms(int n, const char* text) {
+  const int len = static_cast<int>(std::strlen(text));
+  const int septets = gsmIsoSeptetCount(text, len);
+  if (septets <= kPduMaxSeptets) return;
+  PrintMsg(">Event(%d) text takes %d septets, one SMS holds %d: only the first %d characters go out\r\n", n,
+           septets, kPduMaxSeptets, gsmIsoCharsWithin(text, len, kPduMaxSeptets));
 }
 
 }  // namespace
@@ -72,6 +84,7 @@ int set_msg(char* out, int n, int is_report) {
       std::memcpy(out, ev.msg, kMsgSize);
     } else {
       MessageText(ev, out);
+      TellIfOverOneSms(n, out);
     }
     return 0;
   }
@@ -79,9 +92,12 @@ int set_msg(char* out, int n, int is_report) {
     char message[kMsgSize];
     MessageText(ev, message);
     const int head = std::snprintf(out, kAlarmTextSize, "ALARM;%s;%s;%s;", id, date, time);
-    // The message gives way so that the check number always fits.
-    const int room = kLineMax - kCheckChars - head;
-    std::snprintf(out + head, kAlarmTextSize - head, "%.*s", room > 0 ? room : 0, message);
+    // The message gives way so that the check number always fits one SMS
+    // as it is sent, in septets (an extension character takes two).
+    const int room = kPduMaxSeptets - kCheckChars - gsmIsoSeptetCount(out, head);
+    const int keep =
+        room > 0 ? gsmIsoCharsWithin(message, static_cast<int>(std::strlen(message)), room) : 0;
+    std::snprintf(out + head, kAlarmTextSize - head, "%.*s", keep, message);
     AppendCheck(out);
     return 0;
   }
@@ -93,6 +109,7 @@ int set_msg(char* out, int n, int is_report) {
                   id, stamp, di[0], di[1], di[2], di[3], di[4], ai[0], ai[1], ai[2], ai[3],
                   static_cast<int>(c[0].load()), static_cast<int>(c[1].load()), static_cast<int>(c[2].load()),
                   static_cast<int>(c[3].load()), static_cast<int>(c[4].load()), dout[0], dout[1]);
+    TellIfOverOneSms(n, out);
     return 0;
   }
   std::snprintf(out, kAlarmTextSize, "CRPT;%s;%s;%s;%d;%d;%d;%d;%d;0", id, date, time, static_cast<int>(c[0].load()),

@@ -46,11 +46,20 @@ std::string LogDayFile(const char* subdir, const std::string& year, const std::s
   return std::string(kLogRootDir) + "/" + subdir + "/" + year + "/" + month + "/" + day_file;
 }
 
-std::string LogTodayFile(const char* subdir) {
+bool LogToday(std::string* year, std::string* month, std::string* day_file) {
   char day[40] = {0};
   getTimeStr(day, 'd');
-  if (!IsDayText(day)) return std::string();
-  return LogDayFile(subdir, std::string(day, 4), std::string(day + 5, 2), std::string(day + 8, 2) + ".txt");
+  if (!IsDayText(day)) return false;
+  *year = std::string(day, 4);
+  *month = std::string(day + 5, 2);
+  *day_file = std::string(day + 8, 2) + ".txt";
+  return true;
+}
+
+std::string LogTodayFile(const char* subdir) {
+  std::string year, month, day_file;
+  if (!LogToday(&year, &month, &day_file)) return std::string();
+  return LogDayFile(subdir, year, month, day_file);
 }
 
 bool LogMakeDirs(const std::string& device_dir) {

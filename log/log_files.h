@@ -14,6 +14,10 @@ constexpr const char* kUserLogDir = "USR_LOG";
 constexpr const char* kAtCmdLogDir = "AT_CMD_LOG";
 constexpr const char* kQmiLogDir = "QMI_LOG";
 
+/// Today's year, month and day file name ("YYYY", "MM", "DD.txt") from the
+/// getTimeStr date; false when the date cannot be read.
+bool LogToday(std::string* year, std::string* month, std::string* day_file);
+
 /// Today's file of a log, "/media/card/SUBDIR/YYYY/MM/DD.txt" from the
 /// getTimeStr date; empty when the date cannot be read.
 std::string LogTodayFile(const char* subdir);

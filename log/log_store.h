@@ -46,6 +46,8 @@ int SdUsePersent();
 int FileExist(const char* dir, const char* name);
 /// At logMaxSize % use or more, removes the oldest AT-command day and the
 /// same day of the other two logs until the use is below logMaxSize + 10.
+/// Today's files are never removed; when nothing older is left the console
+/// is told once (until a check finds room again).
 /// 0 = nothing more to do, -1 = still too full (or nothing to delete).
 int LogDelete();
 /// The user-log writer (started by main in normal mode; ends at once without

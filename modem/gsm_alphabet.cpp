@@ -59,6 +59,21 @@ const EscapePair* FindEscapeByCode(uint8_t code) {
 
 int gsmIsoSeptets(uint8_t c) { return FindEscapeByIso(c) != nullptr ? 2 : 1; }
 
+int gsmIsoSeptetCount(const char* text, int n) {
+  int septets = 0;
+  for (int i = 0; i < n; ++i) septets += gsmIsoSeptets(static_cast<uint8_t>(text[i]));
+  return septets;
+}
+
+int gsmIsoCharsWithin(const char* text, int n, int max_septets) {
+  int septets = 0;
+  for (int i = 0; i < n; ++i) {
+    septets += gsmIsoSeptets(static_cast<uint8_t>(text[i]));
+    if (septets > max_septets) return i;
+  }
+  return n;
+}
+
 int gsm7Bit2Iso(const uint8_t* septets, char* text, int n) {
   int out = 0;
   for (int i = 0; i < n; ++i) {

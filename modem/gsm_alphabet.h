@@ -21,6 +21,16 @@ constexpr uint8_t kGsmReplacement = 0x3F;
 /// characters sent as an escape pair, 1 for every other one.
 int gsmIsoSeptets(uint8_t c);
 
+/// Number of GSM codes (septets) gsmIso27Bit makes of the first `n`
+/// characters of `text`: the length that one SMS bounds. Texts are checked
+/// with this count, so a check and the encoding never disagree. A byte of a
+/// UTF-8 sequence is one character like any other (each becomes "?").
+int gsmIsoSeptetCount(const char* text, int n);
+
+/// How many of the first `n` characters of `text` fit in `max_septets`
+/// GSM codes; an escape pair is never split.
+int gsmIsoCharsWithin(const char* text, int n, int max_septets);
+
 /// `n` GSM codes to ISO-8859-1, then a terminator. An escape followed by a
 /// code of the extension table gives one character; an escape followed by
 /// any other code (or by nothing) gives 0x1B, and the code after it is then

@@ -105,17 +105,6 @@ bool CheckDestination(const char* tpa, int size, bool* international, const char
   return true;
 }
 
-// Number of characters of `text` that fit in 160 septets, escape pairs
-// counted twice; a pair is never split.
-int CharactersThatFit(const char* text, int n) {
-  int septets = 0;
-  for (int i = 0; i < n; ++i) {
-    septets += gsmIsoSeptets(static_cast<uint8_t>(text[i]));
-    if (septets > kPduMaxSeptets) return i;
-  }
-  return n;
-}
-
 }  // namespace
 
 int gsmEncodePdu(const pdu_param* param, char* text) {
@@ -142,7 +131,9 @@ int gsmEncodePdu(const pdu_param* param, char* text) {
   if (param->TP_DCS == 0) {
     int limit = param->TP_UDL < kPduMaxSeptets ? param->TP_UDL : kPduMaxSeptets;
     int chars = static_cast<int>(strnlen(param->TP_UD, static_cast<size_t>(limit)));
-    chars = CharactersThatFit(param->TP_UD, chars);
+    // Callers check texts with gsmIsoSeptetCount; this only keeps a text
+    // that escapes took past one SMS inside the record.
+    chars = gsmIsoCharsWithin(param->TP_UD, chars, kPduMaxSeptets);
     // Room for two codes per character; the terminator is the zero septet
     // that flushes the last partial octet.
     uint8_t septets[2 * kPduMaxSeptets + 1];

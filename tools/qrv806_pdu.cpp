@@ -187,12 +187,9 @@ int Encode(int argc, char** argv) {
       return UsageError(("encode: unknown option " + option).c_str());
     }
     if (!TextToIso(option, &body)) return kExitBadInput;
-    int septets = 0;
-    int fit = 0;
-    for (char c : body) {
-      septets += gsmIsoSeptets(static_cast<uint8_t>(c));
-      if (septets <= kPduMaxSeptets) ++fit;
-    }
+    const int chars = static_cast<int>(body.size());
+    const int septets = gsmIsoSeptetCount(body.data(), chars);
+    const int fit = gsmIsoCharsWithin(body.data(), chars, kPduMaxSeptets);
     if (septets > kPduMaxSeptets) {
       std::fprintf(stderr,
                    "%s: too long: the text takes %d septets (%zu characters, escape "

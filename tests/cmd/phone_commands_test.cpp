@@ -44,6 +44,8 @@ TEST_F(CmdTest, PhonesAndMessages) {
       {"@MSG0;7BIT;161;" + m160, Er("MSG0")},
       {"@MSG0;7BIT;160;" + m160 + "m", Er("MSG0")},
       {"@MSG0;7BIT;5;He\nlo", Er("MSG0")},  // it would split its config.ini line
+      {"@MSG0;7BIT;81;" + std::string(80, '{') + "x", Er("MSG0")},  // 161 septets: a brace takes two
+      {"@MSG0;7BIT;3;" + m160.substr(1) + "~", Er("MSG0")},         // the whole text is checked
       {"@MSG0;7BIT;6;Hel;lo", Er("MSG0")},  // a ";" would have cut it short
       {"@MSG0;UTF8;5;Hello", Er("MSG0")},
       {"@MSG16;7BIT;5;Hello", Er("MSG16")},
@@ -54,6 +56,8 @@ TEST_F(CmdTest, PhonesAndMessages) {
       // the counted message.
       {"@MSG2;7BIT;3;Hello", Ok("MSG2")},
       {"@MSG2", Shows("MSG2", "7BIT;3;Hel")},
+      {"@MSG2;7BIT;80;" + std::string(79, ']') + "\xA4", Ok("MSG2")},  // 160 septets, the euro sign last
+      {"@MSG2", Shows("MSG2", "7BIT;80;" + std::string(79, ']') + "\xA4")},
       {"@MSG2;(CLR)", Ok("MSG2")},
       {"@MSG2", Shows("MSG2", "7BIT;0")},
       {"@SMSDBS4;1", Ok("SMSDBS4")},

@@ -133,12 +133,21 @@ TEST_F(SmsRemoteTest, ForwardingJournalAndReplyBounds) {
   // A UCS2 request is journalled as hexadecimal text, not cut at its zeros.
   EXPECT_EQ(Sms("0911111111", std::string("\0@\0D", 4), nullptr, nullptr, 8), 0);
   EXPECT_NE(root_.Read("APP/sms_log.ini").find("00400044>UCS2>RECV>0911111111>"), std::string::npos);
-  // The longest name and an echoed field far beyond one SMS.
-  std::strcpy(sys_config.cMachineID, "ABCDEFGHIJKLMNOPQRST");
-  std::string reply;
-  Sms("0911111111", "@TIME;20240229" + std::string(130, 'x') + ";123456", &reply);
-  EXPECT_EQ(reply.size(), 160u);
-  EXPECT_EQ(reply.substr(0, 36), "!ABCDEFGHIJKLMNOPQRST;TIME;OK;202402");
+  // The longest name and an echoed field: an answer past one SMS (160
+  // septets, the braces counting two each) is refused, never cut, and the
+  // clock stays as it was.
+  std::strcpy(sys_config.cMachineID, "{ABCDEFGHIJKLMNOPQR}");
+  const struct { int pad; std::string reply; } rows[] = {
+      {130, "!{ABCDEFGHIJKLMNOPQR};TIME;ER"},
+      {114, "!{ABCDEFGHIJKLMNOPQR};TIME;ER"},  // 159 characters, 161 septets
+      {0, "!{ABCDEFGHIJKLMNOPQR};TIME;OK;20210713;081500"},
+      {113, "!{ABCDEFGHIJKLMNOPQR};TIME;OK;20240229" + std::string(113, 'x') + ";123456"},  // 160 septets
+  };
+  for (const auto& row : rows) {
+    std::string reply;
+    Sms("0911111111", row.pad == 0 ? "@TIME" : "@TIME;20240229" + std::string(row.pad, 'x') + ";123456", &reply);
+    EXPECT_EQ(reply, row.reply) << row.pad;
+  }
 }
 
 }  // namespace

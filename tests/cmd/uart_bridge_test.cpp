@@ -31,6 +31,10 @@ TEST_F(UartBridgeTest, LinesAreAnsweredAndShortTextsQueuedToUartPhone) {
   const struct { std::string line, answer; } rows[] = {
       {"+++" + full, full}, {"+++", ""}, {"+++" + full + "y", "Err01\r\n"},
       {"+++" + std::string(997, 'y'), "Err01\r\n"},  // a whole 1000-byte read
+      // An extension character takes two of the 160 septets; the euro sign
+      // 0xA4 is one of them.
+      {"+++" + std::string(78, '[') + "\xA4", std::string(78, '[') + "\xA4"},
+      {"+++" + std::string(80, '{') + "x", "Err01\r\n"}, {"+++" + full.substr(1) + "|", "Err01\r\n"},
       {"++InitPinX", "++InitPin;OK;0\r\n"}, {"++InitPi", "Err02\r\n"}, {"hello", "Err02\r\n"},
   };
   for (const auto& row : rows) {

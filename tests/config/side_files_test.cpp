@@ -70,8 +70,9 @@ TEST_F(SideFilesTest, CounterFile) {
       {
           {"missing", nullptr, 0, untouched, nullptr},
           {"three values", "counter_status=1,2,999999999\r\n", 1, {1, 2, 999999999, 77, 77}, nullptr},
-          {"too large", "counter_status=1000000000,2\r\n", 1, {0, 2, 77, 77, 77}, nullptr},
-          {"negative", "counter_status=4,-1\r\n", 1, {4, 0, 77, 77, 77}, nullptr},
+          {"too large", "counter_status=1000000000,2\r\n", 1, {0, 2, 77, 77, 77},
+           "=>counter_status[0] is over than 999999999.\r\n"},
+          {"negative", "counter_status=4,-1\r\n", 1, {4, 0, 77, 77, 77}, "=>counter_status[1] is negative, set as 0.\r\n"},
           {"six values", "counter_status=1,2,3,4,5,6\r\n", 0, {1, 2, 3, 4, 5},
            "=>Counter status Content error.\r\n>Unknown content, set all value as default.\r\n"},
           {"other key", "counters=1\r\n", 0, untouched, ">Unknown content, set all value as default.\r\n"},

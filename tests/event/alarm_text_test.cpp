@@ -7,6 +7,7 @@
 #include "event/alarm_text.h"
 #include "event/check_number.h"
 #include "event_test_env.h"
+#include "modem/pdu_codec.h"
 
 namespace {
 
@@ -50,17 +51,35 @@ TEST_F(AlarmTextTest, TheFourTexts) {
   EXPECT_EQ(set_msg(out, 2, 2), -1);
 }
 
-// A 20-character name and a 160-character message: the message gives way
-// and the check number still covers the line as sent.
+// A long name and a 160-character message: the message gives way so that
+// the line as sent fits one SMS (160 septets, an extension character
+// counting two) and the check number still covers it.
 TEST_F(AlarmTextTest, LongCompactLineIsShortenedToFit) {
-  std::strcpy(sys_config.cMachineID, "ABCDEFGHIJKLMNOPQRST");
-  std::memset(orvel_event[0].msg, 'm', 160);
-  orvel_event[0].msg[160] = '\0';
+  const struct { const char* id; char m; size_t chars; } rows[] = {
+      {"ABCDEFGHIJKLMNOPQRST", 'm', 160},
+      {"GW[7]", 'm', 158},
+      {"ABCDEFGHIJKLMNOPQRST", '{', 103},  // a pair is never split: 159 septets
+  };
   orvel_event[0].iIsSMSDBS = 1;
-  const std::string text = Text(0, 0);
-  ASSERT_EQ(text.size(), 160u);
-  EXPECT_EQ(text.compare(0, 44, "ALARM;ABCDEFGHIJKLMNOPQRST;20210713;090000;m"), 0);
-  EXPECT_EQ(text, WithCheck(text.substr(0, 156)));
+  for (const auto& row : rows) {
+    std::strcpy(sys_config.cMachineID, row.id);
+    std::memset(orvel_event[0].msg, row.m, 160);
+    orvel_event[0].msg[160] = '\0';
+    const std::string text = Text(0, 0);
+    const std::string head = "ALARM;" + std::string(row.id) + ";20210713;090000;";
+    EXPECT_EQ(text.size(), row.chars) << row.id;
+    EXPECT_LE(gsmIsoSeptetCount(text.data(), static_cast<int>(text.size())), kPduMaxSeptets) << row.id;
+    EXPECT_EQ(text, WithCheck(head + std::string(row.chars - head.size() - 4, row.m))) << row.id;
+  }
+  // A plain text that does not fit one SMS (an older configuration file
+  // allowed it) is sent as stored, and the console says what goes out.
+  orvel_event[0].iIsSMSDBS = 0;
+  std::memset(orvel_event[0].msg, '~', 100);
+  orvel_event[0].msg[100] = '\0';
+  testsupport::ConsoleCapture console;
+  EXPECT_EQ(Text(0, 0), std::string(100, '~'));
+  EXPECT_NE(console.Text().find(">Event(0) text takes 200 septets, one SMS holds 160: only the first 80 characters go out"),
+            std::string::npos) << console.Text();
 }
 
 TEST_F(AlarmTextTest, SendMsgQueuesOneJobForThePhones) {

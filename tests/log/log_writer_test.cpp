@@ -8,6 +8,7 @@
 
 #include "app/sd_update.h"
 #include "log_test_env.h"
+#include "support/console_capture.h"
 
 namespace {
 
@@ -49,9 +50,27 @@ TEST_F(LogWriterTest, FromTheLimitOnTheOldestDayGoesFirst) {
   EXPECT_TRUE(root_.Exists(Card("AT_CMD_LOG/2021/06")));  // empty folders stay
 
   SetCardUse(100);  // the measurement stays at the target: still full after every day
-  EXPECT_EQ(LogDelete(), -1);
-  for (const char* sub : kLogs) EXPECT_FALSE(Has(sub, "2021/07/01")) << sub;
+  FullDay("2021/07/13");  // today, being written
+  {
+    testsupport::ConsoleCapture console;
+    for (int check = 0; check < 3; ++check) EXPECT_EQ(LogDelete(), -1);
+    // Said once while the card stays full, not at every check.
+    const std::string text = console.Text();
+    const std::string told = ">SD card 100% used and no log older than today is left to delete";
+    EXPECT_NE(text.find(told), std::string::npos) << text;
+    EXPECT_EQ(text.find(told), text.rfind(told)) << text;
+  }
+  for (const char* sub : kLogs) {
+    EXPECT_FALSE(Has(sub, "2021/07/01")) << sub;
+    EXPECT_TRUE(Has(sub, "2021/07/13")) << sub;
+  }
   EXPECT_TRUE(Has("USR_LOG", "2020/12/31"));
+  SetCardUse(50);  // room again: a later full card is told again
+  EXPECT_EQ(LogDelete(), 0);
+  SetCardUse(99);
+  testsupport::ConsoleCapture console;
+  EXPECT_EQ(LogDelete(), -1);
+  EXPECT_NE(console.Text().find(">SD card 99% used"), std::string::npos) << console.Text();
 }
 
 TEST_F(LogWriterTest, AFullCardHoldsTheRecordsBackAndAnUnwritableOneIsDropped) {
@@ -76,7 +95,9 @@ TEST_F(LogWriterTest, WriterEndsAtOnceWithoutCardOrWithLoggingOff) {
     if_sd_card = sd;
     logEnable = enable;
     LogPush(1, 0, 0);
+    testsupport::ConsoleCapture console;
     EXPECT_EQ(ThreadLog(nullptr), nullptr);  // returns instead of looping; nothing written
+    EXPECT_EQ(console.Text(), "[ThreadLog is start]\r\n");
     EXPECT_FALSE(root_.Exists(kUserFile));
   }
   if_sd_card = 0;

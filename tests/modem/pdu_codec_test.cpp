@@ -45,6 +45,30 @@ TEST(PduAlphabetTest, EscapePairsAndCharactersWithoutCode) {
   EXPECT_EQ(ToIso({0x41, 0x1B, 0x3C}, 2), "A\x1B");
 }
 
+// Text limits are checked with the count: it must be what the encoder makes.
+TEST(PduAlphabetTest, SeptetCountIsWhatTheEncoderMakes) {
+  for (int c = 1; c < 256; ++c) {
+    const std::string one(1, static_cast<char>(c));
+    EXPECT_EQ(gsmIsoSeptetCount(one.data(), 1), static_cast<int>(ToGsm(one).size())) << c;
+  }
+  const std::string a159(159, 'a');
+  // Text, septets, characters within 160 septets.
+  const struct { std::string text; int septets, within; } rows[] = {
+      {"", 0, 0},
+      {"{x}", 5, 3},
+      {"\xA4" "5", 3, 2},              // the euro sign of the unit's texts: an escape pair
+      {"\xE2\x82\xAC", 3, 3},          // a typed UTF-8 euro: three bytes, each sent as "?"
+      {a159 + "a", 160, 160},
+      {a159 + "[", 161, 159},           // the pair would straddle the end
+      {std::string(81, '~'), 162, 80},
+  };
+  for (const auto& row : rows) {
+    const int n = static_cast<int>(row.text.size());
+    EXPECT_EQ(gsmIsoSeptetCount(row.text.data(), n), row.septets) << row.text;
+    EXPECT_EQ(gsmIsoCharsWithin(row.text.data(), n, kPduMaxSeptets), row.within) << row.text;
+  }
+}
+
 // The hex text of an SMS-SUBMIT to `number` ("" when refused; -1 returned).
 std::string Encode(const std::string& number, uint8_t dcs, const std::string& data, int udl = -1,
                    uint8_t toa = kToaUnknown) {
