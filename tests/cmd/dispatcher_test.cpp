@@ -105,6 +105,11 @@ TEST_F(CmdTest, DispatchByName) {
       {"@NOPE;1", ""},
       {"@LOGSDEXIS;1", Er("LOGSDEXIS")},
   });
+  // The dispatcher calls exactly the entries the table test above walks.
+  for (const char* token : {"@NOPE", "@STANDARD", "@LOGSDEXIS;", "@EVNT12;DI0"}) {
+    EXPECT_EQ(DispatchCommandLine(token), static_cast<int>(MatchingEntries(token).size())) << token;
+    Drain(port_[0]);
+  }
 }
 
 TEST_F(CmdTest, UtilityThreadEndsWhenThePortCannotBeOpened) {
