@@ -23,7 +23,12 @@ int VReply(const char* format, va_list ap) {
   std::memset(strCMDTemp, 0, sizeof strCMDTemp);
   int n = std::vsnprintf(strCMDTemp, sizeof strCMDTemp, format, ap);
   if (n < 0) return 0;
-  if (n > kReplySize - 1) n = kReplySize - 1;
+  if (n > kReplySize - 1) {
+    n = kReplySize - 1;
+    // A cut reply still ends its line, so the host is not left waiting.
+    const size_t f = std::strlen(format);
+    if (f >= 2 && std::strcmp(format + f - 2, "\r\n") == 0) std::memcpy(strCMDTemp + n - 2, "\r\n", 2);
+  }
   ReplyWrite(strCMDTemp, n);
   return n;
 }

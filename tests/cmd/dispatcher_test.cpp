@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <cstring>
 #include <vector>
 
 #include "cmd/utility_thread.h"
@@ -110,6 +111,21 @@ TEST_F(CmdTest, DispatchByName) {
     EXPECT_EQ(DispatchCommandLine(token), static_cast<int>(MatchingEntries(token).size())) << token;
     Drain(port_[0]);
   }
+}
+
+// The echoed command is the whole first field, as far as an ER reply under
+// the longest machine ID still fits the reply buffer with its line end; a
+// longer reply is cut but keeps its CR LF.
+TEST_F(CmdTest, EchoedCommandIsTheWholeFirstField) {
+  const std::string field = "DEVNAME" + std::string(93, 'x');
+  EXPECT_EQ(Send("@" + field + ";1"), Er(field));
+  const std::string id20 = "ABCDEFGHIJKLMNOPQRST";
+  std::strcpy(sys_config.cMachineID, id20.c_str());
+  const std::string reply = Send("@DEVNAME" + std::string(900, 'x') + ";1");
+  EXPECT_EQ(reply, "!" + id20 + ";DEVNAME" + std::string(511 - 22 - 5 - 7, 'x') + ";ER\r\n");
+  const std::string query = Send("@STAN" + std::string(600, 'x'));
+  EXPECT_EQ(query.size(), 511u);
+  EXPECT_EQ(query.substr(query.size() - 2), "\r\n");
 }
 
 TEST_F(CmdTest, UtilityThreadEndsWhenThePortCannotBeOpened) {
