@@ -85,13 +85,3 @@ int ReplyValues(const EchoedCommand& cmd, const char* format, ...) {
   ReplyPrintf("!%s;%s;%s;%s\r\n", id, cmd.text, "OK", values);
   return 1;
 }
-
-unsigned long IndexBehindName(const char* line, int match_len) {
-  if (match_len < 0 || std::strlen(line) < static_cast<size_t>(match_len)) return 0;
-  unsigned long v = 0;
-  for (const char* p = line + match_len; *p >= '0' && *p <= '9'; ++p) {
-    const unsigned long digit = static_cast<unsigned long>(*p - '0');
-    v = v > (~0UL - digit) / 10 ? ~0UL : v * 10 + digit;
-  }
-  return v;
-}

@@ -42,8 +42,3 @@ int ReplyOk(const EchoedCommand& cmd, const char* id = nullptr);
 int ReplyEr(const EchoedCommand& cmd);
 /// "!<id>;<cmd>;OK;" + the formatted values + "\r\n"; returns 1.
 int ReplyValues(const EchoedCommand& cmd, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-/// The decimal number written right behind the command name within the
-/// first field (`match_len` characters into `line`), read as unsigned like
-/// strtoul: none reads as 0. Saturates instead of wrapping.
-unsigned long IndexBehindName(const char* line, int match_len);

@@ -37,10 +37,9 @@ bool PhoneFits(const char* number) {
   return std::strlen(number) <= static_cast<size_t>(kPhoneMaxLen) && std::strpbrk(number, "\r\n,") == nullptr;
 }
 
-// The event number behind the command name; -1 when it is 16 or more.
+// The event number behind the command name; -1 when it is no event.
 int EventIndex(const char* line, int match_len) {
-  const unsigned long n = IndexBehindName(line, match_len);
-  return n < static_cast<unsigned long>(kEventCount) ? static_cast<int>(n) : -1;
+  return static_cast<int>(NumberBehindName(line, static_cast<size_t>(match_len), kEventCount - 1));
 }
 
 // "count[;first;second...]" of a stored list, for a query reply.

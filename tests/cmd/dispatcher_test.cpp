@@ -9,6 +9,7 @@
 
 #include "cmd/utility_thread.h"
 #include "cmd_test_env.h"
+#include "hw/gpio.h"
 
 namespace cmdtest {
 
@@ -111,6 +112,38 @@ TEST_F(CmdTest, DispatchByName) {
     EXPECT_EQ(DispatchCommandLine(token), static_cast<int>(MatchingEntries(token).size())) << token;
     Drain(port_[0]);
   }
+}
+
+// The number behind a command name: plain digits within the command's
+// range, none written reads as 0; a sign, a blank or any other character is
+// refused and leaves event 0, the outputs and the counters as they were.
+TEST_F(CmdTest, NumberBehindTheNameIsPlainDigits) {
+  ExpectReplies({{"@PHONE0;1;111", Ok("PHONE0")}, {"@MSG0;7BIT;2;Hi", Ok("MSG0")}, {"@SMSDBS0;1", Ok("SMSDBS0")}});
+  OrvelEvent before;
+  std::memcpy(&before, &orvel_event[0], sizeof before);
+  ExpectReplies({
+      {"@EVNT-1;DAI_NO_USE", Er("EVNT-1")},
+      {"@EVNT+1", Er("EVNT+1")},
+      {"@EVNT 1", Er("EVNT 1")},
+      {"@EVNT1x;DAI_NO_USE", Er("EVNT1x")},
+      {"@EVNT016", Er("EVNT016")},
+      {"@PHONE-1;0", Er("PHONE-1")},
+      {"@PHONE 0;0", Er("PHONE 0")},
+      {"@MSG-1;(CLR)", Er("MSG-1")},
+      {"@MSG+0;(CLR)", Er("MSG+0")},
+      {"@SMSDBS-1;0", Er("SMSDBS-1")},
+      {"@SMSDBS\t0;0", Er("SMSDBS\t0")},
+      {"@ACTV+0;5;15", Er("ACTV+0")},
+      {"@DOC+0;ON", Er("DOC+0")},
+      {"@DOC 0;ON", Er("DOC 0")},
+      {"@VOICE+0", Er("VOICE+0")},
+      {"@EVNT015", Shows("EVNT015", "DAI_NO_USE")},  // leading zeros are still digits
+      {"@PHONE", Shows("PHONE", "1;111")},           // none written: event 0
+      {"@SMSDBS;", Shows("SMSDBS", "1")},
+  });
+  EXPECT_EQ(std::memcmp(&orvel_event[0], &before, sizeof before), 0);
+  EXPECT_EQ(DOV(0), 0);
+  EXPECT_EQ(sys_config.uiCounter[0], kCounterMax);
 }
 
 // The echoed command is the whole first field, as far as an ER reply under

@@ -61,6 +61,8 @@ TEST_F(CmdTest, ActvSetsCountAndAlarmTogetherOrNotAtAll) {
       {"@ACTV2;1x;20", Er("ACTV2"), 999999999, 4294967295u},
       {"@ACTV5;1;20", Er("ACTV5"), 999999999, 4294967295u},
       {"@ACTV-2;1;20", Er("ACTV-2"), 999999999, 4294967295u},
+      {"@ACTV+2;1;20", Er("ACTV+2"), 999999999, 4294967295u},
+      {"@ACTV 2;1;20", Er("ACTV 2"), 999999999, 4294967295u},
       {"@ACTV;7;17", Ok("ACTV"), 999999999, 4294967295u},  // channel 0
   };
   for (const auto& row : rows) {
