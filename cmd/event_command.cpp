@@ -183,10 +183,8 @@ int SetReport(int n, const Fields& f) {
   if (f.count != 4) return 0;
   const uint32_t days = ReadUnsigned(f.at[1]);
   const int smsdbs = SmsdbsWord(f.at[3]);
-  if (days > kMaxReportDays || !IsHMS(f.at[2]) || smsdbs < 0) return 0;
-  char hms[7];
-  std::memcpy(hms, f.at[2], 6);
-  hms[6] = '\0';
+  if (days > kMaxReportDays || !IsReportHMS(f.at[2]) || smsdbs < 0) return 0;
+  const char* hms = f.at[2];
 
   std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
   OrvelEvent& ev = orvel_event[n];

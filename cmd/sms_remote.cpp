@@ -39,7 +39,6 @@ namespace {
 constexpr int kUcs2 = 8;
 constexpr int kReceived = 1;
 constexpr uint32_t kMaxPulseMs = 604800000;  // seven days
-constexpr uint64_t kU32Max = 0xFFFFFFFFu;
 // The sender's number as received: "+" and at most 19 digits.
 constexpr size_t kSenderMax = kPhoneSize;
 
@@ -182,7 +181,7 @@ void CmdActv(Request& r) {
   uint64_t count = kCounterMax;
   uint64_t alarm = 0;
   const bool read = f.count <= 2 && (f.at[0][0] == '\0' || DecimalField(f.at[0], kCounterMax, &count)) &&
-                    (f.count < 2 || f.at[1][0] == '\0' || DecimalField(f.at[1], kU32Max, &alarm));
+                    (f.count < 2 || f.at[1][0] == '\0' || DecimalField(f.at[1], kCounterMax, &alarm));
   if (read) {
     StdoutLine("DI Counter Value:%lu\r\n", static_cast<unsigned long>(count));
     StdoutLine("DI Alarm Value:%lu\r\n", static_cast<unsigned long>(alarm));

@@ -100,7 +100,7 @@ int cmd_actv(char* line, int match_len) {
   }
   uint64_t count = 0;
   uint64_t alarm = 0;
-  if (f.count != 2 || !DecimalField(f.at[0], kCounterMax, &count) || !DecimalField(f.at[1], kU32Max, &alarm) ||
+  if (f.count != 2 || !DecimalField(f.at[0], kCounterMax, &count) || !DecimalField(f.at[1], kCounterMax, &alarm) ||
       alarm < count + 10) {
     return ReplyEr(cmd);
   }

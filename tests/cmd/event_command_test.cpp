@@ -16,7 +16,8 @@ TEST_F(CmdTest, EventSetsReadBackAsTheirDefinition) {
       {"AI0;LOW;300;400;-10;DO0_ON;9;VOICE_OFF;SMSDBS_OFF", "AI0;LOW;300;400;-10.000000;DO0_ON;9;VOICE_OFF;SMSDBS_OFF"},
       {"AI0;HL;200;50;10;-10;DO_ALL_OFF;0;VOICE_OFF;SMSDBS_OFF",
        "AI0;HL;200;50;10.000000;-10.000000;DO_ALL_OFF;0;VOICE_OFF;SMSDBS_OFF"},
-      {"REPORT;31;235960;SMSDBS_ON", "REPORT;31;235960;DO_ALL_OFF;0;VOICE_OFF;SMSDBS_ON"},
+      {"REPORT;31;235959;SMSDBS_ON", "REPORT;31;235959;DO_ALL_OFF;0;VOICE_OFF;SMSDBS_ON"},
+      {"REPORT;0;000000;SMSDBS_OFF", "REPORT;0;000000;DO_ALL_OFF;0;VOICE_OFF;SMSDBS_OFF"},
       // Keywords count on their own length within a limit, numbers are read
       // like strtoul, and a trailing ";" carries no field.
       {"DI0;NC;+200;50abc;DO1_ONx;7;VOICE_ONx;SMSDBS_ONx;", "DI0;NC;200;50;DO1_ON;7;VOICE_ON;SMSDBS_ON"},
@@ -64,6 +65,9 @@ TEST_F(CmdTest, RefusedEventSetsChangeNothing) {
       "AI0;HIGH;200;50;nan;DO_ALL_OFF;0;VOICE_OFF;SMSDBS_OFF",
       "REPORT;32;083000;SMSDBS_ON",
       "REPORT;1;240000;SMSDBS_ON",
+      "REPORT;1;235960;SMSDBS_ON",  // the time of day: six digits, seconds 0 to 59
+      "REPORT;1;+10000;SMSDBS_ON",
+      "REPORT;1;0830000;SMSDBS_ON",
       "REPORT;1;0830;SMSDBS_ON",
       "REPORT;1;083000",
       "DAI_NO_USE;x",

@@ -83,6 +83,7 @@ TEST_F(SmsRemoteTest, EachCommandAnswersTheSenderWithItsExactText) {
       {"@ACTV;5;20", kId + "ER\r\n"},
       {"@ACTV5;5;20", kId + "ER\r\n"},
       {"@ACTV2;100;110", kId + "ACTV2;OK;100;110"},
+      {"@ACTV2;100;1000000000", kId + "ACTV;ER\r\n"},  // no preset above the counter's range
       {"@ACTV+2;100;200", kId + "ER\r\n"},
       {"hello", ""},
       {"@EVNT1", ""},
