@@ -1,5 +1,7 @@
 #include "cmd/command_fields.h"
 
+#include <cstring>
+
 uint32_t ReadUnsigned(const char* text) {
   while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
   if (*text == '-') {
@@ -25,4 +27,18 @@ bool DecimalField(const char* text, uint64_t max, uint64_t* value) {
   }
   *value = n;
   return true;
+}
+
+int64_t NumberBehindName(const char* line, size_t at, uint64_t max) {
+  if (line == nullptr || strnlen(line, at) < at) return 0;  // the name alone
+  const char* from = line + at;
+  const size_t len = std::strcspn(from, ";");
+  if (len == 0) return 0;
+  // A number of more digits than any range holds is refused unread.
+  char digits[21];
+  if (len >= sizeof digits) return -1;
+  std::memcpy(digits, from, len);
+  digits[len] = '\0';
+  uint64_t n = 0;
+  return DecimalField(digits, max, &n) ? static_cast<int64_t>(n) : -1;
 }

@@ -1,7 +1,9 @@
-// Reading the fields of a request: the split behind the command name and
-// the two ways its numbers are taken.
+// Reading the fields of a request: the split behind the command name, the
+// number written right behind the name, and the two ways field numbers are
+// taken.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "config/text_utils.h"
@@ -32,3 +34,10 @@ uint32_t ReadUnsigned(const char* text);
 /// A field of decimal digits only, at most `max`. Signs, blanks and trailing
 /// text are refused: a typing error must not become a different number.
 bool DecimalField(const char* text, uint64_t max, uint64_t* value);
+
+/// The number written right behind a command name (an event, channel or
+/// output number): the text from `at` up to the first ";" of the line or its
+/// end. Nothing written reads as 0. Plain decimal digits up to `max`, else
+/// -1: a sign, a blank or any other character is out of range, so a typing
+/// error never addresses another event or output.
+int64_t NumberBehindName(const char* line, size_t at, uint64_t max);

@@ -23,7 +23,12 @@ int VReply(const char* format, va_list ap) {
   std::memset(strCMDTemp, 0, sizeof strCMDTemp);
   int n = std::vsnprintf(strCMDTemp, sizeof strCMDTemp, format, ap);
   if (n < 0) return 0;
-  if (n > kReplySize - 1) n = kReplySize - 1;
+  if (n > kReplySize - 1) {
+    n = kReplySize - 1;
+    // A cut reply still ends its line, so the host is not left waiting.
+    const size_t f = std::strlen(format);
+    if (f >= 2 && std::strcmp(format + f - 2, "\r\n") == 0) std::memcpy(strCMDTemp + n - 2, "\r\n", 2);
+  }
   ReplyWrite(strCMDTemp, n);
   return n;
 }
@@ -79,14 +84,4 @@ int ReplyValues(const EchoedCommand& cmd, const char* format, ...) {
   va_end(ap);
   ReplyPrintf("!%s;%s;%s;%s\r\n", id, cmd.text, "OK", values);
   return 1;
-}
-
-unsigned long IndexBehindName(const char* line, int match_len) {
-  if (match_len < 0 || std::strlen(line) < static_cast<size_t>(match_len)) return 0;
-  unsigned long v = 0;
-  for (const char* p = line + match_len; *p >= '0' && *p <= '9'; ++p) {
-    const unsigned long digit = static_cast<unsigned long>(*p - '0');
-    v = v > (~0UL - digit) / 10 ? ~0UL : v * 10 + digit;
-  }
-  return v;
 }

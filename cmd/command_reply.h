@@ -7,22 +7,28 @@
 
 #include <cstdarg>
 
+#include "config/config_data.h"
+
 /// A handler gets the request line (its own copy, which it may cut up) and
 /// the match length of its table entry. 1 after an OK reply, 0 after ER.
 using CommandHandler = int (*)(char* line, int match_len);
 
-/// Size of the shared reply buffer; a reply is cut to fit it.
+/// Size of the shared reply buffer; a reply is cut to fit it, keeping its
+/// CR LF.
 constexpr int kReplySize = 512;
 extern char strCMDTemp[kReplySize];
 /// "!%s;%s;%s\r\n": the failure reply's format.
 extern const char* const ErrFormat;
 
 /// The echoed command of `line`: its text up to the first ";" (or its end),
-/// without the leading "@", at most 40 characters. Call it before the line
-/// is cut up.
+/// without the leading "@". It is kept whole as far as an OK or ER reply
+/// under the longest machine ID still fits the reply buffer. Call it before
+/// the line is cut up.
 struct EchoedCommand {
+  /// "!" + machine ID + ";" before it, ";ER\r\n" behind it, and the zero.
+  static constexpr int kMax = kReplySize - (1 + (kMachineIdSize - 1) + 1) - 5 - 1;
   explicit EchoedCommand(const char* line);
-  char text[41];
+  char text[kMax + 1];
 };
 
 /// Writes `len` bytes to the port of the command protocol (uart1) in one
@@ -36,8 +42,3 @@ int ReplyOk(const EchoedCommand& cmd, const char* id = nullptr);
 int ReplyEr(const EchoedCommand& cmd);
 /// "!<id>;<cmd>;OK;" + the formatted values + "\r\n"; returns 1.
 int ReplyValues(const EchoedCommand& cmd, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-/// The decimal number written right behind the command name within the
-/// first field (`match_len` characters into `line`), read as unsigned like
-/// strtoul: none reads as 0. Saturates instead of wrapping.
-unsigned long IndexBehindName(const char* line, int match_len);

@@ -53,17 +53,14 @@ std::vector<int> MatchingEntries(const char* token) {
 
 int DispatchCommandLine(const char* token) {
   if (token == nullptr) return 0;
-  int called = 0;
-  for (int i = 0; i < uiCmdCount; ++i) {
-    const CommandEntry& entry = u_cmd[i];
-    if (std::strncmp(token, entry.name, static_cast<size_t>(entry.match_len)) != 0) continue;
+  const std::vector<int> entries = MatchingEntries(token);
+  for (int i : entries) {
     // A fresh copy for each handler: the one before may have cut it up.
     char line[kCommandLineMax + 1];
     const size_t n = strnlen(token, kCommandLineMax);
     std::memcpy(line, token, n);
     line[n] = '\0';
-    entry.handler(line, entry.match_len);
-    ++called;
+    u_cmd[i].handler(line, u_cmd[i].match_len);
   }
-  return called;
+  return static_cast<int>(entries.size());
 }

@@ -107,8 +107,8 @@ void ApplyAction(OrvelEvent& ev, const Action& a) {
 
 // COUNTERi or DIi: channel, type, hold, reset and the action.
 int SetDigital(int n, const Fields& f, bool counter) {
-  const uint32_t channel = ReadUnsigned(f.at[0] + (counter ? 7 : 2));
-  if (channel >= static_cast<uint32_t>(kDiCount) || f.count < 4) return 0;
+  const int64_t channel = NumberBehindName(f.at[0], counter ? 7 : 2, kDiCount - 1);
+  if (channel < 0 || f.count < 4) return 0;
   static const char* const kPulse[] = {"NC_PULSE", "NO_PULSE"};
   static const char* const kLevel[] = {"NC", "NO"};
   const int type = counter ? Keyword(f.at[1], 9, kPulse, 2) : Keyword(f.at[1], 3, kLevel, 2);
@@ -136,8 +136,8 @@ bool LowLimitOk(double v) { return v >= kLimitLow && v < kLimitHigh; }
 
 // AIi: channel, HIGH/LOW with one limit or HL with two, and the action.
 int SetAnalog(int n, const Fields& f) {
-  const uint32_t channel = ReadUnsigned(f.at[0] + 2);
-  if (channel >= static_cast<uint32_t>(kAiCount) || f.count < 5) return 0;
+  const int64_t channel = NumberBehindName(f.at[0], 2, kAiCount - 1);
+  if (channel < 0 || f.count < 5) return 0;
   static const char* const kTypes[] = {"HIGH", "LOW", "HL"};
   const int type = Keyword(f.at[1], 5, kTypes, 3);
   if (type < 0) return 0;
@@ -183,10 +183,8 @@ int SetReport(int n, const Fields& f) {
   if (f.count != 4) return 0;
   const uint32_t days = ReadUnsigned(f.at[1]);
   const int smsdbs = SmsdbsWord(f.at[3]);
-  if (days > kMaxReportDays || !IsHMS(f.at[2]) || smsdbs < 0) return 0;
-  char hms[7];
-  std::memcpy(hms, f.at[2], 6);
-  hms[6] = '\0';
+  if (days > kMaxReportDays || !IsReportHMS(f.at[2]) || smsdbs < 0) return 0;
+  const char* hms = f.at[2];
 
   std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
   OrvelEvent& ev = orvel_event[n];
@@ -287,8 +285,8 @@ void set_evnt_clear(int n) {
 
 int cmd_evnt(char* line, int match_len) {
   const EchoedCommand cmd(line);
-  const unsigned long n = IndexBehindName(line, match_len);
-  if (n >= static_cast<unsigned long>(kEventCount)) return ReplyEr(cmd);
+  const int64_t n = NumberBehindName(line, static_cast<size_t>(match_len), kEventCount - 1);
+  if (n < 0) return ReplyEr(cmd);
   const int event = static_cast<int>(n);
 
   const Fields f(line);

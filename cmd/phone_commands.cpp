@@ -38,10 +38,9 @@ bool PhoneFits(const char* number) {
   return std::strlen(number) <= static_cast<size_t>(kPhoneMaxLen) && std::strpbrk(number, "\r\n,") == nullptr;
 }
 
-// The event number behind the command name; -1 when it is 16 or more.
+// The event number behind the command name; -1 when it is no event.
 int EventIndex(const char* line, int match_len) {
-  const unsigned long n = IndexBehindName(line, match_len);
-  return n < static_cast<unsigned long>(kEventCount) ? static_cast<int>(n) : -1;
+  return static_cast<int>(NumberBehindName(line, static_cast<size_t>(match_len), kEventCount - 1));
 }
 
 // "count[;first;second...]" of a stored list, for a query reply.
@@ -57,8 +56,10 @@ void JoinPhones(const PhoneList& phones, uint32_t count, char* out, size_t size)
 // The set of a phone list: "count;number;number...". Count 0 clears the
 // list; otherwise exactly `count` numbers replace the whole list (entries
 // beyond them are emptied, since the control-phone match looks at all ten)
-// and further fields are ignored. -1 = refused, else the new count with
-// `work` holding the new list.
+// and further fields are ignored. An empty number is refused: it reaches
+// nobody, and a list of one empty number reads back from config.ini as no
+// list at all. -1 = refused, else the new count with `work` holding the new
+// list.
 int ReadPhoneList(char* rest, PhoneList& work, const char* trace) {
   std::memset(work, 0, sizeof work);
   char* count_text = get_entry(rest, &rest);
@@ -68,7 +69,7 @@ int ReadPhoneList(char* rest, PhoneList& work, const char* trace) {
   for (uint32_t i = 0; i < count; ++i) {
     if (rest == nullptr) return -1;  // fewer numbers than the count
     const char* number = get_entry(rest, &rest);
-    if (!PhoneFits(number)) return -1;
+    if (number[0] == '\0' || !PhoneFits(number)) return -1;
     std::strcpy(work[i], number);
     PrintMsg(trace, static_cast<int>(i), work[i]);
   }

@@ -40,7 +40,6 @@ namespace {
 constexpr int kUcs2 = 8;
 constexpr int kReceived = 1;
 constexpr uint32_t kMaxPulseMs = 604800000;  // seven days
-constexpr uint64_t kU32Max = 0xFFFFFFFFu;
 // The sender's number as received: "+" and at most 19 digits.
 constexpr size_t kSenderMax = kPhoneSize;
 
@@ -97,20 +96,8 @@ bool Request::Reply(const char* format, ...) {
 using Fields = CommandFields<3>;
 
 
-// The channel written right behind the command name: digits up to the
-// first ";" or the end. -1 when there are none, or anything else is there.
-int ChannelBehind(const char* text, size_t name_len) {
-  const char* p = text + name_len;
-  const char* end = p + std::strcspn(p, ";");
-  char digits[8];
-  if (end - p >= static_cast<std::ptrdiff_t>(sizeof digits)) return -1;
-  std::memcpy(digits, p, static_cast<size_t>(end - p));
-  digits[end - p] = '\0';
-  uint64_t n = 0;
-  return DecimalField(digits, 9999, &n) ? static_cast<int>(n) : -1;
-}
-
-// A channel number read the way atoi reads it (kept small for the reply).
+// A channel number read the way atoi reads it, only to be shown in a
+// refusal (kept small for the reply).
 int ChannelAsAtoi(const char* text, size_t name_len) {
   const int64_t n = config::ParseLong(text + name_len);
   return n > 99999 ? 99999 : n < -99999 ? -99999 : static_cast<int>(n);
@@ -155,10 +142,11 @@ void CmdTime(Request& r) {
 void CmdDoc(Request& r) {
   constexpr size_t kName = 4;
   // Read as on the serial port: no number reads as output 0.
-  const int ch = ChannelAsAtoi(r.text, kName);
+  const int64_t known = NumberBehindName(r.text, kName, kDoCount - 1);
+  const int ch = known >= 0 ? static_cast<int>(known) : ChannelAsAtoi(r.text, kName);
   const Fields f(r.text);
   const char* what = f.at[0];
-  if (ch < 0 || ch >= kDoCount || f.count == 0) {
+  if (known < 0 || f.count == 0) {
     r.Reply("!%s;DOC%d;ER", r.id, ch);
     return;
   }
@@ -191,9 +179,10 @@ void CmdActv(Request& r) {
     r.Reply("!%s;ACTV;OK;%lu;%lu;%lu;%lu;%lu", r.id, c[0], c[1], c[2], c[3], c[4]);
     return;
   }
-  const int ch = ChannelBehind(r.text, kName);
+  // Here a channel must be written: "@ACTV;..." is refused.
+  const int ch = r.text[kName] == ';' ? -1 : static_cast<int>(NumberBehindName(r.text, kName, kDiCount - 1));
   const Fields f(r.text);
-  if (ch < 0 || ch >= kDiCount) {
+  if (ch < 0) {
     StdoutLine("error1\r\n");
     r.Reply("!%s;%s\r\n", r.id, "ER");
     return;
@@ -209,7 +198,7 @@ void CmdActv(Request& r) {
   uint64_t count = kCounterMax;
   uint64_t alarm = 0;
   const bool read = f.count <= 2 && (f.at[0][0] == '\0' || DecimalField(f.at[0], kCounterMax, &count)) &&
-                    (f.count < 2 || f.at[1][0] == '\0' || DecimalField(f.at[1], kU32Max, &alarm));
+                    (f.count < 2 || f.at[1][0] == '\0' || DecimalField(f.at[1], kCounterMax, &alarm));
   if (read) {
     StdoutLine("DI Counter Value:%lu\r\n", static_cast<unsigned long>(count));
     StdoutLine("DI Alarm Value:%lu\r\n", static_cast<unsigned long>(alarm));

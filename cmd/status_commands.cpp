@@ -16,7 +16,6 @@
 #include "cmd/command_reply.h"
 #include "cmd/handlers.h"
 #include "config/config_data.h"
-#include "config/file_lines.h"
 #include "config/text_utils.h"
 #include "config/time_utils.h"
 #include "event/do_control.h"
@@ -38,13 +37,11 @@ constexpr uint64_t kU32Max = 0xFFFFFFFFu;
 
 using Fields = CommandFields<2>;
 
-// The channel number right behind the command name, read like strtoul
-// (blanks, a sign, digits; none reads as 0). A negative number is out of
-// range rather than wrapping to a valid channel.
-bool ChannelBehindName(const char* line, int match_len, int64_t limit, int* channel) {
-  int64_t n = 0;
-  if (match_len >= 0 && std::strlen(line) >= static_cast<size_t>(match_len)) n = config::ParseLong(line + match_len);
-  if (n < 0 || n >= limit) return false;
+// The channel number right behind the command name, below `limit` (none
+// written reads as 0).
+bool ChannelBehindName(const char* line, int match_len, int limit, int* channel) {
+  const int64_t n = NumberBehindName(line, static_cast<size_t>(match_len), static_cast<uint64_t>(limit - 1));
+  if (n < 0) return false;
   *channel = static_cast<int>(n);
   return true;
 }
@@ -103,7 +100,7 @@ int cmd_actv(char* line, int match_len) {
   }
   uint64_t count = 0;
   uint64_t alarm = 0;
-  if (f.count != 2 || !DecimalField(f.at[0], kCounterMax, &count) || !DecimalField(f.at[1], kU32Max, &alarm) ||
+  if (f.count != 2 || !DecimalField(f.at[0], kCounterMax, &count) || !DecimalField(f.at[1], kCounterMax, &alarm) ||
       alarm < count + 10) {
     return ReplyEr(cmd);
   }

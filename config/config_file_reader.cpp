@@ -35,7 +35,8 @@ constexpr int64_t kTimeMaxMs = 86400000;
 constexpr int64_t kTextMsgMax = 160;
 // A UCS2 message is at most 70 characters: 140 bytes, 280 hexadecimal digits.
 constexpr int64_t kUcs2MsgMaxBytes = 140;
-constexpr size_t kHmsChars = 6;
+// What @EVNT accepts; 0 days counts as one.
+constexpr int64_t kReportDaysMax = 31;
 
 const uint32_t kBaudrates[] = {2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800};
 
@@ -499,11 +500,11 @@ bool ConfigReader::StoreValue(char* value) {
     case kReportEnable:
       return StoreFlag(v, &ev.auto_report.cIsEnable);
     case kReportDays:
-      if (!InRange(v, 1, 30)) return false;
+      if (!InRange(v, 0, kReportDaysMax)) return false;
       ev.auto_report.report_days = static_cast<uint32_t>(v);
       return true;
     case kReportHms:
-      if (std::strlen(value) != kHmsChars || IsHMS(value) != 1) return false;
+      if (IsReportHMS(value) != 1) return false;
       CopyText(ev.auto_report.report_HMS, sizeof ev.auto_report.report_HMS, value);
       return true;
     case kReportNext:

@@ -112,6 +112,14 @@ int IsHMS(const char* text) {
   return hours >= 0 && hours <= 23 && minutes >= 0 && minutes <= 59 && seconds >= 0 && seconds <= 60 ? 1 : 0;
 }
 
+int IsReportHMS(const char* text) {
+  if (text == nullptr || strnlen(text, 7) != 6) return 0;
+  for (int i = 0; i < 6; ++i) {
+    if (text[i] < '0' || text[i] > '9') return 0;
+  }
+  return IsHMS(text) == 1 && Field(text, 4, 2) <= 59 ? 1 : 0;
+}
+
 int SetSystemTime(const char* ymd, const char* hms) {
   if (!LongEnough(ymd, 8) || !LongEnough(hms, 6)) return 0;  // what RTC_Write gives for a bad time
   // The clock-sync thread reads Sysrtc meanwhile: change it whole.

@@ -20,6 +20,10 @@ int IsYMD(const char* text);
 /// 1 for an HHMMSS text (hours 0-23, minutes 0-59, seconds 0-60); only the
 /// first six characters count, and a shorter text is refused.
 int IsHMS(const char* text);
+/// 1 for the time of day of a scheduled report: exactly six digits, hours
+/// 0-23, minutes and seconds 0-59. Stricter than IsHMS, so a time the
+/// report scheduler cannot meet is never stored.
+int IsReportHMS(const char* text);
 /// Sets Sysrtc (weekday kept) and writes it to the RTC; returns RTC_Write's
 /// result, or 0 without writing when a text is too short. Only the first
 /// eight and six characters are read. When the RTC refuses the time, Sysrtc

@@ -29,13 +29,12 @@ constexpr size_t kAivChannelAt = 5;
 
 using Handler = QcNext (*)(const char* command, std::string* reply);
 
-// The analog channel written at `at` (counted from 0). A text too short to
-// reach it, or a number beyond the four channels, is no channel: the
-// command then answers like an unknown one rather than read a channel it
-// was not asked for.
+// The analog channel written at `at` (counted from 0), read by position: a
+// text too short to reach it reads as channel 0. A number beyond the four
+// channels is no channel: the command then answers like an unknown one
+// rather than read a channel it was not asked for.
 bool ChannelAt(const char* command, size_t at, int* ch) {
-  if (std::strlen(command) <= at) return false;
-  const uint32_t n = ReadUnsigned(command + at);
+  const uint32_t n = strnlen(command, at) < at ? 0 : ReadUnsigned(command + at);
   if (n >= static_cast<uint32_t>(kAiChannels)) return false;
   *ch = static_cast<int>(n);
   return true;

@@ -4,10 +4,12 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <cstring>
 #include <vector>
 
 #include "cmd/utility_thread.h"
 #include "cmd_test_env.h"
+#include "hw/gpio.h"
 
 namespace cmdtest {
 
@@ -105,6 +107,58 @@ TEST_F(CmdTest, DispatchByName) {
       {"@NOPE;1", ""},
       {"@LOGSDEXIS;1", Er("LOGSDEXIS")},
   });
+  // The dispatcher calls exactly the entries the table test above walks.
+  for (const char* token : {"@NOPE", "@STANDARD", "@LOGSDEXIS;", "@EVNT12;DI0"}) {
+    EXPECT_EQ(DispatchCommandLine(token), static_cast<int>(MatchingEntries(token).size())) << token;
+    Drain(port_[0]);
+  }
+}
+
+// The number behind a command name: plain digits within the command's
+// range, none written reads as 0; a sign, a blank or any other character is
+// refused and leaves event 0, the outputs and the counters as they were.
+TEST_F(CmdTest, NumberBehindTheNameIsPlainDigits) {
+  ExpectReplies({{"@PHONE0;1;111", Ok("PHONE0")}, {"@MSG0;7BIT;2;Hi", Ok("MSG0")}, {"@SMSDBS0;1", Ok("SMSDBS0")}});
+  OrvelEvent before;
+  std::memcpy(&before, &orvel_event[0], sizeof before);
+  ExpectReplies({
+      {"@EVNT-1;DAI_NO_USE", Er("EVNT-1")},
+      {"@EVNT+1", Er("EVNT+1")},
+      {"@EVNT 1", Er("EVNT 1")},
+      {"@EVNT1x;DAI_NO_USE", Er("EVNT1x")},
+      {"@EVNT016", Er("EVNT016")},
+      {"@PHONE-1;0", Er("PHONE-1")},
+      {"@PHONE 0;0", Er("PHONE 0")},
+      {"@MSG-1;(CLR)", Er("MSG-1")},
+      {"@MSG+0;(CLR)", Er("MSG+0")},
+      {"@SMSDBS-1;0", Er("SMSDBS-1")},
+      {"@SMSDBS\t0;0", Er("SMSDBS\t0")},
+      {"@ACTV+0;5;15", Er("ACTV+0")},
+      {"@DOC+0;ON", Er("DOC+0")},
+      {"@DOC 0;ON", Er("DOC 0")},
+      {"@VOICE+0", Er("VOICE+0")},
+      {"@EVNT015", Shows("EVNT015", "DAI_NO_USE")},  // leading zeros are still digits
+      {"@PHONE", Shows("PHONE", "1;111")},           // none written: event 0
+      {"@SMSDBS;", Shows("SMSDBS", "1")},
+  });
+  EXPECT_EQ(std::memcmp(&orvel_event[0], &before, sizeof before), 0);
+  EXPECT_EQ(DOV(0), 0);
+  EXPECT_EQ(sys_config.uiCounter[0], kCounterMax);
+}
+
+// The echoed command is the whole first field, as far as an ER reply under
+// the longest machine ID still fits the reply buffer with its line end; a
+// longer reply is cut but keeps its CR LF.
+TEST_F(CmdTest, EchoedCommandIsTheWholeFirstField) {
+  const std::string field = "DEVNAME" + std::string(93, 'x');
+  EXPECT_EQ(Send("@" + field + ";1"), Er(field));
+  const std::string id20 = "ABCDEFGHIJKLMNOPQRST";
+  std::strcpy(sys_config.cMachineID, id20.c_str());
+  const std::string reply = Send("@DEVNAME" + std::string(900, 'x') + ";1");
+  EXPECT_EQ(reply, "!" + id20 + ";DEVNAME" + std::string(511 - 22 - 5 - 7, 'x') + ";ER\r\n");
+  const std::string query = Send("@STAN" + std::string(600, 'x'));
+  EXPECT_EQ(query.size(), 511u);
+  EXPECT_EQ(query.substr(query.size() - 2), "\r\n");
 }
 
 TEST_F(CmdTest, UtilityThreadEndsWhenThePortCannotBeOpened) {

@@ -25,6 +25,8 @@ TEST_F(CmdTest, PhonesAndMessages) {
       {"@CTRLPH;3;0911111111;0922222222;0933333333", Ok("CTRLPH")},
       {"@CTRLPH;1;0944444444", Ok("CTRLPH")},
       {"@CTRLPH;2;0955555555", Er("CTRLPH")},
+      {"@CTRLPH;1;;0955555555", Er("CTRLPH")},  // an empty number reaches nobody
+      {"@PHONE3;2;111;;222", Er("PHONE3")},
       {"@CTRLPH", Shows("CTRLPH", "1;0944444444")},
       {"@UARTPH;" + k19, Ok("UARTPH")},
       {"@UARTPH;" + k20, Er("UARTPH")},

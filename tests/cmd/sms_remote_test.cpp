@@ -67,6 +67,9 @@ TEST_F(SmsRemoteTest, EachCommandAnswersTheSenderWithItsExactText) {
       {"@DOC0;PULSE;-5", kId + "DOC0;ER"},  // would wrap to 49 days
       {"@DOC0;PULSE;604800000", kId + "DOC0;OK;PULSE;604800000"},
       {"@DOC2;ON", kId + "DOC2;ER"},
+      {"@DOC+1;OFF", kId + "DOC1;ER"},  // the output number is plain digits
+      {"@DOC 1;OFF", kId + "DOC1;ER"},
+      {"@DOC-1;OFF", kId + "DOC-1;ER"},
       {"@DOC1;BLINK", kId + "DOC1;ER"},
       {"@DIV", kId + "DIV;OK;0;0;1;0;0;0;1"},
       {"@DIV;1", kId + "DIV;ER"},
@@ -80,6 +83,8 @@ TEST_F(SmsRemoteTest, EachCommandAnswersTheSenderWithItsExactText) {
       {"@ACTV;5;20", kId + "ER\r\n"},
       {"@ACTV5;5;20", kId + "ER\r\n"},
       {"@ACTV2;100;110", kId + "ACTV2;OK;100;110"},
+      {"@ACTV2;100;1000000000", kId + "ACTV;ER\r\n"},  // no preset above the counter's range
+      {"@ACTV+2;100;200", kId + "ER\r\n"},
       {"hello", ""},
       {"@EVNT1", ""},
   };

@@ -110,8 +110,8 @@ void FillEverything() {
     for (int j = 0; j < kAiCount; ++j)
       ev.ai[j] = AiConfig{1, static_cast<uint8_t>(j), 60u + j, 70u + n, limits[(n + j) % 8], limits[(n + j + 3) % 8]};
     ev.auto_report.cIsEnable = 1;
-    ev.auto_report.report_days = 30;
-    std::strcpy(ev.auto_report.report_HMS, "235960");
+    ev.auto_report.report_days = 31;
+    std::strcpy(ev.auto_report.report_HMS, "235959");
     event_status[n].ulNextReportTimeSt = 2200000000u + n;  // past 2038: written signed
     ev.iIs_do_on = n % 5;
     ev.uiDOHoldTime = 86400000;

@@ -93,7 +93,8 @@ TEST_F(ConfigReaderRulesTest, LinesThatFailTheRead) {
       "0#di[0]cIsEnable=|0#di[1]cIsEnable=1", "0#di[0]cIsEnable=|0#di0]cIsEnable=1",
       "0#di[0]cIsEnable=|0#ai[0]cIsEnable=1", "0#di[2]uiHoldTime=49", "0#di[2]uiHoldTime=-200",
       "0#di[2]uiResetTime=86400001", "0#ai[1]cType=4", "0#ai[1]fAI_high=10.5", "0#ai[1]fAI_low=nan",
-      "0#rp_report_days=0", "0#rp_report_days=31", "0#rp_report_HMS=12000", "0#rp_report_HMS=240000",
+      "0#rp_report_days=32", "0#rp_report_days=-1", "0#rp_report_HMS=12000", "0#rp_report_HMS=240000",
+      "0#rp_report_HMS=235960", "0#rp_report_HMS=+10000", "0#rp_report_HMS=1a0000",
       "0#iIs_do_on=5", "0#uiDOHoldTime=86400001", "0#iIsVoice=2",
       "0#msg=" + std::string(505, 'x') + "0#di[0]cIsEnable=1",
   };
@@ -148,10 +149,13 @@ TEST_F(ConfigReaderRulesTest, EventBlocks) {
       {"count corrected", {"0#phone=" + Phones(3, 8)}, 1, {}, [e] { return e[0].phone_n_now == 3; }},
       // Upper limits and the longest texts: the save-and-read test.
       {"values at their limits",
-       {"2#msg=|2#msg=a=b#c", "0#di[2]uiHoldTime=50", "0#ai[3]fAI_high=2.5e0", "0#rp_ulNextReportTimeSt=-1"}, 1, {},
+       {"2#msg=|2#msg=a=b#c", "0#di[2]uiHoldTime=50", "0#ai[3]fAI_high=2.5e0", "0#rp_ulNextReportTimeSt=-1",
+        "0#rp_report_days=0", "1#rp_report_days=31", "1#rp_report_HMS=235959"},
+       1, {},
        [e] {
          return std::strcmp(e[2].msg, "a=b#c") == 0 && e[0].di[2].uiHoldTime == 50 && e[0].ai[3].fAI_high == 2.5 &&
-                event_status[0].ulNextReportTimeSt == 0xFFFFFFFFu;
+                event_status[0].ulNextReportTimeSt == 0xFFFFFFFFu && e[0].auto_report.report_days == 0 &&
+                e[1].auto_report.report_days == 31 && std::strcmp(e[1].auto_report.report_HMS, "235959") == 0;
        }},
       {"cut after event 7", {"7#is_event_enable=1"}, 1, {}, [e] {
          return e[7].is_event_enable == 1 && e[8].is_event_enable == 0 && e[15].ai[0].fAI_high == 10.0;

@@ -61,7 +61,8 @@ class TimeUtilsTest : public configtest::ConfigTest {};
 
 // The readers of date and time texts (more times of day: the 2038 tests in tests/hw).
 TEST(TimeTexts, Table) {
-  const std::function<long(const char*)> seconds = GetTimeTodaySeconds, ymd = IsYMD, hms = IsHMS;
+  const std::function<long(const char*)> seconds = GetTimeTodaySeconds, ymd = IsYMD, hms = IsHMS,
+                                            report = IsReportHMS;
   const struct {
     const std::function<long(const char*)>& f;
     const char* text;
@@ -75,10 +76,14 @@ TEST(TimeTexts, Table) {
       {ymd, "20211a01", 1}, {ymd, "2021ab01", 0}, {ymd, "-0010101", 0}, {ymd, "2021-101", 0},
       {hms, "000000", 1}, {hms, "235960", 1}, {hms, "240000", 0}, {hms, "236000", 0}, {hms, "235961", 0},
       {hms, "12000", 0}, {hms, "1a0000", 1}, {hms, "-10000", 0}, {hms, "0000-1", 0}, {hms, "2359591", 1},
+      // A report's time of day: six digits exactly, no leap second.
+      {report, "000000", 1}, {report, "235959", 1}, {report, "235960", 0}, {report, "2359591", 0},
+      {report, "+10000", 0}, {report, " 10000", 0}, {report, "1a0000", 0}, {report, "12000", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(c.f(c.text), c.want) << c.text;
   EXPECT_EQ(IsYMD(nullptr), 0);
   EXPECT_EQ(IsHMS(nullptr), 0);
+  EXPECT_EQ(IsReportHMS(nullptr), 0);
 }
 
 // A date or time too short to hold its fields, or one the clock refuses, leaves

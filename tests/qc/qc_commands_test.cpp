@@ -29,18 +29,23 @@ TEST_F(QcTest, RepliesAndSilentCommands) {
       {"@fwver", "N/A\r\n", QcNext::kContinue},
       {"@QCTEST", "N/A\r\n", QcNext::kContinue},
       {"@TIME", "N/A\r\n", QcNext::kContinue},
-      // Channels outside 0..3, or none written: no reading is taken.
-      {"@AIV", "N/A\r\n", QcNext::kContinue},
+      // Channels outside 0..3: no reading is taken.
       {"@AIV;4", "N/A\r\n", QcNext::kContinue},
       {"@AIV;-1", "N/A\r\n", QcNext::kContinue},
       {"@QCAI0;9", "N/A\r\n", QcNext::kContinue},
-      {"@QCAI1", "N/A\r\n", QcNext::kContinue},
   };
   for (const auto& row : rows) {
     QcNext next = QcNext::kContinue;
     EXPECT_EQ(Qc(row.command, nullptr, &next), row.reply) << row.command;
     EXPECT_EQ(next, row.next) << row.command;
   }
+  // No channel written (the text ends before its position): channel 0.
+  SetVolts(0, 4);
+  gain = 1, offset = 0;
+  const std::pair<const char*, const char*> bare[] = {
+      {"@QCAI0", "@QCAI0;OK;4.0"}, {"@QCAI0;", "@QCAI0;OK;4.0"}, {"@AIV", "@AIV;OK;4.0"}, {"@AIV;", "@AIV;OK;4.0"}};
+  for (const auto& [command, reply] : bare) EXPECT_EQ(Qc(command).rfind(reply, 0), 0u) << command;
+  EXPECT_NEAR(AIsave[0], 4, 1e-3);
   std::string console;
   Qc("@TIME?", &console);
   EXPECT_EQ(console, "@TIME?= 2021/07/13 08:15:00\r\n");
