@@ -342,6 +342,16 @@ bool ConfigReader::ReadSerialHeader() {
   return true;
 }
 
+// A negative count is out of range like a too large one, but the console
+// must not call it "over" the limit.
+void SayCountOutOfRange(const char* name, int i, int64_t n, const char* stored) {
+  if (n < 0) {
+    PrintMsg("%s[%d] is negative, set as %s.\r\n", name, i, stored);
+  } else {
+    PrintMsg("%s[%d] is over than %d.\r\n", name, i, static_cast<int>(kCounterMax));
+  }
+}
+
 bool ConfigReader::ReadCounterHeader() {
   char* v = nullptr;
 
@@ -351,7 +361,7 @@ bool ConfigReader::ReadCounterHeader() {
           sys_config.counter_status[i] = static_cast<uint32_t>(n);
         } else {
           sys_config.counter_status[i] = 0;
-          PrintMsg("counter_status[%d] is over than %d.\r\n", i, static_cast<int>(kCounterMax));
+          SayCountOutOfRange("counter_status", i, n, "0");
         }
       })) {
     return false;
@@ -363,7 +373,7 @@ bool ConfigReader::ReadCounterHeader() {
           sys_config.uiCounter[i] = static_cast<uint32_t>(n);
         } else {
           sys_config.uiCounter[i] = kCounterMax;
-          PrintMsg("uiCounter[%d] is over than %d.\r\n", i, static_cast<int>(kCounterMax));
+          SayCountOutOfRange("uiCounter", i, n, "999999999");
         }
       })) {
     return false;

@@ -120,12 +120,15 @@ TEST_F(ConfigReaderRulesTest, HeaderLines) {
   Run({
       {"values out of range are replaced",
        {"uiBaudrate=1200", "uiDataBit=9", "cParity=X", "uiStopBit=3", "counter_status=7,1000000000,-5",
-        "uiCounter=1000000000,3", "cIsCounterTriggered=1,2"},
-       1, {},
+        "uiCounter=1000000000,3,-2", "cIsCounterTriggered=1,2"},
+       1,
+       {"counter_status[1] is over than 999999999.\r\n", "counter_status[2] is negative, set as 0.\r\n",
+        "uiCounter[2] is negative, set as 999999999.\r\n"},
        [&c] {
          return c.uiBaudrate == 115200 && c.uiDataBit == 8 && c.cParity == 'N' && c.uiStopBit == 1 &&
                 c.counter_status[0] == 7 && c.counter_status[1] == 0 && c.counter_status[2] == 0 &&
-                c.uiCounter[0] == 999999999 && c.uiCounter[1] == 3 && c.cIsCounterTriggered[0] == 1 &&
+                c.uiCounter[0] == 999999999 && c.uiCounter[1] == 3 && c.uiCounter[2] == 999999999 &&
+                c.cIsCounterTriggered[0] == 1 &&
                 c.cIsCounterTriggered[1] == 0;
        }},
       {"list of 11", {"CtrlPhone=" + Phones(11, 19)}, 1, {},
