@@ -42,7 +42,10 @@ void send_msg(int n, char* out) {
   {
     std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
     report = orvel_event[n].auto_report.cIsEnable == 1 ? 1 : 0;
-    mode = orvel_event[n].sms_mode;
+    // Only the event's own message is in its coding; the compact line and
+    // the reports are plain text whatever the event's coding is.
+    const bool own_message = report == 0 && orvel_event[n].iIsSMSDBS == 0;
+    mode = own_message ? orvel_event[n].sms_mode : 0;
     configured_len = orvel_event[n].msg_len;
   }
   char text[kAlarmTextSize] = {0};

@@ -20,9 +20,14 @@ constexpr uint32_t kDay = 86400;
 constexpr int kPollMs = 50;
 constexpr int kVisitPauseMs = 200;
 
-// The local day (as YYYYMMDD) each report was sent on, for the daily re-arm;
-// the report thread alone uses it.
+// Per event, for the report thread alone (start-up clears them before the
+// thread is released): the local day (YYYYMMDD) of the window last sent, for
+// the daily re-arm; the time of the previous visit, to see a window that
+// opened and closed between two visits; whether the console was told that
+// the clock is behind the schedule.
 int32_t g_sent_day[kEventCount];
+uint32_t g_last_visit[kEventCount];
+bool g_behind_told[kEventCount];
 
 struct tm Local(uint32_t t) {
   struct tm tm {};
@@ -63,17 +68,17 @@ void MoveOnePeriod(int n) {
   SetEnd(n);
 }
 
-// A due time further ahead than one period from today's can only come from
-// a clock set backwards: it is brought back to today's, so no day is lost.
-void FollowClockSetBack(int n, uint32_t now) {
-  EventStatus& st = event_status[n];
-  const uint32_t hms = GetTimeTodaySeconds(orvel_event[n].auto_report.report_HMS);
-  const uint32_t due_today = GetTimeToday0000Seconds() + hms;
-  if (st.ulNextReportTimeSt > due_today + PeriodDays(orvel_event[n]) * kDay) {
-    st.ulNextReportTimeSt = due_today;
-    SetEnd(n);
-    if (st.ulNextReportTimeEnd <= now) MoveOnePeriod(n);
+// A due time more than one period ahead can only come from a clock set
+// back (or a file written under another clock). The schedule is not moved
+// back, as that would send again the periods it already passed: the report
+// waits for its due time, and the console says so once.
+void TellClockBehind(int n, uint32_t now) {
+  const bool behind = event_status[n].ulNextReportTimeSt > now + PeriodDays(orvel_event[n]) * kDay;
+  if (behind && !g_behind_told[n]) {
+    PrintMsg(">Clock is behind the report schedule, event(%d) waits for its next report time.\r\n", n);
+    PrintWindow(n);
   }
+  g_behind_told[n] = behind;
 }
 
 }  // namespace
@@ -112,6 +117,11 @@ void auto_report_set() {
       }
     }
   }
+  for (int n = 0; n < kEventCount; ++n) {
+    g_sent_day[n] = 0;
+    g_last_visit[n] = 0;
+    g_behind_told[n] = false;
+  }
   flg_init_rp_config = 1;
 }
 
@@ -121,14 +131,26 @@ void AutoReportVisit(int n) {
   const OrvelEvent& ev = orvel_event[n];
   EventStatus& st = event_status[n];
   const uint32_t now = GetSystemTimeSeconds();
-  // The daily re-arm: the first visit on another local day than the send
-  // (a visit at exactly midnight is not needed).
-  if (st.cIsReported == 1 && LocalDay(now) != g_sent_day[n]) st.cIsReported = 0;
-  if (ev.is_event_enable != 1 || ev.auto_report.cIsEnable != 1 || st.cIsReported != 0) return;
-  FollowClockSetBack(n, now);
+  const uint32_t previous = g_last_visit[n];
+  g_last_visit[n] = now;
+  // The daily re-arm: the first visit on a later local day than the window
+  // sent (a visit at exactly midnight is not needed). A clock set back
+  // keeps the flag, so a period is never sent twice.
+  if (st.cIsReported == 1 && LocalDay(now) > g_sent_day[n]) st.cIsReported = 0;
+  if (ev.is_event_enable != 1 || ev.auto_report.cIsEnable != 1) return;
+  TellClockBehind(n, now);
+  if (st.cIsReported != 0 || st.ulNextReportTimeSt > now) return;
 
-  if (st.ulNextReportTimeSt <= now && now < st.ulNextReportTimeEnd) {
+  const bool open = now < st.ulNextReportTimeEnd;
+  // A window shorter than the time between two visits (report_HMS 235959
+  // leaves one second) opened and closed unseen: it is sent now, once;
+  // unless the next window is open too (a clock moved forward), which is
+  // then sent instead.
+  const bool unseen = !open && previous < st.ulNextReportTimeSt &&
+                      TimeAddDaySeconds(st.ulNextReportTimeSt, PeriodDays(ev)) > now;
+  if (open || unseen) {
     PrintMsg(">Send event(%d) report SMS!!\r\n", n);
+    const int32_t day = LocalDay(open ? now : st.ulNextReportTimeSt);
     lock.unlock();  // composing reads the inputs, and the send pauses
     char text[kAlarmTextSize];
     send_msg(n, text);
@@ -137,10 +159,10 @@ void AutoReportVisit(int n) {
     PrintMsg("---Count next report time(event:%d)---\r\n", n);
     PrintWindow(n);
     st.cIsReported = 1;
-    g_sent_day[n] = LocalDay(now);
+    g_sent_day[n] = day;
     orvel_event[n].cIsNewUtilitySet = 0;
     if (save_orvel_config() == 0) PrintMsg(">Save config.ini failed.\r\n");
-  } else if (st.ulNextReportTimeSt <= now && st.ulNextReportTimeEnd <= now) {
+  } else {
     PrintMsg(">Delay event(%d) report!!\r\n", n);
     MoveOnePeriod(n);
     orvel_event[n].cIsNewUtilitySet = 0;

@@ -2,7 +2,8 @@
 // text every report_days days at the local time of day report_HMS. Its
 // window in event_status runs from the due time ulNextReportTimeSt to the
 // end of that local day, ulNextReportTimeEnd; a window that closes unsent
-// is moved on without sending.
+// is moved on without sending, except one that opened and closed between
+// two visits of its event, which is sent at the next visit.
 #pragma once
 
 #include <cstdint>

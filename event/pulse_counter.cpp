@@ -8,6 +8,7 @@
 
 #include "base/console.h"
 #include "base/thread_start.h"
+#include "config/config_file.h"
 #include "config/readiness.h"
 #include "config/side_files.h"
 #include "config/time_utils.h"
@@ -158,6 +159,9 @@ void PulseCounter::CheckAlarmsAndWrap() {
       }
       PrintMsg(">Counter(%d) Alarm: Event(%d)!!\r\n", c, e);
       sys_config.cIsCounterTriggered[c] = 1;
+      // The latch is kept in config.ini before the alarm goes out, so a
+      // restart never raises the same alarm again.
+      SaveLatch();
       fire_(e);
     }
   }
@@ -170,9 +174,16 @@ void PulseCounter::CheckAlarmsAndWrap() {
   }
 }
 
+void PulseCounter::SaveLatch() {
+  latch_unsaved_ = save_orvel_config() == 0;
+  if (latch_unsaved_) PrintMsg(">Save config.ini failed.\r\n");
+}
+
 void PulseCounter::SaveIfDue(uint32_t now) {
   if (static_cast<uint32_t>(now - save_start_) <= kSavePeriodMs) return;
   save_start_ = now;
+  // A latch the file did not take is tried again with the counts.
+  if (latch_unsaved_) SaveLatch();
   if (Compare_Counter_value() != 0) return;
   uint32_t before[kDiCount];
   for (int c = 0; c < kDiCount; ++c) {

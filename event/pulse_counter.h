@@ -1,6 +1,7 @@
 // Pulse counters: thread_counter_handle counts pulses on the digital inputs
 // configured as counters into counter_status, raises a channel's counter
-// alarm once its count reaches uiCounter, wraps counts past CounterMax and
+// alarm once its count reaches uiCounter (the latch is saved to config.ini
+// at once, so it holds across restarts), wraps counts past CounterMax and
 // saves changed counts to CTStatus.ini every 30 s.
 //
 // The thread sleeps until the kernel (or the simulated board) reports an
@@ -50,7 +51,8 @@ class PulseCounter {
   void CheckAlarmsAndWrap();
   /// Restarts the 30 s save timer.
   void StartSaveTimer(uint32_t now) { save_start_ = now; }
-  /// Saves the counts when the save is due and they changed.
+  /// Saves the counts when the save is due and they changed, and a counter
+  /// alarm latch that could not be saved when it was set.
   void SaveIfDue(uint32_t now);
   /// How long the thread may sleep before something is due (0 to
   /// kAlarmCheckMs).
@@ -65,9 +67,13 @@ class PulseCounter {
     uint32_t rising = 0;      // time of the last accepted ON edge
   };
 
+  // Writes config.ini, which keeps the alarm latches.
+  void SaveLatch();
+
   std::function<void(int)> fire_;
   Channel channels_[kDiCount];
   uint32_t save_start_ = 0;
+  bool latch_unsaved_ = false;
 };
 
 /// The counter thread (started by main in normal mode); ends when no input

@@ -1,14 +1,34 @@
 // Alarms on the simulated board, from a config.ini written before start:
 // an input held for its hold time, an analog channel over its limit, a
-// pulse counter at its preset, a scheduled report, and voice calls with their prompt, to the phones in
-// `ctl outbox` and `ctl calls`, with the output pulse in `ctl state`.
+// pulse counter at its preset (once, across a restart), a scheduled report,
+// and voice calls with their prompt, to the phones in `ctl outbox` and
+// `ctl calls`, with the output pulse in `ctl state`.
 #include <sstream>
 
 #include "e2e/sim_e2e_fixture.h"
 
 namespace e2e {
 
-using AlarmE2eTest = SimE2eTest;
+class AlarmE2eTest : public SimE2eTest {
+ protected:
+  // Event 0: DI2 "NO" held 2 s switches DO0 on for 2 s and texts two
+  // phones; event 2: DI0 counts pulses, its alarm at 3.
+  static void DoorAndMeter() {
+    OrvelEvent& door = orvel_event[0];
+    door.is_event_enable = 1;
+    door.di[2] = DiConfig{1, 4, 2000, 1000, 0};
+    door.iIs_do_on = 1;
+    door.uiDOHoldTime = 2000;
+    Phones(door, {"0911111111", "0922222222"});
+    std::snprintf(door.msg, kMsgSize, "Door open");
+    OrvelEvent& meter = orvel_event[2];
+    meter.is_event_enable = 1;
+    meter.di[0] = DiConfig{1, 2, 200, 50, 1};  // NO_PULSE counter
+    sys_config.uiCounter[0] = 3;
+    Phones(meter, {"0955555555"});
+    std::snprintf(meter.msg, kMsgSize, "Meter reached");
+  }
+};
 
 TEST_F(AlarmE2eTest, InputsAndReportsSendTheirTexts) {
   // Local time of day 40 s from now, for the report.
@@ -16,13 +36,7 @@ TEST_F(AlarmE2eTest, InputsAndReportsSendTheirTexts) {
   struct tm tm {};
   localtime_r(&due, &tm);
   WriteConfig([&] {
-    OrvelEvent& door = orvel_event[0];
-    door.is_event_enable = 1;
-    door.di[2] = DiConfig{1, 4, 2000, 1000, 0};  // NO, held 2 s
-    door.iIs_do_on = 1;
-    door.uiDOHoldTime = 2000;
-    Phones(door, {"0911111111", "0922222222"});
-    std::snprintf(door.msg, kMsgSize, "Door open");
+    DoorAndMeter();
     OrvelEvent& tank = orvel_event[1];
     tank.is_event_enable = 1;
     tank.ai[0] = AiConfig{1, 1, 50, 1000, 5.0, 0.0};  // HIGH above 5
@@ -30,12 +44,6 @@ TEST_F(AlarmE2eTest, InputsAndReportsSendTheirTexts) {
     Phones(tank, {"0933333333"});
     std::snprintf(tank.msg, kMsgSize, "Tank high");
     std::snprintf(sys_config.cMachineID, kMachineIdSize, "SITE-9");
-    OrvelEvent& meter = orvel_event[2];
-    meter.is_event_enable = 1;
-    meter.di[0] = DiConfig{1, 2, 200, 50, 1};  // NO_PULSE counter
-    sys_config.uiCounter[0] = 3;
-    Phones(meter, {"0955555555"});
-    std::snprintf(meter.msg, kMsgSize, "Meter reached");
     OrvelEvent& report = orvel_event[3];
     report.is_event_enable = 1;
     report.auto_report.cIsEnable = 1;
@@ -61,6 +69,29 @@ TEST_F(AlarmE2eTest, InputsAndReportsSendTheirTexts) {
   Await([&] { return OutboxHas("\"text\":\"Meter reached\""); }, "the counter alarm after three pulses");
 
   Await([&] { return OutboxHas("\"text\":\"CRPT3;SITE-9;"); }, "the status report at its time", 120);
+}
+
+// A counter alarm is raised once: after a restart with the count still at
+// its preset, only the alarm of another input goes out.
+TEST_F(AlarmE2eTest, CounterAlarmIsNotRaisedAgainAfterARestart) {
+  WriteConfig(DoorAndMeter);
+  StartRegistered();
+  Await([&] { return Output().find("[thread_counter_handle is start]") != std::string::npos; }, "the counter thread");
+  ASSERT_EQ(Ctl({"pulse", "0", "3", "200", "100"}).status, 0);
+  Await([&] { return OutboxHas("\"text\":\"Meter reached\""); }, "the counter alarm after three pulses");
+  const auto count_saved = [&] {
+    return dir_.Exists("root/APP/CTStatus.ini") && Board("APP/CTStatus.ini") == "counter_status=3,0,0,0,0\r\n";
+  };
+  Await(count_saved, "the count saved", 60);
+  EXPECT_NE(Board("APP/config.ini").find("\r\ncIsCounterTriggered=1,0,0,0,0\r\n"), std::string::npos);
+
+  ASSERT_EQ(Ctl({"stop"}).status, 0);
+  ASSERT_EQ(sim_->WaitForExit(std::chrono::seconds(60)), 0);
+  StartRegistered();
+  // Queued after anything the counter thread raised at its start.
+  ASSERT_EQ(Ctl({"di", "2", "on"}).status, 0);
+  Await([&] { return OutboxHas("\"text\":\"Door open\""); }, "the door text after the restart");
+  EXPECT_FALSE(OutboxHas("Meter reached")) << Ctl({"outbox"}).out;
 }
 
 TEST_F(AlarmE2eTest, VoiceAlarmCallsEachPhoneAndTriesARefusedOneAgainLater) {

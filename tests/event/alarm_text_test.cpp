@@ -104,4 +104,38 @@ TEST_F(AlarmTextTest, SendMsgQueuesOneJobForThePhones) {
   EXPECT_EQ(sms_evt[1].phone_n, 0);
 }
 
+// Of a UCS2 event only its own message goes as UCS2; the compact line and
+// the reports are plain text and go as 7-bit with their own length.
+TEST_F(AlarmTextTest, UcsEventSendsItsLinesAsPlainText) {
+  std::strcpy(sys_config.cMachineID, "GW-7");
+  OrvelEvent& ev = orvel_event[5];
+  ev.sms_mode = 8;
+  std::memcpy(ev.msg, "\x4F\x60\x59\x7D", 5);
+  ev.msg_len = 4;
+  const struct {
+    uint8_t report, dbs;
+    uint8_t mode;
+    const char* begins;
+  } rows[] = {
+      {0, 0, 8, "\x4F\x60\x59\x7D"},
+      {0, 1, 0, "ALARM;GW-7;20210713;090000;"},
+      {1, 0, 0, "CRPT5;GW-7;"},
+      {1, 1, 0, "CRPT;GW-7;20210713;090000;0;0;0;0;0;0("},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.begins);
+    evt_in = evt_out = 0;
+    ev.auto_report.cIsEnable = row.report;
+    ev.iIsSMSDBS = row.dbs;
+    char out[kAlarmTextSize];
+    testsupport::ConsoleCapture quiet;
+    send_msg(5, out);
+    const sms_msg& sms = sms_evt[0].sms;
+    EXPECT_EQ(sms.sms_mode, row.mode);
+    const size_t len = row.mode == 8 ? 4 : std::strlen(sms.msg);
+    EXPECT_EQ(sms.msg_len, len);
+    EXPECT_EQ(std::string(sms.msg, len).rfind(row.begins, 0), 0u) << sms.msg;
+  }
+}
+
 }  // namespace

@@ -1,6 +1,6 @@
 // Scheduled reports over days of a stepped clock: catching up at start-up,
-// sending in the window, moving missed windows on, the daily re-arm, and
-// time zones and clocks set by a day.
+// sending in the window, moving missed windows on, the daily re-arm, a
+// window shorter than a visit cycle, time zones, and clocks moved.
 
 #include <cstring>
 
@@ -26,10 +26,10 @@ class AutoReportTest : public eventtest::EventTest {
   }
   // Start-up, then visits of event 6 every `step_s` seconds for `total_s`.
   // Returns the reports sent.
-  int StartAndRun(int64_t total_s, int64_t step_s = 60) {
+  int StartAndRun(int64_t total_s, int64_t step_s = 60, bool start = true) {
     testsupport::ConsoleCapture capture;
     flg_init_config = 1;
-    auto_report_set();
+    if (start) auto_report_set();
     Visit(total_s, step_s);
     console_ = capture.Text();
     return sms_event_is_n();
@@ -76,13 +76,17 @@ TEST_F(AutoReportTest, PeriodsMissedWindowsAndDisabledEvents) {
   EXPECT_NE(dir_.Read("APP/config.ini").find("rp_ulNextReportTimeSt"), std::string::npos);
 }
 
-// A window that closes while the device runs without sending (the report
-// already went out in it by another way) moves on by one period, unsent.
+// A window that a visit saw open but could not send in (the event was off
+// then) and that closed meanwhile moves on by one period, unsent.
 TEST_F(AutoReportTest, ClosedWindowIsDelayedWithoutSending) {
   st().ulNextReportTimeSt = kMidnight + 30600;
   st().cIsReported = 0;
   StartAndRun(-1);  // start-up only
-  st().ulNextReportTimeEnd = kMidnight + 32400;  // closed at 09:00, now
+  st().ulNextReportTimeEnd = kMidnight + 32460;  // closes at 09:01
+  orvel_event[6].is_event_enable = 0;
+  AutoReportVisit(6);
+  orvel_event[6].is_event_enable = 1;
+  AdvanceMs(120000);
   testsupport::ConsoleCapture capture;
   AutoReportVisit(6);
   EXPECT_NE(capture.Text().find(">Delay event(6) report!!\r\n"), std::string::npos);
@@ -101,17 +105,67 @@ TEST_F(AutoReportTest, LocalTimeOfDayInAnyZone) {
   EXPECT_EQ(st().ulNextReportTimeSt, local_midnight + kDay + 30600);
 }
 
-TEST_F(AutoReportTest, ClockSetByADay) {
-  st().ulNextReportTimeSt = kMidnight + 30600;
-  EXPECT_EQ(StartAndRun(0), 1);  // today's report, at 09:00
-  // Set back a day: yesterday's report is not lost, and sent once.
-  clock_->SetUs(int64_t{kMidnight - kDay + 30000} * 1000000);
-  Visit(3600);
-  EXPECT_EQ(sms_event_is_n(), 2);
-  // Set forward two days: one report, no burst for the days skipped.
-  clock_->SetUs(int64_t{kMidnight + 2 * kDay + 40000} * 1000000);
-  Visit(600);
-  EXPECT_EQ(sms_event_is_n(), 3);
+// After today's report, the clock moves; visits every minute until
+// tomorrow 09:00. A period already sent is never sent again, and a clock
+// moved forward sends one report, not one for each day skipped.
+TEST_F(AutoReportTest, ClockMovedBackOrForward) {
+  const struct {
+    const char* what;
+    uint32_t to;
+    bool restart;
+    uint32_t until;
+    int sent;
+  } rows[] = {
+      {"back across midnight", kMidnight - 60, false, kMidnight + kDay + 32400, 2},
+      {"back a day, then a restart", kMidnight - kDay + 30000, true, kMidnight + kDay + 32400, 2},
+      {"forward two days", kMidnight + 2 * kDay + 40000, false, kMidnight + 2 * kDay + 40600, 2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    evt_in = evt_out = 0;
+    st() = EventStatus{};
+    clock_->SetUs(int64_t{eventtest::kStartS} * 1000000);
+    st().ulNextReportTimeSt = kMidnight + 30600;
+    ASSERT_EQ(StartAndRun(0), 1);  // today's report, at 09:00
+    clock_->SetUs(int64_t{row.to} * 1000000);
+    if (row.restart) st().cIsReported = 0;
+    EXPECT_EQ(StartAndRun(row.until - row.to, 60, row.restart), row.sent);
+    EXPECT_EQ(Printed(">Clock is behind the report schedule, event(6) waits for its next report time.\r\n"),
+              row.to < kMidnight);
+  }
+}
+
+// report_HMS 235959 leaves a window of one second, shorter than the 3.2 s
+// between two visits of an event: a window the visits step over is sent at
+// the visit after it, once, on each day.
+TEST_F(AutoReportTest, OneSecondWindowIsSentOnceWhereverTheVisitsFall) {
+  const struct {
+    const char* what;
+    int64_t first_ms;  // first visit, from local midnight
+  } rows[] = {
+      {"a visit inside the window", 86396000},       // 23:59:56.0, 23:59:59.2
+      {"the window between two visits", 86395500},  // 23:59:58.7, 00:00:01.9
+  };
+  orvel_event[6].auto_report = AutoReport{1, 1, "235959"};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    evt_in = evt_out = 0;
+    st() = EventStatus{};
+    clock_->SetUs(int64_t{eventtest::kStartS} * 1000000);
+    st().ulNextReportTimeSt = kMidnight + kDay - 1;
+    StartAndRun(-1);  // start-up only
+    testsupport::ConsoleCapture capture;
+    for (uint32_t day : {kMidnight, kMidnight + kDay}) {
+      clock_->SetUs(int64_t{day} * 1000000 + row.first_ms * 1000);
+      for (int visit = 0; visit < 8; ++visit) {
+        AutoReportVisit(6);
+        AdvanceMs(3200);
+      }
+      EXPECT_EQ(sms_event_is_n(), day == kMidnight ? 1 : 2);
+    }
+    EXPECT_EQ(capture.Text().find("Delay"), std::string::npos);
+    EXPECT_EQ(st().ulNextReportTimeSt, kMidnight + 3 * kDay - 1);
+  }
 }
 
 }  // namespace

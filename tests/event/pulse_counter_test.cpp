@@ -1,5 +1,5 @@
 // Pulse counters, sample by sample with the time given by hand: the edges
-// and the 25 ms rule, the alarm latch, the wrap, the 30 s save.
+// and the 25 ms rule, the alarm latch and its save, the wrap, the 30 s save.
 
 #include <cstdio>
 #include <cstring>
@@ -93,6 +93,33 @@ TEST_F(PulseCounterTest, AlarmAtThePresetFiresOnceAndQueuesTheSms) {
   ASSERT_NE(text.find(">Counter(1) Alarm: Event(4)!!\r\n"), std::string::npos);
   EXPECT_EQ(text.find(">Counter(1) Alarm: Event(4)!!\r\n"), text.rfind(">Counter(1) Alarm:"));
   EXPECT_EQ(text.find("Event(9)"), std::string::npos);
+
+  // The latch is in config.ini at once: after a restart it is still set
+  // and, without a new pulse, no alarm comes again.
+  EXPECT_NE(dir_.Read("APP/config.ini").find("\r\ncIsCounterTriggered=0,1,0,0,0\r\n"), std::string::npos);
+  init_orvel_config();
+  ASSERT_EQ(read_orvel_config(), 1);
+  EXPECT_EQ(sys_config.cIsCounterTriggered[1].load(), 1);
+  int fired = 0;
+  PulseCounter restarted([&](int) { ++fired; });
+  restarted.CheckAlarmsAndWrap();
+  EXPECT_EQ(fired, 0);
+}
+
+// A latch that config.ini could not take is saved with the next counts.
+TEST_F(PulseCounterTest, LatchNotSavedIsSavedAtTheNextPeriod) {
+  orvel_event[0].di[2].cIsCounter = 1;
+  sys_config.uiCounter[2] = 0;
+  dir_.Write("APP/config.ini/in-the-way", "");  // a folder the save cannot replace
+  PulseCounter counter([](int) {});
+  testsupport::ConsoleCapture console;
+  counter.StartSaveTimer(0);
+  counter.CheckAlarmsAndWrap();
+  EXPECT_NE(console.Text().find(">Save config.ini failed.\r\n"), std::string::npos);
+  std::remove((dir_.path() + "/APP/config.ini/in-the-way").c_str());
+  std::remove((dir_.path() + "/APP/config.ini").c_str());
+  counter.SaveIfDue(30001);
+  EXPECT_NE(dir_.Read("APP/config.ini").find("\r\ncIsCounterTriggered=0,0,1,0,0\r\n"), std::string::npos);
 }
 
 TEST_F(PulseCounterTest, CountsPastTheMaximumWrapToZero) {
@@ -109,9 +136,9 @@ TEST_F(PulseCounterTest, CountsPastTheMaximumWrapToZero) {
   const std::string& text = console.Text();
   EXPECT_NE(text.find(">NO_DI(0) Counter: 1000000000\r\n"), std::string::npos);
   // Past the default preset (CounterMax): the alarm check comes before the wrap.
-  EXPECT_NE(text.find(">Counter(0) Alarm: Event(0)!!\r\n"
-                      "Counter[0] is over than CounterMax(999999999) value, set as 0.\r\n"),
-            std::string::npos);
+  const size_t alarm = text.find(">Counter(0) Alarm: Event(0)!!\r\n");
+  ASSERT_NE(alarm, std::string::npos);
+  EXPECT_NE(text.find("Counter[0] is over than CounterMax(999999999) value, set as 0.\r\n", alarm), std::string::npos);
 }
 
 TEST_F(PulseCounterTest, SavesEveryThirtySecondsOnlyAfterAChange) {
