@@ -19,6 +19,7 @@
 #include "base/console.h"
 #include "cmd/command_fields.h"
 #include "config/config_data.h"
+#include "config/config_file.h"
 #include "config/file_lines.h"
 #include "config/readiness.h"
 #include "config/side_files.h"
@@ -210,6 +211,9 @@ void CmdActv(Request& r) {
   }
   sys_config.counter_status[ch] = static_cast<uint32_t>(count);
   sys_config.uiCounter[ch] = static_cast<uint32_t>(alarm);
+  // Stored at once, as the counter latch is: a restart must not bring back
+  // the old preset.
+  if (save_orvel_config() == 0) PrintMsg(">Save config.ini failed.\r\n");
   r.Reply("!%s;ACTV%d;OK;%lu;%lu", r.id, ch, static_cast<unsigned long>(count), static_cast<unsigned long>(alarm));
 }
 

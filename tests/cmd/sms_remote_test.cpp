@@ -102,6 +102,9 @@ TEST_F(SmsRemoteTest, EachCommandAnswersTheSenderWithItsExactText) {
   EXPECT_EQ(DOV(1), 1);
   EXPECT_EQ(sys_config.counter_status[1] + sys_config.uiCounter[1], 77u);
   EXPECT_EQ(sys_config.counter_status[2] + sys_config.uiCounter[2], 210u);
+  // The accepted preset is stored at once: a restart keeps it.
+  ASSERT_TRUE(root_.Exists("APP/config.ini"));
+  EXPECT_NE(root_.Read("APP/config.ini").find("\r\nuiCounter=70,70,110,70,70\r\n"), std::string::npos);
 }
 
 TEST_F(SmsRemoteTest, OnlyControlPhonesAreServed) {
