@@ -31,6 +31,7 @@ struct ScriptedQmi final : platform::PacketData {
   int client = 0;
   QmiReply status_reply;
   int32_t status = 2;
+  int stops = 0;
   int Init() override { return 7; }
   bool ServiceObject(platform::QmiService) override { return object; }
   int ClientInit(platform::QmiService) override { return client; }
@@ -40,7 +41,10 @@ struct ScriptedQmi final : platform::PacketData {
     return status_reply;
   }
   QmiReply StartNetwork(const platform::WdsStartRequest&, int, uint32_t*) override { return {}; }
-  QmiReply StopNetwork(uint32_t, int) override { return {}; }
+  QmiReply StopNetwork(uint32_t, int) override {
+    ++stops;
+    return {};
+  }
 };
 
 // The modem tests' board: temporary root, simulated card, fresh logs.
@@ -106,6 +110,9 @@ TEST_F(PacketDataTest, CallIsKeptWhileUpAndDialledAgainOnlyAfterItDrops) {
       {"down", 1, -1, 1, 0, "main(): Error value=14.\nDialup result=0\r\n[0:1][1:1]"},
       {"down", 1, -1, 1, 0, "[48:1][49:1]"},
       {"up", 0, 0, 1, 0, "dialup ready\n"},
+      // Unanswered status queries keep the call; the third in a row stops it.
+      {"fail", 0, 0, 0, 0, "main(): qmi_client_send_msg_sync() failed. rc=-2.\n"},
+      {"fail", 0, 0, 0, 0, ""},
       {"fail", 1, -1, 0, 1, "main(): qmi_client_send_msg_sync() failed. wds_rc=-2.\nQMI_wds_hangup() : 0\n"},
       {"up", 0, 0, 0, 0, ""},  // the call was never stopped: found up
   };
@@ -124,6 +131,45 @@ TEST_F(PacketDataTest, CallIsKeptWhileUpAndDialledAgainOnlyAfterItDrops) {
   }
   modem_APN[0] = '\0';
   EXPECT_NE(QmiLogText().find("API=>=> connection_status\r\nResponse=>2\r\n"), std::string::npos);
+}
+
+// The stop succeeds here, so a call stopped too early would show.
+TEST_F(PacketDataTest, UnansweredStatusQueriesKeepTheCallUntilTheThirdInARow) {
+  ScriptedQmi* qmi = Scripted();
+  {
+    testsupport::ConsoleCapture quiet;
+    ASSERT_EQ(QMI_wds_getObj(), 0);
+  }
+  is_net = 0;
+  net_status = 0;
+  const QmiReply kTimeout{platform::kQmiTimeout, 0};
+  struct Row {
+    QmiReply reply;
+    int32_t status;
+    int32_t is_net, net_status;
+    int stops;
+  };
+  const Row rows[] = {
+      {kTimeout, 2, 0, 0, 0}, {kTimeout, 2, 0, 0, 0},
+      {{}, 2, 0, 0, 0},  // an answer starts the count again
+      {{}, 4, 0, 0, 0},  // authenticating: not disconnected
+      {kTimeout, 2, 0, 0, 0}, {kTimeout, 2, 0, 0, 0},
+      {{0, 26}, 2, 1, -1, 1},  // third failure in a row
+      {{}, 2, 0, 0, 0},        // the next pass finds it up again
+      {{}, 1, 1, -1, 1},       // disconnected: stopped at once
+  };
+  int row_number = 0;
+  for (const Row& row : rows) {
+    qmi->status_reply = row.reply;
+    qmi->status = row.status;
+    qmi->stops = 0;
+    testsupport::ConsoleCapture console;
+    NetSupervisionPass();
+    SCOPED_TRACE(std::to_string(row_number++) + "\n" + console.Text());
+    EXPECT_EQ(is_net.load(), row.is_net);
+    EXPECT_EQ(net_status.load(), row.net_status);
+    EXPECT_EQ(qmi->stops, row.stops);
+  }
 }
 
 TEST_F(PacketDataTest, StatusCheckFailurePaths) {
