@@ -59,14 +59,15 @@ int hangup_actions() {
   return 1;
 }
 
-void NetSupervisionPass() {
+bool NetSupervisionPass() {
+  if (!QmiPacketDataBuiltIn()) return false;
   TakeClientsAgainWhenDue();
   if (is_net.load() == 1) {
     const int result = dialup_actions2();
     net_status = result;
     if (result == 0) is_net = 0;
     g_failed_queries = 0;
-    return;
+    return true;
   }
   // A call that is up is kept; only one that has dropped (or that has not
   // answered three times in a row) is stopped, and the next pass dials again.
@@ -74,19 +75,18 @@ void NetSupervisionPass() {
   g_failed_queries = status == 0 ? g_failed_queries + 1 : 0;
   if (status != kDisconnected && g_failed_queries < kFailedQueriesBeforeRedial) {
     net_status = 0;
-    return;
+    return true;
   }
   g_failed_queries = 0;
   hangup_actions();
   net_status = -1;
   is_net = 1;
+  return true;
 }
 
 void* thread_net(void*) {
   PrintMsg("[thread_net is start]\r\n");
-  for (;;) {
-    NetSupervisionPass();
-    SleepMilliseconds(net_pass_pause_ms.load());
-  }
+  // Without packet data in this build there is nothing to supervise.
+  while (NetSupervisionPass()) SleepMilliseconds(net_pass_pause_ms.load());
   return nullptr;
 }

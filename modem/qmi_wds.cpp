@@ -42,6 +42,7 @@ struct ServiceNames {
 
 int TakeClient(const ServiceNames& n, std::atomic<int32_t>* rc) {
   platform::PacketData& qmi = platform::PacketDataBackend();
+  if (!qmi.BuiltIn()) return -1;  // QMI_Init has said so
   if (!qmi.ServiceObject(n.service)) {
     QmiPrint("%s\n", n.object_failed);
     return -1;
@@ -110,6 +111,8 @@ int QMI_wds_getObj() {
 }
 
 bool QmiWdsClientHeld() { return g_wds_held.load(); }
+
+bool QmiPacketDataBuiltIn() { return platform::PacketDataBackend().BuiltIn(); }
 
 int QMI_wds_CheckDialupStatus() {
   int32_t status = 0;

@@ -21,6 +21,8 @@ int QMI_nas_getObj();
 int QMI_wds_getObj();
 /// True while the WDS client taken by QMI_wds_getObj is held.
 bool QmiWdsClientHeld();
+/// False when this firmware has no packet data at all (built without libqmi).
+bool QmiPacketDataBuiltIn();
 
 /// The connection status (2 = connected), or 0 on any failure.
 int QMI_wds_CheckDialupStatus();

@@ -6,7 +6,8 @@
 // QMI endpoint (a cdc-wdm device, or QRTR where the modem shares the chip),
 // named by the environment variable QRV806_QMI_DEVICE (default
 // /dev/cdc-wdm0; "qrtr:N" for QRTR node N). A build without libqmi has a
-// device backend that finds no service. On the simulated board the answers
+// device backend that says packet data is not built in and finds no
+// service. On the simulated board the answers
 // follow DIR/sim/qmi: "up" (the network takes calls), "down" (calls fail and
 // a call that was up drops), "fail" (the service does not answer).
 #pragma once
@@ -50,6 +51,8 @@ struct WdsStartRequest {
 class PacketData {
  public:
   virtual ~PacketData() = default;
+  /// False for the backend of a build without libqmi: nothing to dial with.
+  virtual bool BuiltIn() const { return true; }
   /// Opens the QMI endpoint: a handle >= 0, or a negative value.
   virtual int Init() = 0;
   /// True when the service can be reached at all (the library knows it).
@@ -70,6 +73,8 @@ void InstallPacketData(std::unique_ptr<PacketData> backend);
 
 /// The device backend: libqmi where the build found it.
 std::unique_ptr<PacketData> MakeDevicePacketData();
+/// The device backend of a build without libqmi.
+std::unique_ptr<PacketData> MakeAbsentPacketData();
 
 /// The simulated service; `latency_percent` scales its answer times
 /// (100 = like a module on a live network).

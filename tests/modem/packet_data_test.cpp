@@ -240,6 +240,18 @@ TEST_F(PacketDataTest, SetUpFailuresAndTheRetryOfALateService) {
   EXPECT_EQ(net_status.load(), 0);
 }
 
+// A firmware built without libqmi says so once and never dials.
+TEST_F(PacketDataTest, WithoutLibqmiNothingIsDialled) {
+  platform::InstallPacketData(platform::MakeAbsentPacketData());
+  testsupport::ConsoleCapture console;
+  QMI_Init();
+  EXPECT_EQ(QMI_nas_getObj(), -1);
+  EXPECT_EQ(QMI_wds_getObj(), -1);
+  for (int pass = 0; pass < 3; ++pass) EXPECT_FALSE(NetSupervisionPass());
+  EXPECT_EQ(console.Text(), "packet data is not built in (this firmware was built without libqmi)\n");
+  EXPECT_EQ(net_status.load(), -1);
+}
+
 #if QRV_HAVE_LIBQMI
 TEST(LibQmiBackend, MapsLibqmiAnswers) {
   struct Row {
