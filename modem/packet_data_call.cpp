@@ -31,7 +31,10 @@ void TakeClientsAgainWhenDue() {
     return;
   }
   if (g_passes_without_client++ % kSetupRetryPasses != 0) return;
-  if (qmi_hdl.load() < 0) QMI_Init();
+  // The start-up's set-up again: it opens the endpoint again when it went
+  // away (an open one is kept) and takes both clients.
+  QMI_Init();
+  QMI_nas_getObj();
   QMI_wds_getObj();
 }
 

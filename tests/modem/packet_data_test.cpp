@@ -18,6 +18,7 @@
 #if QRV_HAVE_LIBQMI
 #include <libqmi-glib.h>
 
+#include "modem/qmux_fake_endpoint.h"
 #include "platform/packet_data_libqmi.h"
 #endif
 
@@ -275,26 +276,74 @@ TEST(LibQmiBackend, MapsLibqmiAnswers) {
     EXPECT_EQ(r.error, row.expected.error) << row.code;
   }
   EXPECT_EQ(QMI_WDS_CONNECTION_STATUS_CONNECTED, platform::kWdsConnected);
+}
 
-  int node = 0;
-  EXPECT_EQ(platform::QmiEndpoint(nullptr, &node), "/dev/cdc-wdm0");
-  EXPECT_EQ(node, -1);
-  EXPECT_EQ(platform::QmiEndpoint("/dev/cdc-wdm1", &node), "/dev/cdc-wdm1");
-  EXPECT_EQ(platform::QmiEndpoint("qrtr:3", &node), "qrtr:3");
-  EXPECT_EQ(node, 3);
-  platform::QmiEndpoint("qrtr:x", &node);
-  EXPECT_EQ(node, -1);
+// The adapter against an endpoint that speaks QMUX: what reaches the modem
+// on the wire through a whole life of the call, a modem reset included.
+TEST_F(PacketDataTest, LibQmiAdapterOnTheWire) {
+  testmodem::QmuxFakeEndpoint modem;
+  std::string why;
+  if (!modem.Start(&why)) GTEST_SKIP() << why;
+  platform::QmiEndpoint endpoint;
+  endpoint.path = "/dev/null";  // only the proxy opens it
+  platform::SetQmiEndpoint(endpoint);
+  platform::InstallPacketData(platform::MakeDevicePacketData());
+  std::snprintf(modem_APN, sizeof modem_APN, "internet.example");
+  std::snprintf(modem_usr, sizeof modem_usr, "gateway");
+  std::snprintf(modem_pwd, sizeof modem_pwd, "s3cret");
+  const std::string handle = std::to_string(testmodem::QmuxFakeEndpoint::kHandle);
+  const std::string start = "start apn=internet.example user=gateway password=s3cret";
+  struct Step {
+    const char* what;
+    void (*act)(testmodem::QmuxFakeEndpoint&);
+    std::vector<std::string> wire;  // what the modem is asked, in order
+  };
+  const Step steps[] = {
+      {"set-up", [](testmodem::QmuxFakeEndpoint&) { QMI_Init(), QMI_nas_getObj(), QMI_wds_getObj(); },
+       {"proxy open /dev/null", "sync", "allocate service 3: cid 1", "allocate service 1: cid 2"}},
+      {"dial", [](testmodem::QmuxFakeEndpoint&) { NetSupervisionPass(); },
+       {"status cid 2", start, "status cid 2"}},
+      {"kept", [](testmodem::QmuxFakeEndpoint&) { NetSupervisionPass(); }, {"status cid 2"}},
+      // The modem resets: the request fails, the call is kept for now, and
+      // the next pass opens the endpoint again and finds the call gone.
+      {"reset",
+       [](testmodem::QmuxFakeEndpoint& m) {
+         ASSERT_TRUE(m.Drop());
+         NetSupervisionPass();
+       },
+       {}},
+      {"reopen", [](testmodem::QmuxFakeEndpoint&) { NetSupervisionPass(); },
+       {"proxy open /dev/null", "sync", "allocate service 3: cid 3", "allocate service 1: cid 4", "status cid 4",
+        "stop handle=" + handle}},
+      {"redial", [](testmodem::QmuxFakeEndpoint&) { NetSupervisionPass(); },
+       {"status cid 4", start, "status cid 4"}},
+      {"hang up", [](testmodem::QmuxFakeEndpoint&) { hangup_actions(); }, {"stop handle=" + handle}},
+      {"end", [](testmodem::QmuxFakeEndpoint&) { QmiReleaseClients(); },
+       {"release service 1 cid 4", "release service 3 cid 3"}},
+  };
+  testsupport::ConsoleCapture console;
+  for (const Step& step : steps) {
+    step.act(modem);
+    SCOPED_TRACE(step.what);
+    EXPECT_EQ(modem.Take(), step.wire) << modem.Wire();
+  }
+  EXPECT_EQ(net_status.load(), 0);
+  modem.Stop();
+  modem_APN[0] = modem_usr[0] = modem_pwd[0] = '\0';
+  platform::SetQmiEndpoint(platform::QmiEndpoint());
 }
 
 TEST(LibQmiBackend, MissingEndpointFailsTheSetUpWithItsMessages) {
-  setenv("QRV806_QMI_DEVICE", "/nonexistent/cdc-wdm9", 1);
+  platform::QmiEndpoint endpoint;
+  endpoint.path = "/nonexistent/cdc-wdm9";
+  platform::SetQmiEndpoint(endpoint);
   auto qmi = platform::MakeDevicePacketData();
   testsupport::ConsoleCapture console;
   EXPECT_LT(qmi->Init(), 0);
   EXPECT_FALSE(qmi->ServiceObject(platform::QmiService::kWds));
   int32_t status = 0;
   EXPECT_EQ(qmi->PacketServiceStatus(100, &status).rc, platform::kQmiNoClient);
-  unsetenv("QRV806_QMI_DEVICE");
+  platform::SetQmiEndpoint(platform::QmiEndpoint());
   EXPECT_NE(console.Text().find("QMI endpoint /nonexistent/cdc-wdm9 cannot be opened"), std::string::npos);
 }
 #endif
