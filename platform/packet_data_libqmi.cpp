@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 namespace platform {
 
@@ -86,16 +87,19 @@ class LibQmiPacketData final : public PacketData {
   }
 
   int Init() override {
-    std::lock_guard<std::timed_mutex> lock(mu_);
+    std::lock_guard<std::mutex> lock(mu_);
     if (closed_.load()) return -1;
-    if (device_ != nullptr && !lost_) return 1;
+    if (open_ && !lost_) return 1;
     ContextScope scope(context_);
-    DropDevice();
+    CloseDevice();
     const QmiEndpoint endpoint = ConfiguredQmiEndpoint();
     GError* error = nullptr;
     const bool qrtr = endpoint.qrtr_node >= 0;
-    QmiDevice* device = qrtr ? NewFromNode(static_cast<guint>(endpoint.qrtr_node), &error)
-                             : NewFromFile(endpoint.path, &error);
+    // A device made once is opened again after a failure or a loss.
+    QmiDevice* device = device_;
+    if (device == nullptr) {
+      device = qrtr ? NewFromNode(static_cast<guint>(endpoint.qrtr_node), &error) : NewFromFile(endpoint.path, &error);
+    }
     // qmi-proxy serves device files only; a QRTR client's ids end with its
     // socket, so there is nothing to synchronise there either.
     bool open = false;
@@ -111,28 +115,30 @@ class LibQmiPacketData final : public PacketData {
         open = Open(device, QMI_DEVICE_OPEN_FLAGS_SYNC, &error);
       }
     }
-    if (device != nullptr && !open) g_clear_object(&device);
-    if (device == nullptr) {
+    if (device != nullptr && device_ == nullptr) {
+      device_ = device;
+      g_signal_connect(device_, QMI_DEVICE_SIGNAL_REMOVED, G_CALLBACK(OnRemoved), this);
+    }
+    if (!open) {
       std::printf("QMI endpoint %s cannot be opened: %s\n", endpoint.path.c_str(),
                   error != nullptr ? error->message : "?");
       std::fflush(stdout);
       g_clear_error(&error);
       return -1;
     }
-    device_ = device;
+    open_ = true;
     lost_ = false;
-    removed_handler_ = g_signal_connect(device_, QMI_DEVICE_SIGNAL_REMOVED, G_CALLBACK(OnRemoved), this);
     return 1;
   }
 
   bool ServiceObject(QmiService) override {
-    std::lock_guard<std::timed_mutex> lock(mu_);
-    return device_ != nullptr && !closed_.load();
+    std::lock_guard<std::mutex> lock(mu_);
+    return open_ && !closed_.load();
   }
 
   int ClientInit(QmiService service) override {
-    std::lock_guard<std::timed_mutex> lock(mu_);
-    if (device_ == nullptr || closed_.load()) return kQmiNoClient;
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!open_ || closed_.load()) return kQmiNoClient;
     if (lost_) return kQmiTransportError;
     ContextScope scope(context_);
     // A client taken again gives its old id back first.
@@ -150,14 +156,14 @@ class LibQmiPacketData final : public PacketData {
   }
 
   int ClientRelease(QmiService service) override {
-    std::lock_guard<std::timed_mutex> lock(mu_);
-    if (device_ == nullptr || Slot(service) == nullptr) return kQmiNoClient;
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!open_ || Slot(service) == nullptr) return kQmiNoClient;
     ContextScope scope(context_);
     return ReleaseSlot(service);
   }
 
   QmiReply PacketServiceStatus(int timeout_ms, int32_t* connection_status) override {
-    std::lock_guard<std::timed_mutex> lock(mu_);
+    std::lock_guard<std::mutex> lock(mu_);
     QmiClient* wds = Usable();
     if (wds == nullptr) return Unusable();
     ContextScope scope(context_);
@@ -176,7 +182,7 @@ class LibQmiPacketData final : public PacketData {
   }
 
   QmiReply StartNetwork(const WdsStartRequest& request, int timeout_ms, uint32_t* packet_data_handle) override {
-    std::lock_guard<std::timed_mutex> lock(mu_);
+    std::lock_guard<std::mutex> lock(mu_);
     QmiClient* wds = Usable();
     if (wds == nullptr) return Unusable();
     ContextScope scope(context_);
@@ -199,7 +205,7 @@ class LibQmiPacketData final : public PacketData {
   }
 
   QmiReply StopNetwork(uint32_t packet_data_handle, int timeout_ms) override {
-    std::lock_guard<std::timed_mutex> lock(mu_);
+    std::lock_guard<std::mutex> lock(mu_);
     QmiClient* wds = Usable();
     if (wds == nullptr) return Unusable();
     ContextScope scope(context_);
@@ -219,8 +225,11 @@ class LibQmiPacketData final : public PacketData {
     closed_ = true;  // nothing new starts from here on
     // A request still waiting for a silent modem keeps its client: the
     // synchronisation of the next open frees its id.
-    std::unique_lock<std::timed_mutex> lock(mu_, std::defer_lock);
-    if (!lock.try_lock_for(kCloseWait)) return kQmiTimeout;
+    std::unique_lock<std::mutex> lock(mu_, std::defer_lock);
+    for (const auto until = std::chrono::steady_clock::now() + kCloseWait; !lock.try_lock();) {
+      if (std::chrono::steady_clock::now() >= until) return kQmiTimeout;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     ContextScope scope(context_);
     int first = 0;
     for (QmiService service : {QmiService::kWds, QmiService::kNas}) {
@@ -228,7 +237,7 @@ class LibQmiPacketData final : public PacketData {
       const int rc = ReleaseSlot(service);
       if (first == 0) first = rc;
     }
-    DropDevice();
+    CloseDevice();
     return first;
   }
 
@@ -271,19 +280,17 @@ class LibQmiPacketData final : public PacketData {
     return reply.rc != 0 ? reply.rc : reply.error;
   }
 
-  // Closes the endpoint and drops its clients (under mu_, in the backend's
-  // context).
-  void DropDevice() {
-    if (device_ == nullptr) return;
+  // Closes the endpoint and drops its clients; the device is kept for the
+  // next open (under mu_, in the backend's context).
+  void CloseDevice() {
+    if (!open_) return;
     for (QmiService service : {QmiService::kWds, QmiService::kNas}) {
       if (Slot(service) != nullptr) ReleaseSlot(service);
     }
-    g_signal_handler_disconnect(device_, removed_handler_);
     Pending close(context_);
     qmi_device_close_async(device_, 1, nullptr, Pending::Done, &close);
     qmi_device_close_finish(device_, close.Wait(), nullptr);
-    g_object_unref(device_);
-    device_ = nullptr;
+    open_ = false;
   }
 
   bool Open(QmiDevice* device, int flags, GError** error) {
@@ -329,13 +336,13 @@ class LibQmiPacketData final : public PacketData {
 #endif
   }
 
-  std::timed_mutex mu_;
+  std::mutex mu_;
   std::atomic<bool> closed_{false};
   GMainContext* context_;
   // The rest under mu_.
-  QmiDevice* device_ = nullptr;
+  QmiDevice* device_ = nullptr;  // made by the first Init that finds the endpoint
+  bool open_ = false;
   bool lost_ = false;  // the endpoint went away: the next Init opens it again
-  gulong removed_handler_ = 0;
   QmiClient* clients_[2] = {nullptr, nullptr};  // NAS, WDS
   gpointer bus_ = nullptr;                       // QRTR only
 };
