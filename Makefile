@@ -60,8 +60,10 @@ bench: build
 	$(BUILD)/qrv806-bench
 	@scripts/bench.sh $(BUILD)
 
+# The board's firmware cannot do without packet data: no libqmi, no build.
 cross-configure:
-	$(CMAKE) -S . -B $(CROSS) -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CROSS_TOOLCHAIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CMAKE) -S . -B $(CROSS) -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CROSS_TOOLCHAIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQRV_LIBQMI=ON -DQRV_REQUIRE_LIBQMI=ON
 
 # The firmware, the simulator and the tools for the board; the firmware's
 # stripped size is what goes on the board's flash.

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <string>
 
 LaunchOptions ParseLaunchOptions(int argc, char** argv) {
   LaunchOptions opt;
@@ -23,6 +24,19 @@ LaunchOptions ParseLaunchOptions(int argc, char** argv) {
     } else if (a.rfind("--root=", 0) == 0) {
       opt.root = a.substr(7);
       ++i;
+    } else if (a == "--qmi-device" || a.rfind("--qmi-device=", 0) == 0) {
+      const bool joined = a != "--qmi-device";
+      if (!joined && i + 1 >= argc) {
+        opt.error = "--qmi-device needs a device path or qrtr:NODE";
+        return opt;
+      }
+      const std::string value = joined ? a.substr(a.find('=') + 1) : argv[i + 1];
+      if (!platform::ParseQmiEndpoint(value, &opt.qmi_device)) {
+        opt.error = "--qmi-device takes an absolute device path (at most " + std::to_string(platform::kQmiPathMax) +
+                    " characters) or qrtr:NODE (0-65535), not \"" + value.substr(0, 64) + "\"";
+        return opt;
+      }
+      i += joined ? 1 : 2;
     } else {
       break;
     }

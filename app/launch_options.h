@@ -1,15 +1,19 @@
-// The firmware's command line: the two board options (`--root DIR`,
-// `--sim`) are taken off first; what is left follows the device's rules
-// (a date and a time set both clocks, "-resetconfig" resets the settings).
+// The firmware's command line: the board options (`--root DIR`, `--sim`,
+// `--qmi-device PATH|qrtr:NODE`) are taken off first; what is left follows
+// the device's rules (a date and a time set both clocks, "-resetconfig"
+// resets the settings).
 #pragma once
 
 #include <ctime>
 #include <string>
 #include <vector>
 
+#include "platform/packet_data.h"
+
 struct LaunchOptions {
   std::string root;        // empty: the device's own file system
   bool simulated = false;  // simulated backends
+  platform::QmiEndpoint qmi_device;  // the modem's QMI endpoint (packet data)
   // The remaining arguments, the program name first.
   std::vector<std::string> args;
   std::string error;  // non-empty when the board options are malformed

@@ -14,6 +14,7 @@
 #include "app/legacy_config.h"
 #include "app/sd_update.h"
 #include "app/status_loop.h"
+#include "app/stop_signal.h"
 #include "app/thread_launch.h"
 #include "base/console.h"
 #include "base/version.h"
@@ -31,6 +32,7 @@
 #include "modem/qmi_wds.h"
 #include "modem/wav_prompts.h"
 #include "platform/clock.h"
+#include "platform/packet_data.h"
 #include "platform/paths.h"
 #include "platform/system_actions.h"
 #include "qc/qc_pauses.h"
@@ -50,6 +52,7 @@ void PrintRtc(const char* label, const RtcTime& t) {
 void SelectBoard(const LaunchOptions& opt) {
   platform::SetRoot(opt.root);
   platform::SetSimulated(opt.simulated);
+  platform::SetQmiEndpoint(opt.qmi_device);
   if (opt.simulated) {
     platform::InstallClock(std::make_unique<platform::SimulatedClock>(platform::Path("/sim/clock")));
     qc_io_settle_ms = kSimulatedJigSettleMs;
@@ -125,11 +128,15 @@ void LoadConfiguration() {
 int RunFirmware(int argc, char** argv) {
   LaunchOptions opt = ParseLaunchOptions(argc, argv);
   if (!opt.error.empty()) {
-    std::fprintf(stderr, "qrv806: %s\nusage: qrv806 [--root DIR] [--sim] [DATE TIME | -resetconfig]\n",
+    std::fprintf(stderr,
+                 "qrv806: %s\nusage: qrv806 [--root DIR] [--sim] [--qmi-device PATH|qrtr:NODE] "
+                 "[DATE TIME | -resetconfig]\n",
                  opt.error.c_str());
     return 2;
   }
   SelectBoard(opt);
+  // Before any other thread exists: a stop gives the QMI clients back first.
+  WatchStopSignals();
 
   // 1, 2: console on, update flags clear, banner.
   cDebugMode = 1;

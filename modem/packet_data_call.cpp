@@ -13,12 +13,17 @@ std::atomic<int> net_pass_pause_ms{1000};
 namespace {
 
 constexpr int kConnected = 2;
+constexpr int kDisconnected = 1;
 constexpr int kStatusChecks = 50;
+// A status query can go unanswered while the call is fine (a busy module);
+// only this many failures in a row count as a dropped call.
+constexpr int kFailedQueriesBeforeRedial = 3;
 // A service that was not there at start-up (a modem still booting) is
 // looked for again this many passes apart.
 constexpr int kSetupRetryPasses = 30;
 
 int g_passes_without_client = 0;  // thread_net only
+int g_failed_queries = 0;         // thread_net only: in a row, of a call kept up
 
 void TakeClientsAgainWhenDue() {
   if (QmiWdsClientHeld()) {
@@ -26,7 +31,10 @@ void TakeClientsAgainWhenDue() {
     return;
   }
   if (g_passes_without_client++ % kSetupRetryPasses != 0) return;
-  if (qmi_hdl.load() < 0) QMI_Init();
+  // The start-up's set-up again: it opens the endpoint again when it went
+  // away (an open one is kept) and takes both clients.
+  QMI_Init();
+  QMI_nas_getObj();
   QMI_wds_getObj();
 }
 
@@ -54,30 +62,34 @@ int hangup_actions() {
   return 1;
 }
 
-void NetSupervisionPass() {
+bool NetSupervisionPass() {
+  if (!QmiPacketDataBuiltIn()) return false;
   TakeClientsAgainWhenDue();
   if (is_net.load() == 1) {
     const int result = dialup_actions2();
     net_status = result;
     if (result == 0) is_net = 0;
-    return;
+    g_failed_queries = 0;
+    return true;
   }
-  // A call that is up is kept; only one that has dropped is stopped, and
-  // the next pass dials again.
-  if (QMI_wds_CheckDialupStatus() == kConnected) {
+  // A call that is up is kept; only one that has dropped (or that has not
+  // answered three times in a row) is stopped, and the next pass dials again.
+  const int status = QMI_wds_CheckDialupStatus();  // 0: no answer
+  g_failed_queries = status == 0 ? g_failed_queries + 1 : 0;
+  if (status != kDisconnected && g_failed_queries < kFailedQueriesBeforeRedial) {
     net_status = 0;
-    return;
+    return true;
   }
+  g_failed_queries = 0;
   hangup_actions();
   net_status = -1;
   is_net = 1;
+  return true;
 }
 
 void* thread_net(void*) {
   PrintMsg("[thread_net is start]\r\n");
-  for (;;) {
-    NetSupervisionPass();
-    SleepMilliseconds(net_pass_pause_ms.load());
-  }
+  // Without packet data in this build there is nothing to supervise.
+  while (NetSupervisionPass()) SleepMilliseconds(net_pass_pause_ms.load());
   return nullptr;
 }

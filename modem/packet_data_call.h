@@ -20,6 +20,7 @@ extern std::atomic<int> net_pass_pause_ms;
 int dialup_actions2();
 /// Stops the call; prints the stop's result and returns 1.
 int hangup_actions();
-/// One supervision pass, without the rest that follows it.
-void NetSupervisionPass();
+/// One supervision pass, without the rest that follows it; false (and
+/// nothing done) when this firmware has no packet data.
+bool NetSupervisionPass();
 void* thread_net(void*);

@@ -42,6 +42,7 @@ struct ServiceNames {
 
 int TakeClient(const ServiceNames& n, std::atomic<int32_t>* rc) {
   platform::PacketData& qmi = platform::PacketDataBackend();
+  if (!qmi.BuiltIn()) return -1;  // QMI_Init has said so
   if (!qmi.ServiceObject(n.service)) {
     QmiPrint("%s\n", n.object_failed);
     return -1;
@@ -62,8 +63,10 @@ int TakeClient(const ServiceNames& n, std::atomic<int32_t>* rc) {
 platform::QmiReply NoClient() { return {platform::kQmiNoClient, 0}; }
 
 // Prints why a request failed (`rc_name` names the library result); true
-// when it succeeded.
+// when it succeeded. A transport failure means the endpoint went away (a
+// modem reset): the client is gone, and the next set-up opens it again.
 bool Succeeded(const platform::QmiReply& reply, const char* rc_name) {
+  if (reply.rc == platform::kQmiTransportError) g_wds_held = false;
   if (reply.rc != 0) {
     QmiPrint("main(): qmi_client_send_msg_sync() failed. %s=%d.\n", rc_name, reply.rc);
     return false;
@@ -110,6 +113,16 @@ int QMI_wds_getObj() {
 }
 
 bool QmiWdsClientHeld() { return g_wds_held.load(); }
+
+bool QmiPacketDataBuiltIn() { return platform::PacketDataBackend().BuiltIn(); }
+
+int QmiReleaseClients() {
+  g_wds_held = false;
+  const int result = platform::PacketDataBackend().Close();
+  LogNumber("QMI_Release <qmi_client_release>", result);
+  QmiPrint("QMI clients released: %d\n", result);
+  return result;
+}
 
 int QMI_wds_CheckDialupStatus() {
   int32_t status = 0;

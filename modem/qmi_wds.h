@@ -19,8 +19,14 @@ int QMI_Init();
 /// the WDS client: 0, or -1 with the client released.
 int QMI_nas_getObj();
 int QMI_wds_getObj();
-/// True while the WDS client taken by QMI_wds_getObj is held.
+/// True while the WDS client taken by QMI_wds_getObj is held; a request
+/// that finds the endpoint gone drops it.
 bool QmiWdsClientHeld();
+/// False when this firmware has no packet data at all (built without libqmi).
+bool QmiPacketDataBuiltIn();
+/// The end of the process: releases both clients and closes the endpoint,
+/// so that the modem does not keep their ids. Returns 0 or the failure.
+int QmiReleaseClients();
 
 /// The connection status (2 = connected), or 0 on any failure.
 int QMI_wds_CheckDialupStatus();

@@ -2,13 +2,21 @@
 // runs its operation on a main context of the backend's own and iterates it
 // until the operation's callback comes, which libqmi guarantees within the
 // request's time-out. One request at a time.
+//
+// A cdc-wdm port is opened through qmi-proxy, so that ModemManager or
+// qmicli can share it, and synchronised on open, which makes the modem drop
+// the client ids an earlier run left behind. Both clients are released when
+// the process ends (Close). When the endpoint goes away (the modem reset, the
+// proxy lost the port) the next set-up closes it and opens it again.
 #include "platform/packet_data_libqmi.h"
 
 #include <libqmi-glib.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
+#include <thread>
 
 namespace platform {
 
@@ -19,21 +27,13 @@ QmiReply QmiReplyFromError(const GError* error) {
   return {kQmiTransportError, 0};
 }
 
-std::string QmiEndpoint(const char* setting, int* qrtr_node) {
-  *qrtr_node = -1;
-  const std::string s = setting == nullptr ? "" : setting;
-  if (s.empty()) return "/dev/cdc-wdm0";
-  if (s.compare(0, 5, "qrtr:") == 0) {
-    char* end = nullptr;
-    const long node = std::strtol(s.c_str() + 5, &end, 10);
-    if (end != s.c_str() + 5 && *end == '\0' && node >= 0 && node <= 0xFFFF) *qrtr_node = static_cast<int>(node);
-  }
-  return s;
-}
-
 namespace {
 
 constexpr guint kSetupTimeoutS = 10;
+// The end of the process waits this long for a request in flight, and each
+// release this long for its answer: a stop must not hang on a dead modem.
+constexpr auto kCloseWait = std::chrono::seconds(3);
+constexpr guint kReleaseTimeoutS = 2;
 
 guint Seconds(int timeout_ms) { return static_cast<guint>((timeout_ms + 999) / 1000); }
 
@@ -76,6 +76,7 @@ class ContextScope {
 class LibQmiPacketData final : public PacketData {
  public:
   LibQmiPacketData() : context_(g_main_context_new()) {}
+  // Only at the very end of the process: nothing waits here.
   ~LibQmiPacketData() override {
     for (QmiClient*& c : clients_) {
       if (c != nullptr) g_object_unref(c);
@@ -87,75 +88,84 @@ class LibQmiPacketData final : public PacketData {
 
   int Init() override {
     std::lock_guard<std::mutex> lock(mu_);
+    if (closed_.load()) return -1;
+    if (open_ && !lost_) return 1;
     ContextScope scope(context_);
-    if (device_ != nullptr) return 1;
-    int node = -1;
-    const std::string endpoint = QmiEndpoint(std::getenv("QRV806_QMI_DEVICE"), &node);
+    CloseDevice();
+    const QmiEndpoint endpoint = ConfiguredQmiEndpoint();
     GError* error = nullptr;
-    QmiDevice* device = node >= 0 ? NewFromNode(static_cast<guint>(node), &error) : NewFromFile(endpoint, &error);
-    if (device != nullptr) {
-      Pending open(context_);
-      qmi_device_open(device, QMI_DEVICE_OPEN_FLAGS_NONE, kSetupTimeoutS, nullptr, Pending::Done, &open);
-      if (!qmi_device_open_finish(device, open.Wait(), &error)) {
-        g_object_unref(device);
-        device = nullptr;
+    const bool qrtr = endpoint.qrtr_node >= 0;
+    // A device made once is opened again after a failure or a loss.
+    QmiDevice* device = device_;
+    if (device == nullptr) {
+      device = qrtr ? NewFromNode(static_cast<guint>(endpoint.qrtr_node), &error) : NewFromFile(endpoint.path, &error);
+    }
+    // qmi-proxy serves device files only; a QRTR client's ids end with its
+    // socket, so there is nothing to synchronise there either.
+    bool open = false;
+    if (device != nullptr && qrtr) {
+      open = Open(device, QMI_DEVICE_OPEN_FLAGS_NONE, &error);
+    } else if (device != nullptr) {
+      open = Open(device, QMI_DEVICE_OPEN_FLAGS_PROXY | QMI_DEVICE_OPEN_FLAGS_SYNC, &error);
+      if (!open) {
+        // A board without qmi-proxy: the port is then ours alone.
+        std::printf("QMI endpoint %s: no qmi-proxy (%s), opened directly\n", endpoint.path.c_str(),
+                    error != nullptr ? error->message : "?");
+        g_clear_error(&error);
+        open = Open(device, QMI_DEVICE_OPEN_FLAGS_SYNC, &error);
       }
     }
-    if (device == nullptr) {
-      std::printf("QMI endpoint %s cannot be opened: %s\n", endpoint.c_str(), error != nullptr ? error->message : "?");
+    if (device != nullptr && device_ == nullptr) {
+      device_ = device;
+      g_signal_connect(device_, QMI_DEVICE_SIGNAL_REMOVED, G_CALLBACK(OnRemoved), this);
+    }
+    if (!open) {
+      std::printf("QMI endpoint %s cannot be opened: %s\n", endpoint.path.c_str(),
+                  error != nullptr ? error->message : "?");
       std::fflush(stdout);
       g_clear_error(&error);
       return -1;
     }
-    device_ = device;
+    open_ = true;
+    lost_ = false;
     return 1;
   }
 
   bool ServiceObject(QmiService) override {
     std::lock_guard<std::mutex> lock(mu_);
-    return device_ != nullptr;
+    return open_ && !closed_.load();
   }
 
   int ClientInit(QmiService service) override {
     std::lock_guard<std::mutex> lock(mu_);
-    if (device_ == nullptr) return kQmiNoClient;
+    if (!open_ || closed_.load()) return kQmiNoClient;
+    if (lost_) return kQmiTransportError;
     ContextScope scope(context_);
+    // A client taken again gives its old id back first.
+    if (Slot(service) != nullptr) ReleaseSlot(service);
     Pending pending(context_);
     qmi_device_allocate_client(device_, service == QmiService::kWds ? QMI_SERVICE_WDS : QMI_SERVICE_NAS, QMI_CID_NONE,
                                kSetupTimeoutS, nullptr, Pending::Done, &pending);
     GError* error = nullptr;
     QmiClient* client = qmi_device_allocate_client_finish(device_, pending.Wait(), &error);
-    const QmiReply reply = QmiReplyFromError(error);
+    const QmiReply reply = Note(QmiReplyFromError(error));
     g_clear_error(&error);
     if (client == nullptr) return reply.rc != 0 ? reply.rc : (reply.error != 0 ? reply.error : kQmiTransportError);
-    QmiClient*& slot = Slot(service);
-    if (slot != nullptr) g_object_unref(slot);
-    slot = client;
+    Slot(service) = client;
     return 0;
   }
 
   int ClientRelease(QmiService service) override {
     std::lock_guard<std::mutex> lock(mu_);
-    QmiClient*& slot = Slot(service);
-    if (device_ == nullptr || slot == nullptr) return kQmiNoClient;
+    if (!open_ || Slot(service) == nullptr) return kQmiNoClient;
     ContextScope scope(context_);
-    Pending pending(context_);
-    qmi_device_release_client(device_, slot, QMI_DEVICE_RELEASE_CLIENT_FLAGS_RELEASE_CID, kSetupTimeoutS, nullptr,
-                              Pending::Done, &pending);
-    GError* error = nullptr;
-    qmi_device_release_client_finish(device_, pending.Wait(), &error);
-    // Released even when the release reports an error.
-    g_object_unref(slot);
-    slot = nullptr;
-    const QmiReply reply = QmiReplyFromError(error);
-    g_clear_error(&error);
-    return reply.rc != 0 ? reply.rc : reply.error;
+    return ReleaseSlot(service);
   }
 
   QmiReply PacketServiceStatus(int timeout_ms, int32_t* connection_status) override {
     std::lock_guard<std::mutex> lock(mu_);
-    QmiClient* wds = Slot(QmiService::kWds);
-    if (wds == nullptr) return {kQmiNoClient, 0};
+    QmiClient* wds = Usable();
+    if (wds == nullptr) return Unusable();
     ContextScope scope(context_);
     Pending pending(context_);
     qmi_client_wds_get_packet_service_status(QMI_CLIENT_WDS(wds), nullptr, Seconds(timeout_ms), nullptr,
@@ -173,8 +183,8 @@ class LibQmiPacketData final : public PacketData {
 
   QmiReply StartNetwork(const WdsStartRequest& request, int timeout_ms, uint32_t* packet_data_handle) override {
     std::lock_guard<std::mutex> lock(mu_);
-    QmiClient* wds = Slot(QmiService::kWds);
-    if (wds == nullptr) return {kQmiNoClient, 0};
+    QmiClient* wds = Usable();
+    if (wds == nullptr) return Unusable();
     ContextScope scope(context_);
     QmiMessageWdsStartNetworkInput* in = qmi_message_wds_start_network_input_new();
     qmi_message_wds_start_network_input_set_apn(in, request.apn.c_str(), nullptr);
@@ -196,8 +206,8 @@ class LibQmiPacketData final : public PacketData {
 
   QmiReply StopNetwork(uint32_t packet_data_handle, int timeout_ms) override {
     std::lock_guard<std::mutex> lock(mu_);
-    QmiClient* wds = Slot(QmiService::kWds);
-    if (wds == nullptr) return {kQmiNoClient, 0};
+    QmiClient* wds = Usable();
+    if (wds == nullptr) return Unusable();
     ContextScope scope(context_);
     QmiMessageWdsStopNetworkInput* in = qmi_message_wds_stop_network_input_new();
     qmi_message_wds_stop_network_input_set_packet_data_handle(in, packet_data_handle, nullptr);
@@ -211,16 +221,85 @@ class LibQmiPacketData final : public PacketData {
     return Finish(out, qmi_message_wds_stop_network_output_unref, &error);
   }
 
+  int Close() override {
+    closed_ = true;  // nothing new starts from here on
+    // A request still waiting for a silent modem keeps its client: the
+    // synchronisation of the next open frees its id.
+    std::unique_lock<std::mutex> lock(mu_, std::defer_lock);
+    for (const auto until = std::chrono::steady_clock::now() + kCloseWait; !lock.try_lock();) {
+      if (std::chrono::steady_clock::now() >= until) return kQmiTimeout;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ContextScope scope(context_);
+    int first = 0;
+    for (QmiService service : {QmiService::kWds, QmiService::kNas}) {
+      if (Slot(service) == nullptr) continue;
+      const int rc = ReleaseSlot(service);
+      if (first == 0) first = rc;
+    }
+    CloseDevice();
+    return first;
+  }
+
  private:
   QmiClient*& Slot(QmiService service) { return clients_[service == QmiService::kWds ? 1 : 0]; }
 
+  // The WDS client when a request can go out on it (under mu_).
+  QmiClient* Usable() { return closed_.load() || lost_ ? nullptr : Slot(QmiService::kWds); }
+  QmiReply Unusable() const { return {lost_ && !closed_.load() ? kQmiTransportError : kQmiNoClient, 0}; }
+
+  // A transport failure means the endpoint is gone (under mu_).
+  QmiReply Note(const QmiReply& reply) {
+    if (reply.rc == kQmiTransportError) lost_ = true;
+    return reply;
+  }
+
   template <typename Output>
-  static QmiReply Finish(Output* out, void (*unref)(Output*), GError** error) {
-    const QmiReply reply = QmiReplyFromError(*error);
+  QmiReply Finish(Output* out, void (*unref)(Output*), GError** error) {
+    const QmiReply reply = Note(QmiReplyFromError(*error));
     g_clear_error(error);
     if (out != nullptr) unref(out);
     return reply;
   }
+
+  // Gives the client's id back to the modem (a lost endpoint has forgotten
+  // it already, so there it is only dropped here) and drops the client,
+  // whatever the answer (under mu_, in the backend's context).
+  int ReleaseSlot(QmiService service) {
+    QmiClient*& slot = Slot(service);
+    Pending pending(context_);
+    qmi_device_release_client(device_, slot,
+                              lost_ ? QMI_DEVICE_RELEASE_CLIENT_FLAGS_NONE : QMI_DEVICE_RELEASE_CLIENT_FLAGS_RELEASE_CID,
+                              kReleaseTimeoutS, nullptr, Pending::Done, &pending);
+    GError* error = nullptr;
+    qmi_device_release_client_finish(device_, pending.Wait(), &error);
+    const QmiReply reply = Note(QmiReplyFromError(error));
+    g_clear_error(&error);
+    g_object_unref(slot);
+    slot = nullptr;
+    return reply.rc != 0 ? reply.rc : reply.error;
+  }
+
+  // Closes the endpoint and drops its clients; the device is kept for the
+  // next open (under mu_, in the backend's context).
+  void CloseDevice() {
+    if (!open_) return;
+    for (QmiService service : {QmiService::kWds, QmiService::kNas}) {
+      if (Slot(service) != nullptr) ReleaseSlot(service);
+    }
+    Pending close(context_);
+    qmi_device_close_async(device_, 1, nullptr, Pending::Done, &close);
+    qmi_device_close_finish(device_, close.Wait(), nullptr);
+    open_ = false;
+  }
+
+  bool Open(QmiDevice* device, int flags, GError** error) {
+    Pending open(context_);
+    qmi_device_open(device, static_cast<QmiDeviceOpenFlags>(flags), kSetupTimeoutS, nullptr, Pending::Done, &open);
+    return qmi_device_open_finish(device, open.Wait(), error);
+  }
+
+  static void OnRemoved(QmiDevice*, gpointer self) { static_cast<LibQmiPacketData*>(self)->lost_ = true; }
 
   QmiDevice* NewFromFile(const std::string& path, GError** error) {
     GFile* file = g_file_new_for_path(path.c_str());
@@ -233,22 +312,22 @@ class LibQmiPacketData final : public PacketData {
 
   QmiDevice* NewFromNode(guint node_id, GError** error) {
 #if QMI_QRTR_SUPPORTED
-    Pending bus_pending(context_);
-    qrtr_bus_new(1000, nullptr, Pending::Done, &bus_pending);
-    QrtrBus* bus = qrtr_bus_new_finish(bus_pending.Wait(), error);
-    if (bus == nullptr) return nullptr;
+    // One bus for the backend's life: a set-up tried again reuses it.
+    if (bus_ == nullptr) {
+      Pending bus_pending(context_);
+      qrtr_bus_new(1000, nullptr, Pending::Done, &bus_pending);
+      bus_ = qrtr_bus_new_finish(bus_pending.Wait(), error);
+      if (bus_ == nullptr) return nullptr;
+    }
+    QrtrBus* bus = static_cast<QrtrBus*>(bus_);
     Pending node_pending(context_);
     qrtr_bus_wait_for_node(bus, node_id, kSetupTimeoutS * 1000, nullptr, Pending::Done, &node_pending);
     QrtrNode* node = qrtr_bus_wait_for_node_finish(bus, node_pending.Wait(), error);
-    QmiDevice* device = nullptr;
-    if (node != nullptr) {
-      Pending device_pending(context_);
-      qmi_device_new_from_node(node, nullptr, Pending::Done, &device_pending);
-      device = qmi_device_new_from_node_finish(device_pending.Wait(), error);
-      g_object_unref(node);
-    }
-    // The node's bus stays with the device for the backend's life.
-    bus_ = bus;
+    if (node == nullptr) return nullptr;
+    Pending device_pending(context_);
+    qmi_device_new_from_node(node, nullptr, Pending::Done, &device_pending);
+    QmiDevice* device = qmi_device_new_from_node_finish(device_pending.Wait(), error);
+    g_object_unref(node);
     return device;
 #else
     (void)node_id;
@@ -258,8 +337,12 @@ class LibQmiPacketData final : public PacketData {
   }
 
   std::mutex mu_;
+  std::atomic<bool> closed_{false};
   GMainContext* context_;
-  QmiDevice* device_ = nullptr;
+  // The rest under mu_.
+  QmiDevice* device_ = nullptr;  // made by the first Init that finds the endpoint
+  bool open_ = false;
+  bool lost_ = false;  // the endpoint went away: the next Init opens it again
   QmiClient* clients_[2] = {nullptr, nullptr};  // NAS, WDS
   gpointer bus_ = nullptr;                       // QRTR only
 };

@@ -12,8 +12,4 @@ namespace platform {
 /// transport failure is a library failure.
 QmiReply QmiReplyFromError(const GError* error);
 
-/// The QMI endpoint named by QRV806_QMI_DEVICE ("" or unset: /dev/cdc-wdm0);
-/// "qrtr:N" names QRTR node N, with its number in `qrtr_node`.
-std::string QmiEndpoint(const char* setting, int* qrtr_node);
-
 }  // namespace platform

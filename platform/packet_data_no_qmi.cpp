@@ -1,13 +1,20 @@
-// The device backend of a build without libqmi: the service is never found,
-// so the set-up says so once and the data call stays down.
+// The device backend of a build without libqmi: packet data is not built
+// in, so the set-up says so once and nothing is ever dialled.
 #include "platform/packet_data.h"
+
+#include <cstdio>
 
 namespace platform {
 
 namespace {
 class NoQmi final : public PacketData {
  public:
-  int Init() override { return -1; }
+  bool BuiltIn() const override { return false; }
+  int Init() override {
+    std::printf("packet data is not built in (this firmware was built without libqmi)\n");
+    std::fflush(stdout);
+    return -1;
+  }
   bool ServiceObject(QmiService) override { return false; }
   int ClientInit(QmiService) override { return kQmiNoClient; }
   int ClientRelease(QmiService) override { return kQmiNoClient; }
@@ -17,6 +24,10 @@ class NoQmi final : public PacketData {
 };
 }  // namespace
 
-std::unique_ptr<PacketData> MakeDevicePacketData() { return std::make_unique<NoQmi>(); }
+std::unique_ptr<PacketData> MakeAbsentPacketData() { return std::make_unique<NoQmi>(); }
+
+#if !QRV_HAVE_LIBQMI
+std::unique_ptr<PacketData> MakeDevicePacketData() { return MakeAbsentPacketData(); }
+#endif
 
 }  // namespace platform

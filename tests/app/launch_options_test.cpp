@@ -22,22 +22,41 @@ TEST(LaunchOptions, BoardOptionsAreTakenOffFirst) {
     std::vector<std::string> argv;
     std::string root;
     bool sim;
+    std::string qmi_path;
+    int qrtr_node;
     std::vector<std::string> rest;
   };
   const Row rows[] = {
-      {{"qrv806", "--root", "/tmp/r", "--sim"}, "/tmp/r", true, {"qrv806"}},
-      {{"qrv806", "--sim", "--root=/x", "-resetconfig"}, "/x", true, {"qrv806", "-resetconfig"}},
+      {{"qrv806", "--root", "/tmp/r", "--sim"}, "/tmp/r", true, "/dev/cdc-wdm0", -1, {"qrv806"}},
+      {{"qrv806", "--sim", "--root=/x", "-resetconfig"}, "/x", true, "/dev/cdc-wdm0", -1, {"qrv806", "-resetconfig"}},
+      {{"qrv806", "--qmi-device", "/dev/cdc-wdm1", "2021-07-13", "08:15"}, "", false, "/dev/cdc-wdm1", -1,
+       {"qrv806", "2021-07-13", "08:15"}},
+      {{"qrv806", "--qmi-device=qrtr:0"}, "", false, "qrtr:0", 0, {"qrv806"}},
+      {{"qrv806", "--qmi-device", "qrtr:65535"}, "", false, "qrtr:65535", 65535, {"qrv806"}},
       // Only before the device's own arguments: later ones are left to it.
-      {{"qrv806", "-resetconfig", "--sim"}, "", false, {"qrv806", "-resetconfig", "--sim"}},
+      {{"qrv806", "-resetconfig", "--sim"}, "", false, "/dev/cdc-wdm0", -1, {"qrv806", "-resetconfig", "--sim"}},
   };
   for (const auto& r : rows) {
     LaunchOptions o = Parse(r.argv);
-    EXPECT_TRUE(o.error.empty());
+    EXPECT_TRUE(o.error.empty()) << o.error;
     EXPECT_EQ(o.root, r.root);
     EXPECT_EQ(o.simulated, r.sim);
+    EXPECT_EQ(o.qmi_device.path, r.qmi_path);
+    EXPECT_EQ(o.qmi_device.qrtr_node, r.qrtr_node);
     EXPECT_EQ(o.args, r.rest);
   }
-  EXPECT_FALSE(Parse({"qrv806", "--root"}).error.empty());  // no folder
+  // Malformed board options are refused with a reason, never half taken.
+  const std::vector<std::string> refused[] = {
+      {"qrv806", "--root"},  // no folder
+      {"qrv806", "--qmi-device"},
+      {"qrv806", "--qmi-device", "cdc-wdm0"},  // not absolute
+      {"qrv806", "--qmi-device", "qrtr:"},
+      {"qrv806", "--qmi-device", "qrtr:65536"},
+      {"qrv806", "--qmi-device", "qrtr:-1"},
+      {"qrv806", "--qmi-device=qrtr:1x"},
+      {"qrv806", "--qmi-device", "/dev/" + std::string(300, 'x')},
+  };
+  for (const auto& argv : refused) EXPECT_FALSE(Parse(argv).error.empty()) << argv.back();
 }
 
 TEST(LaunchOptions, DateAndTimeForms) {

@@ -2,7 +2,9 @@
 // configuration file made on the first start and replaced from the card on
 // the next, and the command-line forms.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -94,6 +96,19 @@ TEST_F(FirmwareStart, DateAndTimeArgumentsSetTheSimulatedClock) {
   EXPECT_NE(out.find("before RTC Time= 2031-05-04 10:20:"), std::string::npos) << out;
   // The host clock is never touched: the offset is kept for the next start.
   EXPECT_NE(root_.Read("sim/clock"), "");
+}
+
+// A stop (SIGTERM from the init script or systemd) gives the QMI clients
+// back before the process ends by the signal, as before.
+TEST_F(FirmwareStart, StopSignalReleasesTheQmiClientsFirst) {
+  auto fw = Start();
+  ASSERT_TRUE(fw->WaitForOutput("[thread_net is start]")) << fw->Output();
+  EXPECT_EQ(fw->Stop(), 128 + SIGTERM);
+  EXPECT_NE(fw->Output().find(">Terminated: stopping\r\nQMI clients released: 0\n"), std::string::npos)
+      << fw->Output();
+
+  auto refused = Start({"--qmi-device", "qrtr:x"});
+  EXPECT_EQ(refused->WaitForExit(std::chrono::seconds(30)), 2) << refused->Output();
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #if QRV_HAVE_LIBQMI
 #include <libqmi-glib.h>
 
+#include "modem/qmux_fake_endpoint.h"
 #include "platform/packet_data_libqmi.h"
 #endif
 
@@ -31,6 +32,7 @@ struct ScriptedQmi final : platform::PacketData {
   int client = 0;
   QmiReply status_reply;
   int32_t status = 2;
+  int stops = 0;
   int Init() override { return 7; }
   bool ServiceObject(platform::QmiService) override { return object; }
   int ClientInit(platform::QmiService) override { return client; }
@@ -40,7 +42,10 @@ struct ScriptedQmi final : platform::PacketData {
     return status_reply;
   }
   QmiReply StartNetwork(const platform::WdsStartRequest&, int, uint32_t*) override { return {}; }
-  QmiReply StopNetwork(uint32_t, int) override { return {}; }
+  QmiReply StopNetwork(uint32_t, int) override {
+    ++stops;
+    return {};
+  }
 };
 
 // The modem tests' board: temporary root, simulated card, fresh logs.
@@ -106,6 +111,9 @@ TEST_F(PacketDataTest, CallIsKeptWhileUpAndDialledAgainOnlyAfterItDrops) {
       {"down", 1, -1, 1, 0, "main(): Error value=14.\nDialup result=0\r\n[0:1][1:1]"},
       {"down", 1, -1, 1, 0, "[48:1][49:1]"},
       {"up", 0, 0, 1, 0, "dialup ready\n"},
+      // Unanswered status queries keep the call; the third in a row stops it.
+      {"fail", 0, 0, 0, 0, "main(): qmi_client_send_msg_sync() failed. rc=-2.\n"},
+      {"fail", 0, 0, 0, 0, ""},
       {"fail", 1, -1, 0, 1, "main(): qmi_client_send_msg_sync() failed. wds_rc=-2.\nQMI_wds_hangup() : 0\n"},
       {"up", 0, 0, 0, 0, ""},  // the call was never stopped: found up
   };
@@ -124,6 +132,45 @@ TEST_F(PacketDataTest, CallIsKeptWhileUpAndDialledAgainOnlyAfterItDrops) {
   }
   modem_APN[0] = '\0';
   EXPECT_NE(QmiLogText().find("API=>=> connection_status\r\nResponse=>2\r\n"), std::string::npos);
+}
+
+// The stop succeeds here, so a call stopped too early would show.
+TEST_F(PacketDataTest, UnansweredStatusQueriesKeepTheCallUntilTheThirdInARow) {
+  ScriptedQmi* qmi = Scripted();
+  {
+    testsupport::ConsoleCapture quiet;
+    ASSERT_EQ(QMI_wds_getObj(), 0);
+  }
+  is_net = 0;
+  net_status = 0;
+  const QmiReply kTimeout{platform::kQmiTimeout, 0};
+  struct Row {
+    QmiReply reply;
+    int32_t status;
+    int32_t is_net, net_status;
+    int stops;
+  };
+  const Row rows[] = {
+      {kTimeout, 2, 0, 0, 0}, {kTimeout, 2, 0, 0, 0},
+      {{}, 2, 0, 0, 0},  // an answer starts the count again
+      {{}, 4, 0, 0, 0},  // authenticating: not disconnected
+      {kTimeout, 2, 0, 0, 0}, {kTimeout, 2, 0, 0, 0},
+      {{0, 26}, 2, 1, -1, 1},  // third failure in a row
+      {{}, 2, 0, 0, 0},        // the next pass finds it up again
+      {{}, 1, 1, -1, 1},       // disconnected: stopped at once
+  };
+  int row_number = 0;
+  for (const Row& row : rows) {
+    qmi->status_reply = row.reply;
+    qmi->status = row.status;
+    qmi->stops = 0;
+    testsupport::ConsoleCapture console;
+    NetSupervisionPass();
+    SCOPED_TRACE(std::to_string(row_number++) + "\n" + console.Text());
+    EXPECT_EQ(is_net.load(), row.is_net);
+    EXPECT_EQ(net_status.load(), row.net_status);
+    EXPECT_EQ(qmi->stops, row.stops);
+  }
 }
 
 TEST_F(PacketDataTest, StatusCheckFailurePaths) {
@@ -194,6 +241,18 @@ TEST_F(PacketDataTest, SetUpFailuresAndTheRetryOfALateService) {
   EXPECT_EQ(net_status.load(), 0);
 }
 
+// A firmware built without libqmi says so once and never dials.
+TEST_F(PacketDataTest, WithoutLibqmiNothingIsDialled) {
+  platform::InstallPacketData(platform::MakeAbsentPacketData());
+  testsupport::ConsoleCapture console;
+  QMI_Init();
+  EXPECT_EQ(QMI_nas_getObj(), -1);
+  EXPECT_EQ(QMI_wds_getObj(), -1);
+  for (int pass = 0; pass < 3; ++pass) EXPECT_FALSE(NetSupervisionPass());
+  EXPECT_EQ(console.Text(), "packet data is not built in (this firmware was built without libqmi)\n");
+  EXPECT_EQ(net_status.load(), -1);
+}
+
 #if QRV_HAVE_LIBQMI
 TEST(LibQmiBackend, MapsLibqmiAnswers) {
   struct Row {
@@ -217,26 +276,74 @@ TEST(LibQmiBackend, MapsLibqmiAnswers) {
     EXPECT_EQ(r.error, row.expected.error) << row.code;
   }
   EXPECT_EQ(QMI_WDS_CONNECTION_STATUS_CONNECTED, platform::kWdsConnected);
+}
 
-  int node = 0;
-  EXPECT_EQ(platform::QmiEndpoint(nullptr, &node), "/dev/cdc-wdm0");
-  EXPECT_EQ(node, -1);
-  EXPECT_EQ(platform::QmiEndpoint("/dev/cdc-wdm1", &node), "/dev/cdc-wdm1");
-  EXPECT_EQ(platform::QmiEndpoint("qrtr:3", &node), "qrtr:3");
-  EXPECT_EQ(node, 3);
-  platform::QmiEndpoint("qrtr:x", &node);
-  EXPECT_EQ(node, -1);
+// The adapter against an endpoint that speaks QMUX: what reaches the modem
+// on the wire through a whole life of the call, a modem reset included.
+TEST_F(PacketDataTest, LibQmiAdapterOnTheWire) {
+  testmodem::QmuxFakeEndpoint modem;
+  std::string why;
+  if (!modem.Start(&why)) GTEST_SKIP() << why;
+  platform::QmiEndpoint endpoint;
+  endpoint.path = "/dev/null";  // only the proxy opens it
+  platform::SetQmiEndpoint(endpoint);
+  platform::InstallPacketData(platform::MakeDevicePacketData());
+  std::snprintf(modem_APN, sizeof modem_APN, "internet.example");
+  std::snprintf(modem_usr, sizeof modem_usr, "gateway");
+  std::snprintf(modem_pwd, sizeof modem_pwd, "s3cret");
+  const std::string handle = std::to_string(testmodem::QmuxFakeEndpoint::kHandle);
+  const std::string start = "start apn=internet.example user=gateway password=s3cret";
+  struct Step {
+    const char* what;
+    void (*act)(testmodem::QmuxFakeEndpoint&);
+    std::vector<std::string> wire;  // what the modem is asked, in order
+  };
+  const Step steps[] = {
+      {"set-up", [](testmodem::QmuxFakeEndpoint&) { QMI_Init(), QMI_nas_getObj(), QMI_wds_getObj(); },
+       {"proxy open /dev/null", "sync", "allocate service 3: cid 1", "allocate service 1: cid 2"}},
+      {"dial", [](testmodem::QmuxFakeEndpoint&) { NetSupervisionPass(); },
+       {"status cid 2", start, "status cid 2"}},
+      {"kept", [](testmodem::QmuxFakeEndpoint&) { NetSupervisionPass(); }, {"status cid 2"}},
+      // The modem resets: the request fails, the call is kept for now, and
+      // the next pass opens the endpoint again and finds the call gone.
+      {"reset",
+       [](testmodem::QmuxFakeEndpoint& m) {
+         ASSERT_TRUE(m.Drop());
+         NetSupervisionPass();
+       },
+       {}},
+      {"reopen", [](testmodem::QmuxFakeEndpoint&) { NetSupervisionPass(); },
+       {"proxy open /dev/null", "sync", "allocate service 3: cid 3", "allocate service 1: cid 4", "status cid 4",
+        "stop handle=" + handle}},
+      {"redial", [](testmodem::QmuxFakeEndpoint&) { NetSupervisionPass(); },
+       {"status cid 4", start, "status cid 4"}},
+      {"hang up", [](testmodem::QmuxFakeEndpoint&) { hangup_actions(); }, {"stop handle=" + handle}},
+      {"end", [](testmodem::QmuxFakeEndpoint&) { QmiReleaseClients(); },
+       {"release service 1 cid 4", "release service 3 cid 3"}},
+  };
+  testsupport::ConsoleCapture console;
+  for (const Step& step : steps) {
+    step.act(modem);
+    SCOPED_TRACE(step.what);
+    EXPECT_EQ(modem.Take(), step.wire) << modem.Wire();
+  }
+  EXPECT_EQ(net_status.load(), 0);
+  modem.Stop();
+  modem_APN[0] = modem_usr[0] = modem_pwd[0] = '\0';
+  platform::SetQmiEndpoint(platform::QmiEndpoint());
 }
 
 TEST(LibQmiBackend, MissingEndpointFailsTheSetUpWithItsMessages) {
-  setenv("QRV806_QMI_DEVICE", "/nonexistent/cdc-wdm9", 1);
+  platform::QmiEndpoint endpoint;
+  endpoint.path = "/nonexistent/cdc-wdm9";
+  platform::SetQmiEndpoint(endpoint);
   auto qmi = platform::MakeDevicePacketData();
   testsupport::ConsoleCapture console;
   EXPECT_LT(qmi->Init(), 0);
   EXPECT_FALSE(qmi->ServiceObject(platform::QmiService::kWds));
   int32_t status = 0;
   EXPECT_EQ(qmi->PacketServiceStatus(100, &status).rc, platform::kQmiNoClient);
-  unsetenv("QRV806_QMI_DEVICE");
+  platform::SetQmiEndpoint(platform::QmiEndpoint());
   EXPECT_NE(console.Text().find("QMI endpoint /nonexistent/cdc-wdm9 cannot be opened"), std::string::npos);
 }
 #endif
