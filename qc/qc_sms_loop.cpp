@@ -13,6 +13,11 @@ namespace {
 
 constexpr size_t kNumberMax = 20;  // fills a job's number slot without a zero
 constexpr int kChecks = 10;
+// While the test SMS is still queued or being sent the checks do not count:
+// a send that failed once is tried again 10 s later, then 30 s after that.
+// Bounded by the sender's worst case for one number (three tries, 40 s of
+// waits, a confirmation wait each).
+constexpr int kSendingChecksMax = 120;
 constexpr char kTestText[] = "QCTEST";
 constexpr size_t kTestLen = sizeof kTestText - 1;
 
@@ -45,12 +50,22 @@ int QcSmsLoop(const std::string& number) {
   }
   PrintMsg(">Waiting up to %d s for the test SMS to come back from %s\r\n",
            kChecks * qc_sms_check_pause_ms.load() / 1000, number.c_str());
-  for (int check = 0; check < kChecks; ++check) {
+  bool said_sending = false;
+  for (int check = 0, sending = 0; check < kChecks;) {
     SleepMilliseconds(qc_sms_check_pause_ms.load());
     sms_msg got{};
-    if (sms_check_new_one(&got) == 0) continue;
-    if (IsTestMessage(got)) return 1;
-    PrintMsg(">A message from %s is not the test SMS, still waiting\r\n", got.phone);
+    if (sms_check_new_one(&got) != 0) {
+      if (IsTestMessage(got)) return 1;
+      PrintMsg(">A message from %s is not the test SMS, still waiting\r\n", got.phone);
+    }
+    const int status = sms_event_status(slot);
+    if ((status == kSmsJobQueued || status == kSmsJobSending) && sending < kSendingChecksMax) {
+      ++sending;
+      if (!said_sending) PrintMsg(">The test SMS is not sent yet; the checks count once it is\r\n");
+      said_sending = true;
+      continue;
+    }
+    ++check;
   }
   PrintMsg(">The test SMS did not come back\r\n");
   return 0;

@@ -42,6 +42,9 @@ TEST_F(QcE2eTest, StationPassesEveryStepAndTheNextStartReadsTheCalibration) {
   StartUtility();
   EXPECT_EQ(Ask("@GAIN"), "!QRV-806XK;GAIN;OK;2.000000;1.000000;2.000000;1.000000\\r\\n\n");
 
+  // The test SMS fails once and goes out again 10 s later: the SMS-loop
+  // step still passes, its ten checks counting once the message has left.
+  ASSERT_EQ(Ctl({"sms-fail", "1"}).status, 0);
   const CtlResult station = RunSim({"--sim", root_, "--sim-ctl", kSim, "--channel", "1", "--own-number",
                                     "0933806806"},
                                    kStation);
