@@ -107,6 +107,13 @@ bool CheckDestination(const char* tpa, int size, bool* international, const char
 
 }  // namespace
 
+bool SmsDestinationOk(const char* number, int size) {
+  bool international = false;
+  const char* digits = nullptr;
+  int count = 0;
+  return CheckDestination(number, size, &international, &digits, &count);
+}
+
 int gsmEncodePdu(const pdu_param* param, char* text) {
   HexWriter out(text);
   bool international = false;

@@ -45,6 +45,10 @@ struct pdu_param {
   uint8_t TOA;
 };
 
+/// Whether `number` (at most `size` bytes with its terminator) is a
+/// destination gsmEncodePdu takes: 1 to 15 digits, optionally after a "+".
+bool SmsDestinationOk(const char* number, int size);
+
 /// Builds the SMS-SUBMIT hexadecimal text into `text` (at most
 /// kPduTextSize bytes with its terminator; no AT-layer terminator).
 ///

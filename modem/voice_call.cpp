@@ -34,18 +34,6 @@ void CopyText(char (&dst)[N], const char (&src)[M]) {
   std::memset(dst + n, 0, N - n);
 }
 
-// Digits with an optional leading "+", and the "*" and "#" of service
-// numbers: anything else (a ";" or a line end above all) would end the dial
-// command and pass the rest to the module as commands of its own.
-bool Dialable(const char* number) {
-  if (*number == '\0') return false;
-  for (const char* p = number; *p; ++p) {
-    const bool digit = *p >= '0' && *p <= '9';
-    if (!digit && *p != '*' && *p != '#' && !(*p == '+' && p == number)) return false;
-  }
-  return true;
-}
-
 bool Has(const char* area, const char* text) { return std::strstr(area, text) != nullptr; }
 
 class Call {
@@ -142,7 +130,7 @@ int32_t Call::HangUpOnTimeout() {
 }
 
 int32_t Call::Place(const voice_msg& job) {
-  if (!Dialable(job.phone)) {
+  if (!VoiceDialable(job.phone)) {
     PrintMsg(">send_voice: number refused: \"%.49s\"\r\n", job.phone);
     return kVoiceFailed;
   }
@@ -193,6 +181,18 @@ int32_t Call::Place(const voice_msg& job) {
 }
 
 }  // namespace
+
+// Digits with an optional leading "+", and the "*" and "#" of service
+// numbers: anything else (a ";" or a line end above all) would end the dial
+// command and pass the rest to the module as commands of its own.
+bool VoiceDialable(const char* number) {
+  if (*number == '\0') return false;
+  for (const char* p = number; *p; ++p) {
+    const bool digit = *p >= '0' && *p <= '9';
+    if (!digit && *p != '*' && *p != '#' && !(*p == '+' && p == number)) return false;
+  }
+  return true;
+}
 
 int voice_send_one(voice_msg job) {
   std::lock_guard<std::mutex> lock(ClaimMutex());

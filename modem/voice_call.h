@@ -33,6 +33,10 @@ extern voice_msg send_voice;
 extern std::atomic<int32_t> is_send_voice;
 extern std::atomic<int32_t> send_voice_status;
 
+/// Whether the modem thread would dial `number`: digits with an optional
+/// leading "+", and "*" and "#".
+bool VoiceDialable(const char* number);
+
 /// Hands one call to the modem thread: 0 (nothing changed) while the
 /// mailbox is busy, else 1 with send_voice_status 1.
 int voice_send_one(voice_msg job);

@@ -22,6 +22,10 @@ struct JobTexts {
                               // ("%s %d %d %d")
   const char* given_up_line;  // number, tries ("%s %d")
   int log_kind;               // main code of the give-up record
+  // Whether the modem would take the number at all: one the modem refuses
+  // by its form fails the same way at every try, so it is given up after
+  // its first failure instead of holding the queue for the waits.
+  bool (*sendable)(const char* number);
 };
 
 struct JobOutcome {
@@ -64,8 +68,10 @@ JobOutcome WorkJobNumbers(Entry& entry, int max_numbers, const JobTexts& texts, 
       }
       ++out.ng;
       PrintMsg(texts.ng_line, out.ng);
-      if (out.ng >= kTriesPerNumber) {
-        PrintMsg(texts.given_up_line, number, kTriesPerNumber);
+      const bool hopeless = !texts.sendable(number);
+      if (hopeless) PrintMsg(">\"%.49s\" is not a number that can be reached: not tried again\r\n", number);
+      if (out.ng >= kTriesPerNumber || hopeless) {
+        PrintMsg(texts.given_up_line, number, out.ng);
         LogPushPhone(texts.log_kind, 0, 1, number);
         ++out.given_up;
         break;

@@ -9,6 +9,7 @@
 #include "config/text_utils.h"
 #include "modem/at_channel.h"
 #include "modem/modem_state.h"
+#include "modem/pdu_codec.h"
 #include "queue/job_numbers.h"
 #include "queue/sms_queue.h"
 
@@ -18,7 +19,8 @@ constexpr int kUcs2Coding = 8;
 constexpr int kDirectionSent = 0;
 
 constexpr JobTexts kTexts{"NG counter: %d\r\n", ">SMS to %s failed, tried again in %d s (try %d of %d)\r\n",
-                          ">SMS to %s given up after %d tries\r\n", 4};
+                          ">SMS to %s given up after %d tries\r\n", 4,
+                          [](const char* number) { return SmsDestinationOk(number, kPhoneSize); }};
 
 // Each attempt goes into the journal: UCS2 as hexadecimal text, any other
 // coding as the text itself.

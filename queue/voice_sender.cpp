@@ -13,7 +13,7 @@ namespace {
 
 constexpr JobTexts kTexts{">Send Voice: NG counter: %d\r\n",
                           ">Send Voice: call to %s failed, tried again in %d s (try %d of %d)\r\n",
-                          ">Send Voice: call to %s given up after %d tries\r\n", 5};
+                          ">Send Voice: call to %s given up after %d tries\r\n", 5, VoiceDialable};
 
 // The modem thread ends every accepted call with 3 or 4, so there is no
 // time limit; the poll line shows the wait. -1 when `stop` ended it.

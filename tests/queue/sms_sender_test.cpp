@@ -49,6 +49,9 @@ TEST_F(SmsSenderTest, EachNumberGetsThreeSpacedTries) {
        {"111", "wait 10000", "111", "wait 30000", "111", "222", "wait 10000", "222"},
        kSmsJobDone,
        {}},
+      // A number the encoder refuses by its form fails at every try: given
+      // up at once, without the waits that would hold the queue.
+      {{"0912-345", "222"}, {{"0912-345", {4, 4, 4}}}, {"0912-345", "222"}, kSmsJobNumberGivenUp, {"0912-345"}},
       {{}, {}, {}, kSmsJobDone, {}},
       // A slot without terminator: the modem gets all 20 digits, the
       // journal 19.

@@ -89,6 +89,8 @@ TEST(VoiceQueue, AFailedCallIsTriedAgainLater) {
        {"111", "wait 10000", "111", "wait 30000", "111", "222", "333"},
        kSmsJobNumberGivenUp,
        {"111"}},
+      {"a number the modem would not dial", {"0912;ATH", "222"}, {{"0912;ATH", {4, 4, 4}}}, {"0912;ATH", "222"},
+       kSmsJobNumberGivenUp, {"0912;ATH"}},
       {"no numbers", {}, {}, {}, kSmsJobDone, {}},
   };
   for (const Row& row : rows) {
