@@ -1,7 +1,9 @@
 // The modem's AT channel as the supervisor uses it: write a command, wait a
-// fixed time, take what arrived. On the board it is the serial port
-// /dev/smd8; tests put a scripted module behind the same interface so that a
-// whole pass runs without its seconds of waiting.
+// fixed time, take what arrived; or collect the answer up to its final
+// result code where losing its end would lose data. Input that came before a
+// command is set aside rather than read as its answer. On the board it is
+// the serial port /dev/smd8; tests put a scripted module behind the same
+// interface so that a whole pass runs without its seconds of waiting.
 #pragma once
 
 #include <string>
