@@ -1,5 +1,6 @@
 #include "modem/at_answers.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -135,8 +136,124 @@ bool ParseCpmsQuery(const char* answer, int* used, int* total) {
   return true;
 }
 
-bool IsCmgsConfirmed(const char* answer) {
-  if (answer == nullptr) return false;
-  const char* p = std::strstr(answer, "+CMGS:");
-  return p != nullptr && std::strstr(p, "OK") != nullptr;
+namespace {
+
+// One line of an answer: [begin, end) without its line end; `next` is past
+// the line end, and `ended` says whether the line end has come.
+struct Line {
+  const char* begin;
+  const char* end;
+  const char* next;
+  bool ended;
+};
+
+Line LineAt(const char* p) {
+  const char* e = p;
+  while (*e != '\0' && *e != '\r' && *e != '\n') ++e;
+  Line line{p, e, e, *e != '\0'};
+  // "\r\n", a lone "\r" or "\n", and the "\r\r\n" behind an echoed command.
+  while (*line.next == '\r') ++line.next;
+  if (*line.next == '\n') ++line.next;
+  return line;
+}
+
+bool LineIs(const Line& line, const char* text) {
+  size_t n = std::strlen(text);
+  return static_cast<size_t>(line.end - line.begin) == n && std::strncmp(line.begin, text, n) == 0;
+}
+
+bool LineStarts(const Line& line, const char* text) {
+  size_t n = std::strlen(text);
+  return static_cast<size_t>(line.end - line.begin) >= n && std::strncmp(line.begin, text, n) == 0;
+}
+
+bool IsFinalResult(const Line& line) {
+  return LineIs(line, "OK") || LineIs(line, "ERROR") || LineStarts(line, "+CMS ERROR:") ||
+         LineStarts(line, "+CME ERROR:");
+}
+
+bool IsHexLine(const Line& line) {
+  if (line.begin == line.end) return false;
+  for (const char* p = line.begin; p != line.end; ++p) {
+    if (!std::isxdigit(static_cast<unsigned char>(*p))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+size_t FinalResultEnd(const char* answer) {
+  if (answer == nullptr) return 0;
+  for (const char* p = answer; *p != '\0';) {
+    Line line = LineAt(p);
+    if (IsFinalResult(line)) return static_cast<size_t>(line.next - answer);
+    p = line.next;
+  }
+  return 0;
+}
+
+CmgsAnswer ParseCmgsAnswer(const char* answer, size_t* end) {
+  if (end != nullptr) *end = 0;
+  if (answer == nullptr) return CmgsAnswer::kNoVerdict;
+  bool confirmation = false;
+  for (const char* p = answer; *p != '\0';) {
+    Line line = LineAt(p);
+    if (LineStarts(line, "+CMGS:")) confirmation = true;
+    if (IsFinalResult(line)) {
+      if (end != nullptr) *end = static_cast<size_t>(line.next - answer);
+      return confirmation && LineIs(line, "OK") ? CmgsAnswer::kConfirmed : CmgsAnswer::kRefused;
+    }
+    p = line.next;
+  }
+  return CmgsAnswer::kNoVerdict;
+}
+
+bool IsCmgsConfirmed(const char* answer) { return ParseCmgsAnswer(answer, nullptr) == CmgsAnswer::kConfirmed; }
+
+const char* FindCmgsLine(const char* from, char* line, size_t size) {
+  if (from == nullptr) return nullptr;
+  const char* p = std::strstr(from, "+CMGS:");
+  if (p == nullptr) return nullptr;
+  if (line != nullptr && size > 0) {
+    Line l = LineAt(p);
+    size_t n = static_cast<size_t>(l.end - l.begin);
+    if (n > size - 1) n = size - 1;
+    std::memcpy(line, l.begin, n);
+    line[n] = '\0';
+  }
+  return p;
+}
+
+CmgrdFind FindCmgrdAnswer(const char* from, CmgrdAnswer* answer) {
+  *answer = CmgrdAnswer();
+  const char* header = from != nullptr ? std::strstr(from, "+CMGRD:") : nullptr;
+  if (header == nullptr) return CmgrdFind::kNone;
+  answer->header = header;
+  Line head = LineAt(header);
+  if (!head.ended) return CmgrdFind::kIncomplete;
+  // "<stat>,[<alpha>],<length>": a header without its two commas carries
+  // nothing that can be read.
+  const char* comma = static_cast<const char*>(std::memchr(head.begin, ',', static_cast<size_t>(head.end - head.begin)));
+  if (comma == nullptr ||
+      std::memchr(comma + 1, ',', static_cast<size_t>(head.end - comma - 1)) == nullptr) {
+    answer->next = head.next;
+    return CmgrdFind::kFound;
+  }
+  for (const char* p = head.next;;) {
+    Line line = LineAt(p);
+    // A final result code or the next header before any PDU: this answer
+    // has none.
+    if (IsFinalResult(line) || LineStarts(line, "+CMGRD:")) {
+      answer->next = line.begin;
+      return CmgrdFind::kFound;
+    }
+    if (!line.ended) return CmgrdFind::kIncomplete;
+    if (IsHexLine(line)) {
+      answer->pdu = line.begin;
+      answer->next = line.next;
+      return CmgrdFind::kFound;
+    }
+    // An unsolicited line (or an empty one), passed over.
+    p = line.next;
+  }
 }

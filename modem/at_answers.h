@@ -65,6 +65,39 @@ int FormatGprmc(const GpsInfo& info, char* out, size_t size);
 /// used count; the total is capped at kMaxStoragePlaces.
 bool ParseCpmsQuery(const char* answer, int* used, int* total);
 
-/// The answer after the PDU of AT+CMGS: true when it holds "+CMGS:" and
-/// then, somewhere after it, "OK".
+/// Where the first final result code of an answer ends: the offset just past
+/// the first line that is "OK", "ERROR", "+CMS ERROR: ..." or "+CME ERROR:
+/// ..." (past its line end when that has come), or 0 when none has come yet.
+/// The module sends nothing for a command after its final result code.
+size_t FinalResultEnd(const char* answer);
+
+/// The answer after the PDU of AT+CMGS, read up to its first final result
+/// code: confirmed when a "+CMGS:" line comes before a final "OK", refused by
+/// any other final result code (an "OK" before the "+CMGS:" included), no
+/// verdict yet without one. `end` (may be null) gets FinalResultEnd: what
+/// follows it answers nothing of this message.
+enum class CmgsAnswer { kConfirmed, kRefused, kNoVerdict };
+CmgsAnswer ParseCmgsAnswer(const char* answer, size_t* end);
+/// True when ParseCmgsAnswer finds the message confirmed.
 bool IsCmgsConfirmed(const char* answer);
+/// The first "+CMGS: " line at or after `from`, or null: the network's
+/// confirmation of a submitted message. `line` gets the line, cut to fit.
+const char* FindCmgsLine(const char* from, char* line, size_t size);
+
+/// One stored message's answer to AT+CMGRD within a text: the header line
+/// "+CMGRD: <stat>,[<alpha>],<length>" and the first whole line of
+/// hexadecimal digits after it (empty lines and unsolicited lines between
+/// the two are passed over).
+struct CmgrdAnswer {
+  /// The PDU line (ended by its CR), or null when the answer came to an
+  /// end without one (a garbled header, or a final result code first).
+  const char* pdu = nullptr;
+  /// Where the header begins.
+  const char* header = nullptr;
+  /// Where the search for the next answer goes on.
+  const char* next = nullptr;
+};
+/// kNone: no header at or after `from`. kIncomplete: a header whose PDU
+/// line has not come whole yet (`header` says where it begins).
+enum class CmgrdFind { kNone, kFound, kIncomplete };
+CmgrdFind FindCmgrdAnswer(const char* from, CmgrdAnswer* answer);

@@ -1,8 +1,12 @@
 // The modem's AT channel as the supervisor uses it: write a command, wait a
-// fixed time, take what arrived. On the board it is the serial port
-// /dev/smd8; tests put a scripted module behind the same interface so that a
-// whole pass runs without its seconds of waiting.
+// fixed time, take what arrived; or collect the answer up to its final
+// result code where losing its end would lose data. Input that came before a
+// command is set aside rather than read as its answer. On the board it is
+// the serial port /dev/smd8; tests put a scripted module behind the same
+// interface so that a whole pass runs without its seconds of waiting.
 #pragma once
+
+#include <string>
 
 /// Size of the answer area of one exchange; buffers hold one byte more so a
 /// full area is still a terminated text.
@@ -10,6 +14,10 @@ constexpr int kAtResponseArea = 1024;
 constexpr int kAtResponseSize = kAtResponseArea + 1;
 /// Size of a command text.
 constexpr int kAtCommandSize = 1024;
+/// Most bytes an answer collected up to its final result code may grow to,
+/// and most bytes kept aside between two looks at them.
+constexpr int kAtCollectMax = 4096;
+constexpr int kAtAsideMax = 4096;
 
 class AtChannel {
  public:
@@ -27,10 +35,35 @@ class AtChannel {
   /// A pause in the dialogue (e.g. between switching the radio off and on).
   void Pause(int ms) { DoPause(ms); }
 
+  /// Reads what is already waiting and keeps it aside, so that a late
+  /// answer to an earlier command is never taken for the answer to the next
+  /// one. Called before each command of the supervisor's dialogue.
+  void SetAsideWaiting();
+  /// Keeps `text` aside behind what is already there. Past kAtAsideMax bytes
+  /// the oldest text is dropped, and the console says so.
+  void SetAside(const std::string& text);
+  /// Takes what was kept aside since the last take.
+  std::string TakeSetAside();
+
+  /// Collecting an answer: the first look after `first_wait_ms`, then one
+  /// every `poll_ms`, for at most `max_wait_ms` in all.
+  struct CollectWaits {
+    int first_wait_ms;
+    int poll_ms;
+    int max_wait_ms;
+  };
+  /// Sets waiting input aside, writes the command and collects its answer up
+  /// to and including its first final result code; what came behind that is
+  /// set aside. True when the final result code came; false when the wait or
+  /// kAtCollectMax bytes ran out first (`answer` then holds what came).
+  bool WriteCollect(const char* cmd, int len, std::string* answer, const CollectWaits& waits);
+
  private:
   virtual int DoWriteRead(const char* cmd, int len, char* response, int wait_ms) = 0;
   virtual int DoRead(char* buf, int max_len) = 0;
   virtual void DoPause(int ms) = 0;
+
+  std::string aside_;
 };
 
 /// The channel over an open serial port (uart_write_read, uart_read).

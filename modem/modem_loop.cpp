@@ -40,7 +40,10 @@ constexpr int kPassRestMs = 1000;
 constexpr int kStopCheckMs = 100;
 
 
+// Input that came before the command is no part of its answer: it is set
+// aside and looked at by the SMS steps and at the end of the pass.
 int Exchange(AtChannel& channel, const char* command, char* response, int wait_ms) {
+  channel.SetAsideWaiting();
   return channel.WriteRead(command, static_cast<int>(std::strlen(command)), response, wait_ms);
 }
 
@@ -185,6 +188,7 @@ int ModemPass(AtChannel& channel, const std::atomic<bool>& stop) {
   if (is_send_sms.load() != 0) SendSmsJob(channel);
   if (is_new_sms.load() == 0) FetchNewSms(channel);
   if (is_send_voice.load() != 0) SendVoiceJob(channel);
+  SettleSetAside(channel);
   return 0;
 }
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "modem/at_fields.h"
+#include "modem/at_answers.h"
 #include "modem/pdu_codec.h"
 #include "modem/sms_transport.h"
 
@@ -33,21 +33,17 @@ int gmSMS_SendMsg(const sms_msg* msg, char* out) {
 
 int gmSMS_getReadMsg(const char* answer, sms_msg* msg) {
   if (answer == nullptr || msg == nullptr) return 0;
-  const char* p = std::strstr(answer, "+CMGRD:");
-  if (p == nullptr) return 0;
   // "+CMGRD: <stat>,[<alpha>],<length>\r\n<pdu>"; the alpha field may be
-  // empty or "".
-  const char* comma = std::strchr(p, ',');
-  if (comma == nullptr) return 0;
-  comma = std::strchr(comma + 1, ',');
-  if (comma == nullptr) return 0;
-  char length[kAtFieldSize];  // read, not used: the PDU carries its own lengths
-  if (strcpyWithStr(length, comma + 1, "\r") == 0) return 0;
-  const char* line_end = std::strstr(comma + 1, "\r\n");
-  if (line_end == nullptr) return 0;
+  // empty or "", and the length is not needed: the PDU carries its own.
+  CmgrdAnswer found;
+  if (FindCmgrdAnswer(answer, &found) != CmgrdFind::kFound || found.pdu == nullptr) return 0;
+  return DecodeDeliverPdu(found.pdu, msg);
+}
 
+int DecodeDeliverPdu(const char* pdu, sms_msg* msg) {
+  if (pdu == nullptr || msg == nullptr) return 0;
   pdu_param param;
-  if (gsmDecodePdu(line_end + 2, &param) < 0) return 0;
+  if (gsmDecodePdu(pdu, &param) < 0) return 0;
 
   std::memset(msg, 0, sizeof *msg);
   // An originator of international type (0x91; the numbering plan bits do

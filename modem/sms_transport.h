@@ -67,11 +67,26 @@ int gmSMS_SendMsg(const sms_msg* msg, char* out);
 /// message that decodes, 0 otherwise (no "+CMGRD: ", a field missing, or a
 /// PDU the decoder refuses).
 int gmSMS_getReadMsg(const char* answer, sms_msg* msg);
+/// Decodes the SMS-DELIVER whose hexadecimal text starts at `pdu` into
+/// `msg`: 1, or 0 when the decoder refuses it.
+int DecodeDeliverPdu(const char* pdu, sms_msg* msg);
 
 /// Step 8 of a modem pass: sends the message of the send mailbox (the caller
-/// checked is_send_sms), frees the mailbox, then publishes 3 or 4.
+/// checked is_send_sms), frees the mailbox, then publishes 3 or 4. Only a
+/// "+CMGS:" that follows the message's own PDU, before that PDU's final
+/// result code, confirms it; a later one is reported as late for the
+/// message it belongs to.
 void SendSmsJob(AtChannel& channel);
 /// Step 9 of a modem pass: when the storage holds messages, reads (and so
 /// deletes) the first one found into recv_new_sms and sets is_new_sms (the
-/// caller checked that it was clear).
+/// caller checked that it was clear). Every answer is collected up to its
+/// final result code, and every stored message in it is kept: those read
+/// along with the first are handed over in the next passes before the
+/// storage is read again.
 void FetchNewSms(AtChannel& channel);
+/// The end of a pass: what the channel set aside is looked at (late
+/// confirmations, stored messages read late), waiting a bounded time for
+/// the rest of a stored message's answer that has begun to come.
+void SettleSetAside(AtChannel& channel);
+/// A fresh process: no message read ahead, no send awaiting a confirmation.
+void ResetSmsTransport();

@@ -40,6 +40,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ParseCpmsQuery(answer, &used, &total);
   if (used < 0 || total < 0 || total > kMaxStoragePlaces) abort();
   IsCmgsConfirmed(answer);
+  size_t end = 0;
+  ParseCmgsAnswer(answer, &end);
+  if (end > size || FinalResultEnd(answer) > size) abort();
+  char line[64];
+  for (const char* p = FindCmgsLine(answer, line, sizeof line); p != nullptr; p = FindCmgsLine(p + 1, line, sizeof line)) {
+    if (p < answer || p >= answer + size || strnlen(line, sizeof line) >= sizeof line) abort();
+  }
+  // Every stored message's answer in the text, each one found further on.
+  CmgrdAnswer found;
+  for (const char* p = answer; FindCmgrdAnswer(p, &found) == CmgrdFind::kFound; p = found.next) {
+    if (found.next <= found.header || found.next > answer + size) abort();
+    if (found.pdu != nullptr && (found.pdu < found.header || found.pdu >= found.next)) abort();
+  }
 
   // The field cutters with every delimiter the dialogue uses.
   const char* delimiters[] = {"\r", ",", "\r\n"};

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "modem/modem_test_env.h"
+#include "support/console_capture.h"
 
 namespace {
 
@@ -75,6 +76,8 @@ TEST_F(SmsStepTest, SendVerdicts) {
       {"1234567890", "\r\n> ", "\r\nOK\r\n\r\n+CMGS: 46\r\n", 4, 1},  // OK before the confirmation
       {"1234567890", "\r\n> ", "", 4, 1},                              // confirmation later than the wait
       {"1234567890", "\r\n> ", "\r\n+CMGS: 46\r\n", 4, 1},             // no OK yet
+      // Refused; the confirmation behind the refusal is an earlier message's.
+      {"1234567890", "\r\n> ", "\r\n+CMS ERROR: 500\r\n\r\n+CMGS: 46\r\n\r\nOK\r\n", 4, 1},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(std::string(r.prompt) + r.result);
@@ -103,10 +106,7 @@ TEST_F(SmsStepTest, MailboxTakesOneMessageAtATimeAndLogsTheExchange) {
   Pass();
   EXPECT_EQ(module_.Count("0011"), 1);
   // Today's AT log file, wherever the date puts it.
-  std::string log;
-  FILE* f = popen(("find " + root_.path() + "/media/card/AT_CMD_LOG -name '*.txt' -exec cat {} +").c_str(), "r");
-  for (int c; f != nullptr && (c = fgetc(f)) != EOF;) log += static_cast<char>(c);
-  if (f != nullptr) pclose(f);
+  const std::string log = testmodem::AtLog(root_.path());
   EXPECT_NE(log.find("Cmmand=>AT+CMGS=18\r\n\r\nResponse=>\r\nAT+CMGS=18\r\r\n> 0011000A8121436587090000AA05E8329BFD06\n"),
             std::string::npos)
       << log;
@@ -116,6 +116,101 @@ TEST_F(SmsStepTest, MailboxTakesOneMessageAtATimeAndLogsTheExchange) {
   EXPECT_EQ(sms_send_one(second), 1);
   EXPECT_EQ(send_sms.msg_len, 160);
   EXPECT_EQ(send_sms.msg[160], '\0');
+}
+
+// The network confirms the first message only after the send has been given
+// up; the confirmation turns up during a later exchange, and counts for the
+// message it belongs to alone.
+TEST_F(SmsStepTest, ALateConfirmationCountsOnlyForItsOwnMessage) {
+  logEnable = 1;
+  const std::string late = "\r\n+CMGS: 46\r\n\r\nOK\r\n";
+  const struct { const char* name; std::vector<FakeModule::Piece> second_pdu; int gap_ms, status; } rows[] = {
+      // It comes behind the refusal of the next message's PDU ...
+      {"after the refusal", {{0, "\r\n+CMS ERROR: 500\r\n"}}, 0, 4},
+      // ... or before the next message's command: set aside, not taken.
+      {"before the command", {{0, "\r\n+CMGS: 47\r\n\r\nOK\r\n"}}, 6000, 3},
+      {"before, nothing after", {}, 6000, 4},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    testmodem::ResetModemGlobals();
+    FakeModule module;
+    const std::string pdu1 = "0011000A8111111111110000AA05E8329BFD06\x1a";
+    module.script.push_back({pdu1, {{5000, late}}});
+    module.script.push_back({"0011000A8122222222220000AA05E8329BFD06\x1a", r.second_pdu});
+    int32_t status[2];
+    std::string console;
+    {
+      testsupport::ConsoleCapture capture;
+      for (int i = 0; i < 2; ++i) {
+        sms_send_one(Message(i == 0 ? "1111111111" : "2222222222", 0, "hello"));
+        ModemPass(module, testmodem::reboot_stop);
+        status[i] = send_sms_status;
+        module.Pause(r.gap_ms);
+      }
+      console = capture.Text();
+    }
+    EXPECT_EQ(status[0], 4);
+    EXPECT_EQ(status[1], r.status);
+    EXPECT_NE(console.find(">late +CMGS: 46 for the SMS to 1111111111: it was sent after all\r\n"), std::string::npos)
+        << console;
+    EXPECT_EQ(console.find("2222222222: it was"), std::string::npos);
+  }
+  EXPECT_NE(testmodem::AtLog(root_.path()).find("Cmmand=>(late) AT+CMGS=18\r\n\r\nResponse=>\r\n+CMGS: 46 for the SMS to 1111111111\n"),
+            std::string::npos);
+}
+
+// Stored messages whose read answers come in pieces, late or together: each
+// reaches the receiver exactly once, in order, and the store ends up empty.
+TEST_F(SmsStepTest, EveryStoredMessageIsReceivedOnceWhateverTheTiming) {
+  using Pieces = std::vector<FakeModule::Piece>;
+  const std::string hello = HelloDeliverPdu();
+  const std::string a = "00040A812143658755" "0000" "12703180510000" "0141";  // "A" from 1234567855
+  const std::string head = "AT+CMGRD=0\r\r\n+CMGRD: 0,,24\r\n", ok = "\r\n\r\nOK\r\n";
+  const std::string answer_a = "\r\n+CMGRD: 0,,16\r\n" + a + ok;
+  const std::string cmti = "\r\n+CMTI: \"SM\",4\r\n";
+  const std::string both = "+4915112345678:hello 1234567855:A ";
+  // Message "A" is stored after the first one, or comes in the same answer.
+  const struct { const char* name; Pieces pieces; bool a_stored; std::string received; } rows[] = {
+      {"cut inside the PDU", {{0, head + hello.substr(0, 21)}, {150, hello.substr(21) + ok}}, true, both},
+      {"header before its PDU", {{0, head}, {400, hello + ok}}, true, both},
+      {"+CMTI in the middle", {{0, head}, {50, cmti}, {120, hello + ok}}, true, both},
+      {"+CMTI with the header", {{0, head + cmti + hello + ok}}, true, both},
+      {"two answers in one read", {{0, head + hello + ok + answer_a}}, false, both},
+      {"the second one comes later", {{0, head + hello + ok + answer_a.substr(0, 30)}, {200, answer_a.substr(30)}},
+       false, both},
+      // Past the wait for its final result code: the rest is still taken at
+      // the end of the pass ...
+      {"rest after the wait", {{0, head}, {4000, hello + ok}}, true, both},
+      // ... but a module that never finishes loses that one message, says so,
+      // and the reading stops for the pass.
+      {"never finished", {{0, head + hello.substr(0, 10)}}, true, "1234567855:A "},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    testmodem::ResetModemGlobals();
+    FakeModule module;
+    module.store[0] = hello;  // what the script answers for
+    if (r.a_stored) module.store[5] = a;
+    module.script.push_back({"AT+CMGRD=0\r\n", r.pieces});
+    std::string received, console;
+    {
+      testsupport::ConsoleCapture capture;
+      for (int pass = 0; pass < 4; ++pass) {
+        ModemPass(module, testmodem::reboot_stop);
+        sms_msg got;
+        if (sms_check_new_one(&got) == 1) received += std::string(got.phone) + ":" + got.msg + " ";
+      }
+      console = capture.Text();
+    }
+    EXPECT_EQ(received, r.received);
+    EXPECT_TRUE(module.store.empty());
+    EXPECT_LE(module.pauses.size(), 80u);  // every wait bounded
+    if (r.received != both) {
+      EXPECT_NE(console.find(">AT+CMGRD=0: no final answer within 3000 ms"), std::string::npos) << console;
+      EXPECT_NE(console.find(">SMS answer incomplete after 3000 ms: the message is lost"), std::string::npos);
+    }
+  }
 }
 
 TEST_F(SmsStepTest, StoredMessagesAreFetchedOneByOne) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -29,10 +30,16 @@ namespace testmodem {
 
 // Answers as the module's manual and field captures show them (echo on,
 // "\r\n<info>\r\n\r\nOK\r\n"); keeps a store that AT+CMGRD empties (read and
-// delete) and records every command with its wait, and every pause.
+// delete) and records every command with its wait, and every pause. Time
+// moves only with the waits and pauses of the dialogue; a scripted answer
+// comes in pieces, each that many ms after its command.
 class FakeModule final : public AtChannel {
  public:
   struct Exchange { std::string command; int wait_ms; };
+  struct Piece { int after_ms; std::string text; };
+  // The next command that starts with `first` gets the pieces `second`
+  // instead of its answer (echo not added); used up in order.
+  std::deque<std::pair<std::string, std::vector<Piece>>> script;
   std::string cpin = "+CPIN: READY";  // a "+CME ERROR: ..." line comes without OK
   std::string creg = "+CREG: 0,1", csq = "+CSQ: 22,0", gps = "+CGPSINFO: ,,,,,,,,";
   std::map<int, std::string> store;  // index -> SMS-DELIVER PDU, 50 places
@@ -66,20 +73,60 @@ class FakeModule final : public AtChannel {
     store.erase(index);
     return "\r\n+CMGRD: 0,," + std::to_string(pdu.size() / 2) + "\r\n" + pdu + "\r\n\r\nOK\r\n";
   }
+  std::vector<Piece> Answer(const std::string& command) {
+    for (auto it = script.begin(); it != script.end(); ++it) {
+      if (command.compare(0, it->first.size(), it->first) != 0) continue;
+      std::vector<Piece> pieces = it->second;
+      script.erase(it);
+      // A scripted read answer stands for the stored message: read and gone.
+      if (command.compare(0, 9, "AT+CMGRD=") == 0) store.erase(std::atoi(command.c_str() + 9));
+      return pieces;
+    }
+    if (overrides.count(command) != 0) return {{0, overrides[command]}};
+    std::string echo = command.back() == '\n' ? command.substr(0, command.size() - 1) : command;
+    return {{0, echo + Reply(command)}};
+  }
+  // What has arrived by now, in order, at most `max` bytes.
+  int Take(char* buf, int max) {
+    std::string out;
+    while (!arriving_.empty() && arriving_.begin()->first <= now_ms_ && out.size() < static_cast<size_t>(max)) {
+      std::string& text = arriving_.begin()->second;
+      size_t n = std::min(text.size(), static_cast<size_t>(max) - out.size());
+      out += text.substr(0, n);
+      text.erase(0, n);
+      if (text.empty()) arriving_.erase(arriving_.begin());
+    }
+    return static_cast<int>(out.copy(buf, out.size()));
+  }
   int DoWriteRead(const char* cmd, int len, char* response, int wait_ms) override {
     std::string command(cmd, static_cast<size_t>(len));
     exchanges.push_back({command, wait_ms});
-    std::string echo = command.back() == '\n' ? command.substr(0, command.size() - 1) : command;
-    std::string answer = overrides.count(command) != 0 ? overrides[command] : echo + Reply(command);
+    for (const Piece& p : Answer(command)) arriving_.emplace(now_ms_ + p.after_ms, p.text);
+    now_ms_ += wait_ms;
     std::memset(response, 0, kAtResponseSize);
-    return static_cast<int>(answer.copy(response, kAtResponseArea));
+    return Take(response, kAtResponseArea);
   }
-  int DoRead(char*, int) override { return 0; }
-  void DoPause(int ms) override { pauses.push_back(ms); }
+  int DoRead(char* buf, int max_len) override { return Take(buf, max_len); }
+  void DoPause(int ms) override {
+    pauses.push_back(ms);
+    now_ms_ += ms;
+  }
+
+  long now_ms_ = 0;
+  std::multimap<long, std::string> arriving_;  // same time: in the order sent
 };
 
 // An SMS-DELIVER without centre address from 4915112345678 with "hello".
 inline std::string HelloDeliverPdu() { return "00040D91945111325476F8000012703180510000" "05E8329BFD06"; }
+
+// Today's AT log file under a board root, wherever the date puts it.
+inline std::string AtLog(const std::string& root) {
+  std::string log;
+  FILE* f = popen(("find " + root + "/media/card/AT_CMD_LOG -name '*.txt' -exec cat {} +").c_str(), "r");
+  for (int c; f != nullptr && (c = fgetc(f)) != EOF;) log += static_cast<char>(c);
+  if (f != nullptr) pclose(f);
+  return log;
+}
 
 inline void ResetModemGlobals() {
   is_do_first_time_cmd = is_input_pin = modem_count4reset = counterReboot = 0;
@@ -90,6 +137,7 @@ inline void ResetModemGlobals() {
   std::memset(modem_imei, 0, sizeof modem_imei);
   std::memset(&send_sms, 0, sizeof send_sms);
   std::memset(&recv_new_sms, 0, sizeof recv_new_sms);
+  ResetSmsTransport();
 }
 
 inline void SetPin(const char* pin) {
