@@ -149,6 +149,30 @@ TEST_F(ConfigFileTest, SaveNeverReadsPastTheMessage) {
   EXPECT_NE(ReadApp("config.ini").find("\r\n2#msg=" + std::string(2 * 161, '1') + "\r\n"), std::string::npos);
 }
 
+// Edited by hand, config.ini comes back with any of the three line ends (a
+// CR-only file once read as one over-long line and was replaced by the
+// factory settings); the last line may lack its end.
+TEST_F(ConfigFileTest, AnyLineEndsKeepTheUsersSettings) {
+  ConsoleCapture quiet;
+  set_default();
+  sys_config.uiBaudrate = 9600;
+  std::snprintf(orvel_event[15].msg, sizeof orvel_event[15].msg, "%s", "last event");
+  orvel_event[15].iIsSMSDBS = 1;
+  ASSERT_EQ(save_orvel_config(), 1);
+  const std::vector<std::string> lines = SplitCrLf(ReadApp("config.ini"));
+  for (const char* end : {"\r\n", "\n", "\r"}) {
+    SCOPED_TRACE(testing::PrintToString(std::string(end)));
+    std::string text;
+    for (const std::string& line : lines) text += (text.empty() ? "" : end) + line;
+    WriteApp("config.ini", text);
+    init_orvel_config();
+    EXPECT_EQ(read_orvel_config(), 1);
+    EXPECT_EQ(sys_config.uiBaudrate, 9600u);
+    EXPECT_STREQ(orvel_event[15].msg, "last event");
+    EXPECT_EQ(orvel_event[15].iIsSMSDBS, 1);
+  }
+}
+
 // A failed read is logged and leaves the settings not ready; saves cut off
 // half-way, as by a power failure, keep the old files whole.
 TEST_F(ConfigFileTest, FailedReadsAndInterruptedSaves) {
