@@ -39,7 +39,6 @@ class ConfigFileTest : public configtest::ConfigTest {
   std::string SaveDefaults() {
     init_orvel_config();
     set_default();
-    ConsoleCapture quiet;
     EXPECT_EQ(save_orvel_config(), 1);
     return ReadApp("config.ini");
   }
@@ -121,17 +120,13 @@ void FillEverything() {
 
 TEST_F(ConfigFileTest, EveryFieldSurvivesSaveAndRead) {
   FillEverything();
-  std::string saved;
-  {
-    ConsoleCapture quiet;
-    ASSERT_EQ(save_orvel_config(), 1);
-    saved = ReadApp("config.ini");
-    init_orvel_config();
-    ASSERT_EQ(read_orvel_config(), 1);
-    // Every field is in the file, so the values read back save to the same
-    // bytes exactly when every one of them came back.
-    ASSERT_EQ(save_orvel_config(), 1);
-  }
+  ASSERT_EQ(save_orvel_config(), 1);
+  const std::string saved = ReadApp("config.ini");
+  init_orvel_config();
+  ASSERT_EQ(read_orvel_config(), 1);
+  // Every field is in the file, so the values read back save to the same
+  // bytes exactly when every one of them came back.
+  ASSERT_EQ(save_orvel_config(), 1);
   EXPECT_EQ(ReadApp("config.ini"), saved);
   EXPECT_NE(saved.find("\r\n1#rp_ulNextReportTimeSt=-2094967295\r\n"), std::string::npos);
   EXPECT_STREQ(sys_config.CtrlPhone[9], "+886912345678900009");
@@ -144,7 +139,6 @@ TEST_F(ConfigFileTest, SaveNeverReadsPastTheMessage) {
   orvel_event[2].sms_mode = 8;
   orvel_event[2].msg_len = 255;  // more than the buffer holds
   std::memset(orvel_event[2].msg, 0x11, sizeof orvel_event[2].msg);
-  ConsoleCapture quiet;
   ASSERT_EQ(save_orvel_config(), 1);
   EXPECT_NE(ReadApp("config.ini").find("\r\n2#msg=" + std::string(2 * 161, '1') + "\r\n"), std::string::npos);
 }
@@ -153,7 +147,6 @@ TEST_F(ConfigFileTest, SaveNeverReadsPastTheMessage) {
 // CR-only file once read as one over-long line and was replaced by the
 // factory settings); the last line may lack its end.
 TEST_F(ConfigFileTest, AnyLineEndsKeepTheUsersSettings) {
-  ConsoleCapture quiet;
   set_default();
   sys_config.uiBaudrate = 9600;
   std::snprintf(orvel_event[15].msg, sizeof orvel_event[15].msg, "%s", "last event");
@@ -178,20 +171,14 @@ TEST_F(ConfigFileTest, AnyLineEndsKeepTheUsersSettings) {
 TEST_F(ConfigFileTest, FailedReadsAndInterruptedSaves) {
   init_orvel_config();
   LogRingClear();
-  {
-    ConsoleCapture quiet;
-    EXPECT_EQ(read_orvel_config(), 0);  // no file
-  }
+  EXPECT_EQ(read_orvel_config(), 0);  // no file
   EXPECT_EQ(flg_init_config.load(), 0);
   LogRecord r{};
   ASSERT_TRUE(LogPeekOldest(&r));
   EXPECT_EQ(std::string(r.main_code) + "," + r.sub_code, "1,0");
   const std::string old = SaveDefaults();
   EXPECT_EQ(flg_init_config.load(), 1);
-  {
-    ConsoleCapture quiet;
-    ASSERT_EQ(save_gain_offset(), 1);
-  }
+  ASSERT_EQ(save_gain_offset(), 1);
   const std::string old_gain = ReadApp("gain.ini"), old_counters = ReadApp("CTStatus.ini");
   std::strcpy(sys_config.cMachineID, "NEW-NAME");
   sys_config.counter_status[0] = 9;
@@ -208,7 +195,6 @@ TEST_F(ConfigFileTest, FailedReadsAndInterruptedSaves) {
   ASSERT_TRUE(LogPeekOldest(&r));
   EXPECT_EQ(std::string(r.main_code) + "," + r.sub_code, "1,1");
   {
-    ConsoleCapture quiet;
     configtest::FileSizeLimit cut(10);
     EXPECT_EQ(save_gain_offset(), 0);
     EXPECT_EQ(save_counter_status(), 0);

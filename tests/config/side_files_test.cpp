@@ -106,7 +106,6 @@ TEST_F(SideFilesTest, SmsJournalLines) {
       // One SMS, one line; a number is at most 19 characters.
       {"two\r\nlines", "0912345678901234567890", 0, "two  lines>7BIT>RECV>0912345678901234567>2021/07/13 08:15:09"},
   };
-  ConsoleCapture quiet;
   std::vector<std::string> want;
   for (const Row& row : rows) {
     EXPECT_EQ(save_sms_log(row.text, row.phone, row.sms_mode, 1), 0);
@@ -120,7 +119,6 @@ TEST_F(SideFilesTest, SmsJournalLines) {
 TEST_F(SideFilesTest, ConcurrentWritersKeepWholeLines) {
   for (auto& c : sys_config.counter_status) c = 0;
   counter_status_old[1] = 5;
-  ConsoleCapture quiet;
   std::vector<std::thread> threads;
   for (const char* who : {"first sender", "second sender"}) {
     threads.emplace_back([who] {
