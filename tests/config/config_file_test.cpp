@@ -39,7 +39,6 @@ class ConfigFileTest : public configtest::ConfigTest {
   std::string SaveDefaults() {
     init_orvel_config();
     set_default();
-    ConsoleCapture quiet;
     EXPECT_EQ(save_orvel_config(), 1);
     return ReadApp("config.ini");
   }
@@ -121,17 +120,13 @@ void FillEverything() {
 
 TEST_F(ConfigFileTest, EveryFieldSurvivesSaveAndRead) {
   FillEverything();
-  std::string saved;
-  {
-    ConsoleCapture quiet;
-    ASSERT_EQ(save_orvel_config(), 1);
-    saved = ReadApp("config.ini");
-    init_orvel_config();
-    ASSERT_EQ(read_orvel_config(), 1);
-    // Every field is in the file, so the values read back save to the same
-    // bytes exactly when every one of them came back.
-    ASSERT_EQ(save_orvel_config(), 1);
-  }
+  ASSERT_EQ(save_orvel_config(), 1);
+  const std::string saved = ReadApp("config.ini");
+  init_orvel_config();
+  ASSERT_EQ(read_orvel_config(), 1);
+  // Every field is in the file, so the values read back save to the same
+  // bytes exactly when every one of them came back.
+  ASSERT_EQ(save_orvel_config(), 1);
   EXPECT_EQ(ReadApp("config.ini"), saved);
   EXPECT_NE(saved.find("\r\n1#rp_ulNextReportTimeSt=-2094967295\r\n"), std::string::npos);
   EXPECT_STREQ(sys_config.CtrlPhone[9], "+886912345678900009");
@@ -144,9 +139,31 @@ TEST_F(ConfigFileTest, SaveNeverReadsPastTheMessage) {
   orvel_event[2].sms_mode = 8;
   orvel_event[2].msg_len = 255;  // more than the buffer holds
   std::memset(orvel_event[2].msg, 0x11, sizeof orvel_event[2].msg);
-  ConsoleCapture quiet;
   ASSERT_EQ(save_orvel_config(), 1);
   EXPECT_NE(ReadApp("config.ini").find("\r\n2#msg=" + std::string(2 * 161, '1') + "\r\n"), std::string::npos);
+}
+
+// Edited by hand, config.ini comes back with any of the three line ends (a
+// CR-only file once read as one over-long line and was replaced by the
+// factory settings); the last line may lack its end.
+TEST_F(ConfigFileTest, AnyLineEndsKeepTheUsersSettings) {
+  set_default();
+  sys_config.uiBaudrate = 9600;
+  std::snprintf(orvel_event[15].msg, sizeof orvel_event[15].msg, "%s", "last event");
+  orvel_event[15].iIsSMSDBS = 1;
+  ASSERT_EQ(save_orvel_config(), 1);
+  const std::vector<std::string> lines = SplitCrLf(ReadApp("config.ini"));
+  for (const char* end : {"\r\n", "\n", "\r"}) {
+    SCOPED_TRACE(testing::PrintToString(std::string(end)));
+    std::string text;
+    for (const std::string& line : lines) text += (text.empty() ? "" : end) + line;
+    WriteApp("config.ini", text);
+    init_orvel_config();
+    EXPECT_EQ(read_orvel_config(), 1);
+    EXPECT_EQ(sys_config.uiBaudrate, 9600u);
+    EXPECT_STREQ(orvel_event[15].msg, "last event");
+    EXPECT_EQ(orvel_event[15].iIsSMSDBS, 1);
+  }
 }
 
 // A failed read is logged and leaves the settings not ready; saves cut off
@@ -154,20 +171,14 @@ TEST_F(ConfigFileTest, SaveNeverReadsPastTheMessage) {
 TEST_F(ConfigFileTest, FailedReadsAndInterruptedSaves) {
   init_orvel_config();
   LogRingClear();
-  {
-    ConsoleCapture quiet;
-    EXPECT_EQ(read_orvel_config(), 0);  // no file
-  }
+  EXPECT_EQ(read_orvel_config(), 0);  // no file
   EXPECT_EQ(flg_init_config.load(), 0);
   LogRecord r{};
   ASSERT_TRUE(LogPeekOldest(&r));
   EXPECT_EQ(std::string(r.main_code) + "," + r.sub_code, "1,0");
   const std::string old = SaveDefaults();
   EXPECT_EQ(flg_init_config.load(), 1);
-  {
-    ConsoleCapture quiet;
-    ASSERT_EQ(save_gain_offset(), 1);
-  }
+  ASSERT_EQ(save_gain_offset(), 1);
   const std::string old_gain = ReadApp("gain.ini"), old_counters = ReadApp("CTStatus.ini");
   std::strcpy(sys_config.cMachineID, "NEW-NAME");
   sys_config.counter_status[0] = 9;
@@ -184,7 +195,6 @@ TEST_F(ConfigFileTest, FailedReadsAndInterruptedSaves) {
   ASSERT_TRUE(LogPeekOldest(&r));
   EXPECT_EQ(std::string(r.main_code) + "," + r.sub_code, "1,1");
   {
-    ConsoleCapture quiet;
     configtest::FileSizeLimit cut(10);
     EXPECT_EQ(save_gain_offset(), 0);
     EXPECT_EQ(save_counter_status(), 0);

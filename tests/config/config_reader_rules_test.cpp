@@ -40,10 +40,7 @@ class ConfigReaderRulesTest : public configtest::ConfigTest {
   Lines BaseFile(const Edits& edits) {
     init_orvel_config();
     set_default();
-    {
-      ConsoleCapture quiet;
-      EXPECT_EQ(save_orvel_config(), 1);
-    }
+    EXPECT_EQ(save_orvel_config(), 1);
     Lines lines = configtest::SplitCrLf(ReadApp("config.ini"));
     EXPECT_EQ(lines.size(), 1037u);
     Edits all = {"cMachineID=ABCDEF", "CtrlPhoneNo=2", "CtrlPhone=0911111111,0922222222", "uiBaudrate=9600",

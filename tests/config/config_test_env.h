@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,10 +41,17 @@ class ConfigTest : public hwtest::SimBoardTest {
     SimBoardTest::SetUp();
     ASSERT_EQ(mkdir((dir_.path() + "/APP").c_str(), 0755), 0);
     platform::InstallClock(std::make_unique<platform::FakeClock>(kStartUs));
+    quiet_.emplace();  // shown if the test fails
+  }
+  void TearDown() override {
+    quiet_.reset();
+    SimBoardTest::TearDown();
   }
 
   std::string ReadApp(const std::string& name) const { return dir_.Read("APP/" + name); }
   void WriteApp(const std::string& name, const std::string& content) const { dir_.Write("APP/" + name, content); }
+
+  std::optional<ConsoleCapture> quiet_;
 };
 
 /// Splits a file into its lines, each without its CR LF, and joins them back.

@@ -13,7 +13,8 @@ bool SteadyOn(const std::string& state, const char* led) {
 
 using ModemE2eTest = SimE2eTest;
 
-TEST_F(ModemE2eTest, RegistrationPacketDataAndGpsFixShowOnTheLeds) {
+TEST_F(ModemE2eTest, LedsShowTheModuleAMessageIsReadAndTheConfiguredPinUnlocksTheSim) {
+  WriteConfig([] { std::snprintf(sys_config.cPIN, sizeof sys_config.cPIN, "1234"); });
   dir_.Write("root/sim/qmi", "down\n");  // no data call yet
   StartRegistered();
   AwaitState([](const std::string& s) { return Blinks(s, "status", 900, 100); }, "registered: the status LED blinks 900/100");
@@ -33,31 +34,8 @@ TEST_F(ModemE2eTest, RegistrationPacketDataAndGpsFixShowOnTheLeds) {
   ASSERT_EQ(Ctl({"gps", "nofix"}).status, 0);
   AwaitState([](const std::string& s) { return Blinks(s, "status", 900, 100) && SteadyOn(s, "gps"); },
               "roaming counts as registered: 900/100 again; fix lost: steadily on again");
-}
 
-TEST_F(ModemE2eTest, PinFromTheConfigurationUnlocksTheSim) {
-  WriteConfig([] { std::snprintf(sys_config.cPIN, sizeof sys_config.cPIN, "1234"); });
-  dir_.Write("root/sim/qmi", "down\n");  // the LED shows registration alone
-  StartSim();
-  WaitReady();
-  CtlResult pin = Ctl({"sim", "pin", "1234"});
-  ASSERT_EQ(pin.status, 0) << pin.out;
-  // Only the firmware's AT+CPIN=1234 makes this SIM ready again.
-  AwaitState([](const std::string& s) { return Member(s, "sim") == "\"ready\"" && Member(s, "registration") == "\"home\""; },
-              "the firmware entered the PIN");
-  AwaitState([](const std::string& s) { return Blinks(s, "status", 900, 100); }, "registered after the PIN");
-
-  // A SIM whose PIN the configuration does not hold: two attempts, then the
-  // firmware waits, so the SIM never locks to its PUK.
-  ASSERT_EQ(Ctl({"sim", "pin", "9999"}).status, 0);
-  AwaitState([](const std::string& s) { return Blinks(s, "status", 100, 900); }, "the SIM waits for its PIN: 100/900");
-  std::string state = State();
-  EXPECT_EQ(Member(state, "sim"), "\"pin\"") << state;
-}
-
-TEST_F(ModemE2eTest, ReceivedMessageIsReadAndDeleted) {
-  StartSim();
-  WaitReady();
+  // A received message is read and deleted from the module's store.
   AwaitFirstModemPass();
   CtlResult sms = Ctl({"sms", "from", "+393331234567", "STATUS?"});
   ASSERT_EQ(sms.status, 0) << sms.out;
@@ -65,6 +43,20 @@ TEST_F(ModemE2eTest, ReceivedMessageIsReadAndDeleted) {
   AwaitState([](const std::string& s) { return Member(s, "used", "store") == "0"; },
               "the firmware read (and so deleted) the message");
   EXPECT_NE(Output().find("--> new SMS coming (1/50)"), std::string::npos) << Output();
+
+  // A SIM that asks for its PIN again: only the firmware's AT+CPIN=1234,
+  // from the configuration, makes it ready.
+  ASSERT_EQ(Ctl({"net", "home"}).status, 0);
+  CtlResult pin = Ctl({"sim", "pin", "1234"});
+  ASSERT_EQ(pin.status, 0) << pin.out;
+  AwaitState([](const std::string& s) { return Member(s, "sim") == "\"ready\"" && Member(s, "registration") == "\"home\""; },
+              "the firmware entered the PIN");
+  AwaitState([](const std::string& s) { return Blinks(s, "status", 900, 100); }, "registered after the PIN");
+  // A SIM whose PIN the configuration does not hold: two attempts, then the
+  // firmware waits, so the SIM never locks to its PUK.
+  ASSERT_EQ(Ctl({"sim", "pin", "9999"}).status, 0);
+  AwaitState([](const std::string& s) { return Blinks(s, "status", 100, 900); }, "the SIM waits for its PIN: 100/900");
+  EXPECT_EQ(Member(State(), "sim"), "\"pin\"") << State();
 }
 
 }  // namespace e2e

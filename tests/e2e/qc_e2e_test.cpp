@@ -10,16 +10,9 @@
 namespace e2e {
 
 const std::string kStation = std::string(QRV_SOURCE_DIR) + "/tools/qc-station";
-const std::string kQcTerm = testsupport::BuiltProgram("qrv806-term");
 
 class QcE2eTest : public SimE2eTest {
  protected:
-  // One request through qrv806-term; the reply with its CR LF escaped.
-  std::string Ask(const std::string& request, int first_byte_s = 2) {
-    return RunSim({"-t", std::to_string(first_byte_s), root_ + "/term", request}, kQcTerm,
-                  "2>>'" + dir_.path() + "/term-errors.txt'")
-        .out;
-  }
   // Field `index` (counted from 0) of a ";"-separated reply, as a number.
   static double Field(const std::string& reply, int index) {
     std::istringstream in(reply);
@@ -31,16 +24,15 @@ class QcE2eTest : public SimE2eTest {
   void StartUtility() {
     StartSim({"--utility"});
     WaitReady();
-    ASSERT_TRUE(WaitFor([&] { return Ask("@GAIN").find(";GAIN;OK;") != std::string::npos; })) << Output();
+    ASSERT_TRUE(WaitFor([&] { return Term({"@GAIN"}, 2).find(";GAIN;OK;") != std::string::npos; })) << Output();
   }
 };
 
 TEST_F(QcE2eTest, StationPassesEveryStepAndTheNextStartReadsTheCalibration) {
-  ASSERT_EQ(access(kQcTerm.c_str(), X_OK), 0) << "build qrv806-term first";
   // A unit calibrated badly before: the test must replace it.
   dir_.Write("root/APP/gain.ini", "gain=2.000000\r\noffset=1.000000\r\ngain2=2.000000\r\noffset2=1.000000\r\n");
   StartUtility();
-  EXPECT_EQ(Ask("@GAIN"), "!QRV-806XK;GAIN;OK;2.000000;1.000000;2.000000;1.000000\\r\\n\n");
+  EXPECT_EQ(Term({"@GAIN"}, 2), "!QRV-806XK;GAIN;OK;2.000000;1.000000;2.000000;1.000000\\r\\n\n");
 
   // The test SMS fails once and goes out again 10 s later: the SMS-loop
   // step still passes, its ten checks counting once the message has left.
@@ -72,7 +64,7 @@ TEST_F(QcE2eTest, StationPassesEveryStepAndTheNextStartReadsTheCalibration) {
   EXPECT_EQ(Output().find(">Unknown content"), std::string::npos) << Output();
   ASSERT_EQ(Ctl({"ai", "1", "7.5"}).status, 0);
   ASSERT_EQ(Ctl({"ai", "2", "-3"}).status, 0);
-  const std::string iosta = Ask("@IOSTA");
+  const std::string iosta = Term({"@IOSTA"}, 2);
   ASSERT_EQ(iosta.rfind("!QRV-806XK;IOSTA;OK;", 0), 0u) << iosta << Output();
   EXPECT_NEAR(Field(iosta, 9), 7.5, 0.01) << iosta;  // AI1
   EXPECT_NEAR(Field(iosta, 10), -3, 0.01) << iosta;  // AI2

@@ -28,6 +28,7 @@
 namespace e2e {
 
 inline const std::string kSim = testsupport::BuiltProgram("qrv806-sim");
+inline const std::string kTerm = testsupport::BuiltProgram("qrv806-term");
 
 // Generous: a sanitizer build on a busy two-core machine starts slowly.
 template <typename F>
@@ -80,7 +81,9 @@ inline CtlResult RunSim(const std::vector<std::string>& args, const std::string&
 
 class SimE2eTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(access(kSim.c_str(), X_OK), 0) << "build qrv806-sim first"; }
+  void SetUp() override {
+    for (const std::string& program : {kSim, kTerm}) ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
+  }
 
   void TearDown() override {
     sim_.reset();  // TERM, then KILL, and reaped
@@ -119,6 +122,13 @@ class SimE2eTest : public ::testing::Test {
     AwaitState([](const std::string& s) { return std::atoi(Member(s, "at_commands", "modem").c_str()) > 7; },
                "the firmware's first modem pass");
   }
+  // Requests through qrv806-term on the board's terminal, waiting up to
+  // `first_byte_s` for the first reply byte; its standard output (the CR LF
+  // of replies escaped).
+  std::string Term(std::vector<std::string> requests, int first_byte_s = 10) {
+    requests.insert(requests.begin(), {"-t", std::to_string(first_byte_s), root_ + "/term"});
+    return RunSim(requests, kTerm, "2>>'" + dir_.path() + "/term-errors.txt'").out;
+  }
   bool OutboxHas(const std::string& text) { return Ctl({"outbox"}).out.find(text) != std::string::npos; }
 
   CtlResult Ctl(std::vector<std::string> args) {
@@ -137,13 +147,6 @@ class SimE2eTest : public ::testing::Test {
     const std::string log = std::string("root/media/card/USR_LOG/") + day + ".txt";
     return dir_.Exists(log) ? dir_.Read(log) : "";
   }
-  // A stand-in firmware: a script run instead of qrv806.
-  std::string FakeFirmware(const std::string& body) {
-    dir_.Write("fake-firmware.sh", "#!/bin/sh\n" + body);
-    chmod((dir_.path() + "/fake-firmware.sh").c_str(), 0755);
-    return dir_.path() + "/fake-firmware.sh";
-  }
-
   // Writes APP/config.ini under the board's root (or another folder of the
   // test) from the factory settings as `edit` changes them; its content.
   std::string WriteConfig(const std::function<void()>& edit, const std::string& folder = "root") {

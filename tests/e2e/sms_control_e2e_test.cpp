@@ -1,5 +1,7 @@
-// A control phone operates the board by SMS: the request goes in with
-// `ctl sms from`, the answer comes back in `ctl outbox`, to that phone only.
+// SMS on the simulated board: a control phone operates it (the request goes
+// in with `ctl sms from`, the answer comes back in `ctl outbox`, to that
+// phone only), and a "+++" line typed on DIR/term leaves as an SMS to
+// UartPhone and is echoed.
 #include "e2e/sim_e2e_fixture.h"
 
 namespace e2e {
@@ -10,11 +12,13 @@ namespace {
 int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 }  // namespace
 
-TEST_F(SmsControlE2eTest, ControlPhoneReadsInputsAndPulsesAnOutput) {
+TEST_F(SmsControlE2eTest, ControlPhoneReadsInputsAndPulsesAnOutputAndTheBridgeSendsALine) {
   WriteConfig([] {
     std::snprintf(sys_config.cMachineID, kMachineIdSize, "UNIT7");
     sys_config.CtrlPhoneNo = 1;
     std::snprintf(sys_config.CtrlPhone[0], kPhoneSize, "0912345678");
+    sys_config.cIsUart2SMS = 1;
+    std::snprintf(sys_config.UartPhone, kPhoneSize, "0987654321");
   });
   StartRegistered();
   AwaitFirstModemPass();
@@ -34,6 +38,11 @@ TEST_F(SmsControlE2eTest, ControlPhoneReadsInputsAndPulsesAnOutput) {
         "the @DOC1 answer to the international number");
   Await([&] { return Member(State(), "do") == "[0, 0]"; }, "DO1 off after 1500 ms");
   EXPECT_EQ(Lines(Ctl({"outbox"}).out), 2) << Ctl({"outbox"}).out;
+
+  // The bridge: the probe tells when it serves the port.
+  ASSERT_TRUE(WaitFor([&] { return Term({"++InitPin"}, 2) == "++InitPin;OK;0\\r\\n\n"; })) << Output();
+  EXPECT_EQ(Term({"+++hello"}), "hello\n") << Output();
+  Await([&] { return OutboxHas(R"("number":"0987654321","coding":"gsm7","text":"hello")"); }, "the SMS to UartPhone");
 }
 
 }  // namespace e2e

@@ -58,6 +58,7 @@ TEST_F(LogStoreTest, LogIniSetsTheSwitch) {
       {"@LOGEN;1\r\n", 1}, {"@LOGEN;0\r\n", 0}, {"@LOGEN;1", 1}, {nullptr, 0},
       {"@LOGEN;2\r\n", 2},  // read as written; only 1 means on
       {"@LOGEN;x\r\n", 0}, {"@LOGEN;99999999999999999999\r\n", INT_MAX}, {" @LOGEN;1\r\n", 0} /* not at the start */,
+      {"@LOGMAX;90\n@LOGEN;1\n", 1}, {"@LOGMAX;90\r@LOGEN;1\r", 1},  // edited by hand: any line end
       {"# switch\r\n@LOGEN;1\r\n@LOGEN;0\r\n", 0},  // the last line wins
   };
   for (const auto& [content, expected] : rows) {

@@ -70,11 +70,6 @@ class QmuxFakeEndpoint {
     out.swap(seen_);
     return out;
   }
-  /// Every byte frame received, in hex (to see what libqmi sends).
-  std::string Wire() {
-    std::lock_guard<std::mutex> lock(mu_);
-    return wire_;
-  }
 
  private:
   using Bytes = std::vector<uint8_t>;
@@ -148,27 +143,19 @@ class QmuxFakeEndpoint {
     b->push_back(static_cast<uint8_t>(v));
     b->push_back(static_cast<uint8_t>(v >> 8));
   }
-  static void PutTlv(Bytes* b, uint8_t type, const Bytes& value) {
-    b->push_back(type);
-    Put16(b, static_cast<unsigned>(value.size()));
-    b->insert(b->end(), value.begin(), value.end());
+  // A TLV after whatever `b` holds already.
+  static Bytes Tlv(uint8_t type, const Bytes& value, Bytes b = {}) {
+    b.push_back(type);
+    Put16(&b, static_cast<unsigned>(value.size()));
+    b.insert(b.end(), value.begin(), value.end());
+    return b;
   }
-  static Bytes Result(unsigned error) {
-    Bytes r;
-    PutTlv(&r, 0x02, {static_cast<uint8_t>(error ? 1 : 0), 0, static_cast<uint8_t>(error), 0});
-    return r;
+  // The result TLV, after `body`.
+  static Bytes Result(unsigned error, const Bytes& body = {}) {
+    return Tlv(0x02, {static_cast<uint8_t>(error ? 1 : 0), 0, static_cast<uint8_t>(error), 0}, body);
   }
 
   void Answer(const Bytes& f) {
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      static const char kHex[] = "0123456789ABCDEF";
-      for (uint8_t b : f) {
-        wire_ += kHex[b >> 4];
-        wire_ += kHex[b & 15];
-      }
-      wire_ += '\n';
-    }
     const uint8_t service = f[4], cid = f[5];
     const bool ctl = service == 0;
     const size_t head = ctl ? 6 : 7;  // SDU header: flags, transaction (1 or 2 bytes), id, TLV length
@@ -177,41 +164,30 @@ class QmuxFakeEndpoint {
     const size_t tlv_len = U16(f, 6 + head - 2);
     if (6 + head + tlv_len > f.size()) return Note("bad TLV length");
     const Bytes tlvs(f.begin() + static_cast<long>(6 + head), f.begin() + static_cast<long>(6 + head + tlv_len));
-    Bytes body;
-    Bytes v;
+    Bytes body = Result(0), v;
     if (ctl) {
       if (id == 0xFF00) {
         Note("proxy open " + Text(tlvs, 0x01));
-        body = Result(0);
       } else if (id == 0x0027) {
         Note("sync");
-        body = Result(0);
       } else if (id == 0x0022 && FindTlv(tlvs, 0x01, &v) && v.size() == 1) {
         const uint8_t new_cid = ++last_cid_;
         Note("allocate service " + std::to_string(v[0]) + ": cid " + std::to_string(new_cid));
-        PutTlv(&body, 0x01, {v[0], new_cid});
-        const Bytes result = Result(0);
-        body.insert(body.end(), result.begin(), result.end());
+        body = Result(0, Tlv(0x01, {v[0], new_cid}));
       } else if (id == 0x0023 && FindTlv(tlvs, 0x01, &v) && v.size() == 2) {
         Note("release service " + std::to_string(v[0]) + " cid " + std::to_string(v[1]));
-        PutTlv(&body, 0x01, v);
-        const Bytes result = Result(0);
-        body.insert(body.end(), result.begin(), result.end());
+        body = Result(0, Tlv(0x01, v));
       } else {
         Note("ctl " + std::to_string(id));
         body = Result(0x1E);  // invalid QMI command
       }
     } else if (id == 0x0022) {
       Note("status cid " + std::to_string(cid));
-      PutTlv(&body, 0x01, {static_cast<uint8_t>(up_ ? 2 : 1)});
-      const Bytes result = Result(0);
-      body.insert(body.end(), result.begin(), result.end());
+      body = Result(0, Tlv(0x01, {static_cast<uint8_t>(up_ ? 2 : 1)}));
     } else if (id == 0x0020) {
       Note("start apn=" + Text(tlvs, 0x14) + " user=" + Text(tlvs, 0x17) + " password=" + Text(tlvs, 0x18));
       up_ = true;
-      PutTlv(&body, 0x01, {0x4D, 0x3C, 0x2B, 0x1A});
-      const Bytes result = Result(0);
-      body.insert(body.end(), result.begin(), result.end());
+      body = Result(0, Tlv(0x01, {0x4D, 0x3C, 0x2B, 0x1A}));
     } else if (id == 0x0021 && FindTlv(tlvs, 0x01, &v) && v.size() == 4) {
       const uint32_t handle = v[0] | v[1] << 8 | v[2] << 16 | static_cast<uint32_t>(v[3]) << 24;
       Note("stop handle=" + std::to_string(handle));
@@ -224,11 +200,8 @@ class QmuxFakeEndpoint {
     }
     // The answer: QMUX header from the service, then the response's SDU.
     Bytes out = {0x01, 0, 0, 0x80, service, cid};
-    if (ctl) {
-      out.insert(out.end(), {0x01, f[7]});  // response, same transaction
-    } else {
-      out.insert(out.end(), {0x02, f[7], f[8]});
-    }
+    out.insert(out.end(), {static_cast<uint8_t>(ctl ? 0x01 : 0x02), f[7]});  // response, same transaction
+    if (!ctl) out.push_back(f[8]);
     Put16(&out, id);
     Put16(&out, static_cast<unsigned>(body.size()));
     out.insert(out.end(), body.begin(), body.end());
@@ -251,7 +224,6 @@ class QmuxFakeEndpoint {
   std::thread thread_;
   std::mutex mu_;
   std::vector<std::string> seen_;
-  std::string wire_;
 };
 
 }  // namespace testmodem

@@ -115,24 +115,16 @@ TEST_F(QcTest, CalibrationFromAveragedReadings) {
   EXPECT_NEAR(gain2, 10.0 / 9, 1e-3);  // not recalibrated
 }
 
+// (Kept across @BREAK: QcStationTest.)
 TEST_F(QcTest, EqualReadingsKeepTheCalibration) {
-  gain = 1.5;
-  offset = 0.5;
-  gain2 = 2.5;
-  offset2 = -0.5;
+  gain = 1.5, offset = 0.5, gain2 = 2.5, offset2 = -0.5;
   SetVolts(0, 3);
   for (const char* c : {"@QCAI0;0", "@QCAI1;0", "@QCAI2;0"}) Qc(c);  // the same 3 V three times
-  const struct {
-    const char* command;
-    const char* reply;
-  } rows[] = {
-      {"@QCAI10", "@QCAI10;OK;1.5000;0.5000;1\r\n"},
-      {"@QCAI20", "@QCAI10;OK;2.5000;-0.5000;1\r\n"},
-  };
-  for (const auto& row : rows) {
+  for (const auto& [command, reply] : {std::pair{"@QCAI10", "@QCAI10;OK;1.5000;0.5000;1\r\n"},
+                                       std::pair{"@QCAI20", "@QCAI10;OK;2.5000;-0.5000;1\r\n"}}) {
     std::string console;
-    EXPECT_EQ(Qc(row.command, &console), row.reply);
-    EXPECT_EQ(console.rfind(std::string(">") + row.command + ": equal readings", 0), 0u) << console;
+    EXPECT_EQ(Qc(command, &console), reply);
+    EXPECT_EQ(console.rfind(std::string(">") + command + ": equal readings", 0), 0u) << console;
   }
   EXPECT_TRUE(std::isfinite(gain) && std::isfinite(gain2));
 }

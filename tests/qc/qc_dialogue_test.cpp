@@ -2,7 +2,6 @@
 // replies written back (nothing for silent commands and empty frames), and
 // qc_test's start and end.
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,6 +12,7 @@
 #include "qc/qc_dialogue.h"
 #include "qc/qc_test.h"
 #include "qc_test_env.h"
+#include "support/firmware_process.h"
 
 namespace qctest {
 
@@ -32,39 +32,30 @@ TEST_F(QcPortTest, EachFrameAnsweredOnThePort) {
   const struct {
     std::string burst;
     std::vector<std::string> replies;  // one per frame served
+    const char* trace;                 // the console of the first frame, or nullptr
   } rows[] = {
-      {"@FWVER\r", {"!FWVER;ORVEL_v1.2.4 20210713\r\n"}},
-      {"@FWVER\r@CSQ\r", {"!FWVER;ORVEL_v1.2.4 20210713\r\n"}},  // only the text before the first CR
-      {"\r\r", {""}},
-      {"@TIME?\r", {""}},
-      {"@DOON\r", {""}},
-      {"@DOOFF\r\n", {""}},
-      {"@NOPE\r", {"N/A\r\n"}},
-      {std::string(1500, 'x'), {"N/A\r\n", "N/A\r\n"}},  // 1000 bytes, then the other 500
+      {"@FWVER\r", {"!FWVER;ORVEL_v1.2.4 20210713\r\n"}, "--> uart1 time-up\r\n"},
+      {"@FWVER\r@CSQ\r", {"!FWVER;ORVEL_v1.2.4 20210713\r\n"}, nullptr},  // only the text before the first CR
+      {"\r\r", {""}, nullptr},
+      {"@DOOFF\r\n", {""}, nullptr},  // silent
+      {"@NOPE\r", {"N/A\r\n"}, nullptr},
+      {std::string(1500, 'x'), {"N/A\r\n", "N/A\r\n"}, "--> reach uart1_len_max\r\n"},  // 1000 bytes, then 500
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.burst.substr(0, 20));
     Burst(row.burst);
     for (const std::string& reply : row.replies) {
+      cmdtest::ConsoleCapture console;
       EXPECT_EQ(QcServeFrame(port_[1], 10000), QcNext::kContinue);
+      if (row.trace != nullptr && &reply == &row.replies[0]) {
+        EXPECT_EQ(console.Text(), row.trace);
+      }
       EXPECT_EQ(cmdtest::Drain(port_[0]), reply);
     }
   }
   Burst("@BREAK\r");
   EXPECT_EQ(QcServeFrame(port_[1], 10000), QcNext::kBreak);
   EXPECT_EQ(QcServeFrame(port_[1], 50), QcNext::kContinue);  // nothing came
-}
-
-TEST_F(QcPortTest, FrameTraces) {
-  Burst("@FWVER\r");
-  cmdtest::ConsoleCapture console;
-  QcServeFrame(port_[1], 10000);
-  EXPECT_EQ(console.Text(), "--> uart1 time-up\r\n");
-  Burst(std::string(1001, 'x'));
-  cmdtest::ConsoleCapture full;
-  QcServeFrame(port_[1], 10000);
-  EXPECT_EQ(full.Text(), "--> reach uart1_len_max\r\n");
-  QcServeFrame(port_[1], 10000);
 }
 
 TEST_F(QcPortTest, QcTestWithoutItsPortReturnsAtOnce) {
@@ -100,23 +91,15 @@ class QcStationTest : public QcPortTest {
   // The next line from the unit that begins with `prefix` ("" when none
   // came in time); the lines passed over are dropped.
   std::string Line(const std::string& prefix, std::chrono::milliseconds wait) {
-    const auto end = std::chrono::steady_clock::now() + wait;
-    for (;;) {
-      for (size_t at; (at = pending_.find("\r\n")) != std::string::npos;) {
-        const std::string line = pending_.substr(0, at);
-        pending_.erase(0, at + 2);
-        if (line.rfind(prefix, 0) == 0) return line;
+    std::string line;
+    testsupport::WaitUntil([&] {
+      pending_ += cmdtest::Drain(host_);  // nothing while the pty reads as hung up, before the dialogue opens it
+      for (size_t at; line.empty() && (at = pending_.find("\r\n")) != std::string::npos; pending_.erase(0, at + 2)) {
+        if (pending_.rfind(prefix, 0) == 0) line = pending_.substr(0, at);
       }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return "";
-      pollfd p{host_, POLLIN, 0};
-      // Before the dialogue opens the port the pty reads as hung up.
-      if (poll(&p, 1, static_cast<int>(left.count())) != 1 || (p.revents & POLLIN) == 0) {
-        poll(nullptr, 0, 20);
-        continue;
-      }
-      pending_ += cmdtest::Drain(host_);
-    }
+      return !line.empty();
+    }, wait);
+    return line;
   }
   // As the station: @FWVER until the dialogue, which opens the port after
   // the start banner, answers it.

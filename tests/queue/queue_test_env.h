@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
+#include <map>
 #include <thread>
 
 #include "base/log_ring.h"
@@ -22,6 +24,23 @@ inline void ResetQueue() {
 
 inline sms_msg Body(const std::string& text, uint8_t mode = 0) { return testmodem::Message("", mode, text); }
 
+/// The user-log records waiting, oldest first, as "main,sub,modem info,phone";
+/// takes them from the ring.
+inline std::vector<std::string> TakeLogRecords() {
+  std::vector<std::string> records;
+  for (LogRecord rec; LogPeekOldest(&rec); LogPopIdx()) {
+    records.push_back(std::string(rec.main_code) + "," + rec.sub_code + "," + std::to_string(rec.with_modem_info) +
+                      "," + rec.phone);
+  }
+  return records;
+}
+/// The records of numbers given up, each "KIND,0,1,number".
+inline std::vector<std::string> GiveUpRecords(const char* kind, const std::vector<std::string>& numbers) {
+  std::vector<std::string> records;
+  for (const std::string& n : numbers) records.push_back(kind + (",0,1," + n));
+  return records;
+}
+
 /// A phone list in the layout of the queue's slots.
 struct Phones {
   explicit Phones(const std::vector<std::string>& numbers) : count(static_cast<int>(numbers.size())) {
@@ -31,46 +50,68 @@ struct Phones {
   int count;
 };
 
-/// Plays the modem thread's side of the send mailbox: takes each message,
-/// notes it as "number:body", frees the mailbox, then publishes the verdict
-/// scripted for its number (3 when none is left).
-class FakeModemThread {
+/// Plays the modem thread's side of a send mailbox: `take` finds a
+/// hand-over (false: none), notes it and gives its number; the verdict
+/// scripted for that number (3 when none is left) goes back through
+/// `finish`, which frees the mailbox.
+class ScriptedModemThread {
  public:
-  explicit FakeModemThread(std::map<std::string, std::deque<int32_t>> script = {}) : script_(std::move(script)) {}
-  ~FakeModemThread() {
+  using Take = std::function<bool(std::string* note, std::string* number)>;
+  ScriptedModemThread(std::map<std::string, std::deque<int32_t>> script, Take take,
+                      std::function<void(int32_t)> finish)
+      : script_(std::move(script)), take_(std::move(take)), finish_(std::move(finish)) {}
+  ~ScriptedModemThread() {
     stop_ = true;
     thread_.join();
   }
-  std::vector<std::string> Sent() {
+  std::vector<std::string> Notes() {
     std::lock_guard<std::mutex> lock(mu_);
-    return sent_;
+    return notes_;
   }
 
  private:
   void Run() {
-    for (; !stop_; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
-      if (is_send_sms == 0) continue;
-      send_sms_status = kSmsSendSending;
-      int32_t verdict = kSmsSendDone;
+    for (std::string note, number; !stop_; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+      if (!take_(&note, &number)) continue;
+      int32_t verdict = 3;
       {
         std::lock_guard<std::mutex> lock(mu_);
-        sent_.push_back(send_sms.phone + (":" + std::string(send_sms.msg, send_sms.msg_len)));
-        auto& list = script_[send_sms.phone];
+        notes_.push_back(note);
+        auto& list = script_[number];
         if (!list.empty()) {
           verdict = list.front();
           list.pop_front();
         }
       }
-      is_send_sms = 0;
-      send_sms_status = verdict;
+      finish_(verdict);
     }
   }
 
   std::atomic<bool> stop_{false};
   std::mutex mu_;
   std::map<std::string, std::deque<int32_t>> script_;
-  std::vector<std::string> sent_;
+  std::vector<std::string> notes_;
+  Take take_;
+  std::function<void(int32_t)> finish_;
   std::thread thread_{[this] { Run(); }};
+};
+
+/// The SMS mailbox's stand-in: notes each message as "number:body".
+struct FakeModemThread : ScriptedModemThread {
+  explicit FakeModemThread(std::map<std::string, std::deque<int32_t>> script = {})
+      : ScriptedModemThread(
+            std::move(script),
+            [](std::string* note, std::string* number) {
+              if (is_send_sms == 0) return false;
+              send_sms_status = kSmsSendSending;
+              *number = send_sms.phone;
+              *note = *number + ":" + std::string(send_sms.msg, send_sms.msg_len);
+              return true;
+            },
+            [](int32_t verdict) {
+              is_send_sms = 0;
+              send_sms_status = verdict;
+            }) {}
 };
 
 class QueueTest : public testmodem::ModemTest {

@@ -63,12 +63,12 @@ TEST_F(SmsSenderTest, EachNumberGetsThreeSpacedTries) {
     LogRingClear();
     std::remove((root_.path() + "/APP/sms_log.ini").c_str());
     FakeModemThread modem(r.verdicts);
-    testqueue::RetryWaitRecorder waits([&] { return modem.Sent().size(); });
+    testqueue::RetryWaitRecorder waits([&] { return modem.Notes().size(); });
     Phones list(r.phones);
     ASSERT_EQ(sms_event_put(Body("alarm"), list.slot, list.count), 0);
     ASSERT_TRUE(RunJob());
     std::vector<std::string> attempts, journal;
-    for (const std::string& step : waits.Trace(modem.Sent())) attempts.push_back(step.substr(0, step.find(":alarm")));
+    for (const std::string& step : waits.Trace(modem.Notes())) attempts.push_back(step.substr(0, step.find(":alarm")));
     for (const std::string& step : r.trace) {
       if (step.rfind("wait", 0) != 0) journal.push_back("alarm>7BIT>SEND>" + step.substr(0, 19));
     }
@@ -77,14 +77,7 @@ TEST_F(SmsSenderTest, EachNumberGetsThreeSpacedTries) {
     EXPECT_EQ(sms_evt[0].phone_idx, static_cast<int32_t>(r.phones.size()));
     EXPECT_EQ(sms_event_is_n(), 0);
     EXPECT_EQ(JournalLines(), journal);
-    std::vector<std::string> records;
-    for (LogRecord rec; LogPeekOldest(&rec); LogPopIdx()) {
-      records.push_back(std::string(rec.main_code) + "," + rec.sub_code + "," + std::to_string(rec.with_modem_info) +
-                        "," + rec.phone);
-    }
-    std::vector<std::string> expected_records;
-    for (const std::string& n : r.given_up) expected_records.push_back("4,0,1," + n);
-    EXPECT_EQ(records, expected_records);
+    EXPECT_EQ(testqueue::TakeLogRecords(), testqueue::GiveUpRecords("4", r.given_up));
   }
 }
 
@@ -99,7 +92,7 @@ TEST_F(SmsSenderTest, JournalShowsUcs2AsHexadecimalAndJobsGoInOrder) {
   EXPECT_EQ(JournalLines(),
             (std::vector<std::string>{"4F60597D>UCS2>SEND>0912345678", "plain text>7BIT>SEND>0912345678"}));
   // The modem got the UCS2 bytes themselves.
-  EXPECT_EQ(modem.Sent(), (std::vector<std::string>{"0912345678:\x4F\x60\x59\x7D", "0912345678:plain text"}));
+  EXPECT_EQ(modem.Notes(), (std::vector<std::string>{"0912345678:\x4F\x60\x59\x7D", "0912345678:plain text"}));
 }
 
 }  // namespace

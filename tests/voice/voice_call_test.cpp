@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "modem/modem_test_env.h"
 #include "modem/voice_call.h"
 #include "sim/command.h"
 #include "sim/sim7100_model.h"
@@ -65,21 +66,6 @@ class ModelChannel final : public AtChannel {
 
   sim::Sim7100Model& model_;
   std::string pending_;
-};
-
-// Answers OK to every command and reports nothing else.
-class SilentModule final : public AtChannel {
- public:
-  std::string hang_up_answer = "\r\nOK\r\n";
-
- private:
-  int DoWriteRead(const char* cmd, int, char* response, int) override {
-    std::memset(response, 0, kAtResponseSize);
-    const std::string answer = std::strncmp(cmd, "AT+CHUP", 7) == 0 ? hang_up_answer : "\r\nOK\r\n";
-    return static_cast<int>(answer.copy(response, kAtResponseArea));
-  }
-  int DoRead(char*, int) override { return 0; }
-  void DoPause(int) override {}
 };
 
 class VoiceCallTest : public ::testing::Test {
@@ -157,15 +143,15 @@ TEST_F(VoiceCallTest, CallFlowsAgainstTheModule) {
   }
 }
 
-// A module that reports nothing after the dial: two minutes of polling, then
-// the hang-up decides.
+// A module that reports nothing after the dial (it answers every command
+// with OK): two minutes of polling, then the hang-up decides.
 TEST_F(VoiceCallTest, SilentFarEndTimesOut) {
-  SilentModule module;
+  testmodem::FakeModule module;
   EXPECT_EQ(Call(module, "0912345678", "EVNT0.wav"), 3);
   EXPECT_EQ(Has(">AT+CHUP(timeout) recv:"), ">AT+CHUP(timeout) recv:");
   const size_t from = console_.find(">wait calling...\n") + 17, to = console_.find(">AT+CHUP(timeout)");
   EXPECT_EQ(console_.substr(from, to - from), std::string(1201, '.'));
-  module.hang_up_answer = "\r\nERROR\r\n";
+  module.overrides["AT+CHUP\r\n"] = "\r\nERROR\r\n";
   EXPECT_EQ(Call(module, "0912345678", "EVNT0.wav"), 4);
   EXPECT_EQ(Has(">send_voice_status(AT+CHUP) --> 4\r\n"), ">send_voice_status(AT+CHUP) --> 4\r\n");
   // A number that would smuggle a command past the dial is never dialled.
