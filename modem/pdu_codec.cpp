@@ -114,6 +114,28 @@ bool SmsDestinationOk(const char* number, int size) {
   return CheckDestination(number, size, &international, &digits, &count);
 }
 
+uint8_t gsmDcsCoding(uint8_t dcs) {
+  if ((dcs & 0x80) == 0) {
+    // General data coding, kept or deleted once read: bit 5 marks a
+    // compressed text, bits 3..2 the alphabet (11 is reserved).
+    if ((dcs & 0x20) != 0) return kCoding8bit;
+    const uint8_t alphabet = dcs & 0x0C;
+    if (alphabet == 0x00) return kCodingGsm7;
+    return alphabet == 0x08 ? kCodingUcs2 : kCoding8bit;
+  }
+  switch (dcs & 0xF0) {
+    case 0xC0:  // message waiting, discard the message
+    case 0xD0:  // message waiting, store the message
+      return kCodingGsm7;
+    case 0xE0:  // message waiting, store the message, UCS2
+      return kCodingUcs2;
+    case 0xF0:  // data coding and message class: bit 2 chooses 8-bit data
+      return (dcs & 0x04) != 0 ? kCoding8bit : kCodingGsm7;
+    default:  // reserved coding groups
+      return kCoding8bit;
+  }
+}
+
 int gsmEncodePdu(const pdu_param* param, char* text) {
   HexWriter out(text);
   bool international = false;
@@ -135,7 +157,8 @@ int gsmEncodePdu(const pdu_param* param, char* text) {
   out.Octet(param->TP_DCS);
   out.Octet(kValidityFourDays);
 
-  if (param->TP_DCS == 0) {
+  const uint8_t coding = gsmDcsCoding(param->TP_DCS);
+  if (coding == kCodingGsm7) {
     int limit = param->TP_UDL < kPduMaxSeptets ? param->TP_UDL : kPduMaxSeptets;
     int chars = static_cast<int>(strnlen(param->TP_UD, static_cast<size_t>(limit)));
     // Callers check texts with gsmIsoSeptetCount; this only keeps a text
@@ -153,7 +176,7 @@ int gsmEncodePdu(const pdu_param* param, char* text) {
     int n = param->TP_UDL < kPduMaxOctets ? param->TP_UDL : kPduMaxOctets;
     uint8_t data[kPduMaxOctets];
     const uint8_t* src = reinterpret_cast<const uint8_t*>(param->TP_UD);
-    n = param->TP_DCS == 8 ? gsmEncodeUcs2(src, data, n) : gsmEncode8bit(src, data, n);
+    n = coding == kCodingUcs2 ? gsmEncodeUcs2(src, data, n) : gsmEncode8bit(src, data, n);
     out.Octet(static_cast<uint8_t>(n));
     out.Octets(data, n);
   }
@@ -200,7 +223,8 @@ int gsmDecodePdu(const char* text, pdu_param* param) {
   uint8_t udl = 0;
   ok = ok && in.Octet(&udl);
   int result = -1;
-  if (ok && param->TP_DCS == 0) {
+  const uint8_t coding = gsmDcsCoding(param->TP_DCS);
+  if (ok && coding == kCodingGsm7) {
     int septet_count = udl < kPduMaxSeptets ? udl : kPduMaxSeptets;
     int octet_count = (7 * septet_count + 7) / 8;
     uint8_t packed[kPduMaxOctets];
@@ -219,8 +243,8 @@ int gsmDecodePdu(const char* text, pdu_param* param) {
     if (ok) {
       uint8_t* dst = reinterpret_cast<uint8_t*>(param->TP_UD);
       param->TP_UDL = static_cast<uint8_t>(octet_count);
-      result = param->TP_DCS == 8 ? gsmDecodeUcs2(data, dst, octet_count)
-                                  : gsmDecode8bit(data, dst, octet_count);
+      result = coding == kCodingUcs2 ? gsmDecodeUcs2(data, dst, octet_count)
+                                     : gsmDecode8bit(data, dst, octet_count);
     }
   }
 

@@ -18,6 +18,11 @@ constexpr int kPduMaxDigits = 15;
 /// and international (a destination given with a leading "+").
 constexpr uint8_t kToaUnknown = 0x81;
 constexpr uint8_t kToaInternational = 0x91;
+/// The codings of a message record (its `sms_mode`): GSM 7-bit default
+/// alphabet, 8-bit data, UCS2. Each is also the plain coding byte for it.
+constexpr uint8_t kCodingGsm7 = 0x00;
+constexpr uint8_t kCoding8bit = 0x04;
+constexpr uint8_t kCodingUcs2 = 0x08;
 /// Room `gsmEncodePdu` needs for its text: nine fixed octets, 8 address
 /// octets and 140 user data octets as hexadecimal, and a terminator.
 constexpr int kPduTextSize = 2 * (9 + 8 + kPduMaxOctets) + 1;
@@ -31,14 +36,15 @@ struct pdu_param {
   /// Sized like the system's phone texts so that "+" and 15 digits fit.
   char TPA[20];
   uint8_t TP_PID;
-  /// 0 = GSM 7-bit default alphabet, 8 = UCS2, any other value = 8-bit data.
+  /// Data coding byte (receiving: as received); the alphabet it announces
+  /// (gsmDcsCoding) decides how the user data is read and written.
   uint8_t TP_DCS;
   /// Receiving: the centre's time stamp, 14 digits YYMMDDhhmmssZZ.
   char TP_SCTS[16];
-  /// ISO-8859-1 text for coding 0 (zero-terminated), otherwise raw octets
-  /// (UCS2 as big-endian 16-bit units).
+  /// ISO-8859-1 text for a 7-bit coding (zero-terminated), otherwise raw
+  /// octets (UCS2 as big-endian 16-bit units).
   char TP_UD[161];
-  /// Septets for coding 0, octets otherwise.
+  /// Septets for a 7-bit coding, octets otherwise.
   uint8_t TP_UDL;
   /// Sending: type of address of a destination of digits only (0x81).
   /// Receiving: the originator's type of address as received.
@@ -49,12 +55,18 @@ struct pdu_param {
 /// destination gsmEncodePdu takes: 1 to 15 digits, optionally after a "+".
 bool SmsDestinationOk(const char* number, int size);
 
+/// The alphabet a data coding byte announces, by the coding groups of GSM
+/// 03.38: kCodingGsm7, kCoding8bit or kCodingUcs2. A message class,
+/// automatic deletion or a message waiting indication leaves the alphabet
+/// as it is; a compressed text or a reserved coding is 8-bit data.
+uint8_t gsmDcsCoding(uint8_t dcs);
+
 /// Builds the SMS-SUBMIT hexadecimal text into `text` (at most
 /// kPduTextSize bytes with its terminator; no AT-layer terminator).
 ///
 /// The destination `TPA` is "+" and 1 to 15 digits (sent as international,
 /// type 0x91, without the "+") or 1 to 15 digits alone (sent with `TOA`).
-/// Coding 0 sends the first `TP_UDL` characters of `TP_UD` up to its
+/// A 7-bit coding sends the first `TP_UDL` characters of `TP_UD` up to its
 /// terminator, at most 160; when escape pairs take the text past 160
 /// septets it is cut after the last whole character that fits. Other codings
 /// send `TP_UDL` octets, at most 140.
@@ -69,10 +81,11 @@ int gsmEncodePdu(const pdu_param* param, char* text);
 /// (upper or lower case); the first other character ends them, so the text
 /// may run on with the modem's "\r\n". Digits beyond the message are ignored.
 ///
-/// User data longer than the record holds is limited to 160 septets (coding
-/// 0) or 140 octets (other codings). Returns the length of the decoded user
-/// data (characters for coding 0, which is below `TP_UDL` when escape pairs
-/// were present; octets otherwise), or -1 when the text ends before a field
+/// The user data is read in the alphabet `TP_DCS` announces; longer than
+/// the record holds, it is limited to 160 septets (7-bit) or 140 octets
+/// (other codings). Returns the length of the decoded user data (characters
+/// for 7-bit, which is below `TP_UDL` when escape pairs were present; octets
+/// otherwise), or -1 when the text ends before a field
 /// it announces, a service centre address is longer than 12 octets or an
 /// originator longer than 20 digits; `param` is then all zero.
 int gsmDecodePdu(const char* text, pdu_param* param);

@@ -18,7 +18,7 @@ int gmSMS_SendMsg(const sms_msg* msg, char* out) {
   std::memcpy(param.TPA, msg->phone, phone_len);
   param.TP_PID = 0;
   param.TP_DCS = msg->sms_mode;
-  int limit = msg->sms_mode == 0 ? kPduMaxSeptets : kPduMaxOctets;
+  int limit = gsmDcsCoding(msg->sms_mode) == kCodingGsm7 ? kPduMaxSeptets : kPduMaxOctets;
   int n = msg->msg_len < limit ? msg->msg_len : limit;
   std::memcpy(param.TP_UD, msg->msg, static_cast<size_t>(n));
   param.TP_UDL = static_cast<uint8_t>(n);
@@ -57,6 +57,8 @@ int DecodeDeliverPdu(const char* pdu, sms_msg* msg) {
   int n = param.TP_UDL > kSmsBodyMax ? kSmsBodyMax : param.TP_UDL;
   std::memcpy(msg->msg, param.TP_UD, static_cast<size_t>(n));
   msg->msg_len = static_cast<uint8_t>(n);
-  msg->sms_mode = param.TP_DCS;
+  // The rest of the system knows three codings; a class or message waiting
+  // indication in the coding byte is no concern of it.
+  msg->sms_mode = gsmDcsCoding(param.TP_DCS);
   return 1;
 }

@@ -23,7 +23,8 @@ struct sms_msg {
   char msg[161];
   /// Valid bytes in `msg` (septets for a received 7-bit message).
   uint8_t msg_len;
-  /// 0 = GSM 7-bit, 8 = UCS2, other = 8-bit data.
+  /// 0 = GSM 7-bit, 8 = UCS2, other = 8-bit data; a received message has
+  /// 0, 4 (8-bit data) or 8, whatever class its coding byte carried.
   uint8_t sms_mode;
 };
 

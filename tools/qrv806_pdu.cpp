@@ -13,8 +13,6 @@ namespace {
 constexpr char kProgram[] = "qrv806-pdu";
 constexpr int kExitBadInput = 1;
 constexpr int kExitUsage = 2;
-// Coding byte the tool uses for 8-bit data (TS 23.038 general data coding).
-constexpr uint8_t kDcs8bit = 0x04;
 
 constexpr char kUsage[] =
     "usage: qrv806-pdu encode NUMBER [--ucs2 HEX | --8bit HEX | [--] TEXT]\n"
@@ -174,7 +172,7 @@ int Encode(int argc, char** argv) {
                    octets.size(), kPduMaxOctets);
       return kExitBadInput;
     }
-    param.TP_DCS = option == "--ucs2" ? 8 : kDcs8bit;
+    param.TP_DCS = option == "--ucs2" ? kCodingUcs2 : kCoding8bit;
     std::memcpy(param.TP_UD, octets.data(), octets.size());
     param.TP_UDL = static_cast<uint8_t>(octets.size());
     used = 3;
@@ -204,7 +202,7 @@ int Encode(int argc, char** argv) {
                      kProgram, static_cast<uint8_t>(c));
       }
     }
-    param.TP_DCS = 0;
+    param.TP_DCS = kCodingGsm7;
     std::memcpy(param.TP_UD, body.data(), body.size());
     param.TP_UDL = static_cast<uint8_t>(body.size());
   }
@@ -315,10 +313,13 @@ int Decode(int argc, char** argv) {
               (param.TOA & 0x70) == 0x10 ? ", international, shown without +" : "");
   std::printf("time stamp:  %s\n", ShowTimeStamp(param.TP_SCTS).c_str());
   std::printf("protocol:    0x%02X\n", param.TP_PID);
-  const char* coding = param.TP_DCS == 0 ? "GSM 7-bit" : param.TP_DCS == 8 ? "UCS2" : "8-bit data";
+  // The alphabet the unit reads the coding byte as; a class or message
+  // waiting indication does not change it.
+  const uint8_t alphabet = gsmDcsCoding(param.TP_DCS);
+  const char* coding = alphabet == kCodingGsm7 ? "GSM 7-bit" : alphabet == kCodingUcs2 ? "UCS2" : "8-bit data";
   std::printf("coding:      0x%02X (%s)\n", param.TP_DCS, coding);
   const uint8_t* data = reinterpret_cast<const uint8_t*>(param.TP_UD);
-  if (param.TP_DCS == 0) {
+  if (alphabet == kCodingGsm7) {
     std::printf("length:      %d septets, %d characters\n", param.TP_UDL, len);
     std::printf("text:        %s\n", ShowIsoText(param.TP_UD, len).c_str());
   } else {
@@ -326,7 +327,7 @@ int Decode(int argc, char** argv) {
     gsmBytes2String(data, hex_data, len);
     std::printf("length:      %d octets\n", param.TP_UDL);
     std::printf("hex:         %s\n", hex_data);
-    if (param.TP_DCS == 8) std::printf("text:        %s\n", ShowUcs2(data, len).c_str());
+    if (alphabet == kCodingUcs2) std::printf("text:        %s\n", ShowUcs2(data, len).c_str());
   }
 
   // What the unit does not look at, but a technician may want to know.

@@ -23,12 +23,15 @@ TEST_F(SmsControlE2eTest, ControlPhoneReadsInputsAndPulsesAnOutputAndTheBridgeSe
   StartRegistered();
   AwaitFirstModemPass();
 
-  // A stranger is ignored; the control phone's request is answered to it alone.
+  // A stranger is ignored; the control phone's request is answered to it
+  // alone. Its handset sends 7-bit text with message class 1 (coding 0xF1).
   ASSERT_EQ(Ctl({"sms", "from", "0955555555", "@DIV"}).status, 0);
-  ASSERT_EQ(Ctl({"sms", "from", "0912345678", "@DIV"}).status, 0);
+  ASSERT_EQ(Ctl({"sms", "pdu", "00040A81902143658700F1" "12703180510000" "04" "0062D20A"}).status, 0);
   Await([&] { return OutboxHas(R"("number":"0912345678","coding":"gsm7","text":"!UNIT7;DIV;OK;)"); },
         "the @DIV answer to the control phone");
   EXPECT_EQ(Lines(Ctl({"outbox"}).out), 1) << Ctl({"outbox"}).out;
+  EXPECT_NE(Board("APP/sms_log.ini").find("@DIV>7BIT>RECV>0912345678>"), std::string::npos)
+      << Board("APP/sms_log.ini");
 
   // The same phone in international form: DO1 pulses and the answer goes
   // back with the "+".

@@ -21,7 +21,7 @@ void Check(const char* text) {
       strnlen(p.TP_SCTS, sizeof(p.TP_SCTS)) > 14) {
     abort();
   }
-  if (p.TP_DCS == 0) {
+  if (gsmDcsCoding(p.TP_DCS) == kCodingGsm7) {
     if (p.TP_UDL > kPduMaxSeptets || n > p.TP_UDL) abort();
     if (strnlen(p.TP_UD, sizeof(p.TP_UD)) != static_cast<size_t>(n)) abort();
   } else if (p.TP_UDL > kPduMaxOctets || n != p.TP_UDL) {

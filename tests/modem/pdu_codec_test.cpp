@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "modem/pdu_codec.h"
+#include "modem/sms_transport.h"
+#include "support/coding_bytes.h"
 
 namespace {
 
@@ -103,6 +105,8 @@ TEST(PduEncodeTest, SubmitsAndDestinations) {
   }
   EXPECT_EQ(Encode("12345", 8, std::string("\x00H\x00i\x4E\x2D", 6)), "00110005812143F50008AA06004800694E2D");
   EXPECT_EQ(Encode("+12345", 4, std::string("\x00\x01\xFF", 3)), "00110005912143F50004AA030001FF");
+  // A coding byte with a class is sent in the alphabet it announces.
+  EXPECT_EQ(Encode("12345", 0xF1, "hello"), "00110005812143F500F1AA05E8329BFD06");
   // At most 140 octets go out, whatever the length says.
   EXPECT_EQ(Encode("12345", 8, std::string(160, 'U'), 200), "00110005812143F50008AA8C" + std::string(280, '5'));
   // Digits alone go with the caller's type of address.
@@ -146,7 +150,6 @@ TEST(PduDecodeTest, Fields) {
   const struct { std::string pdu; const char *sca, *tpa; uint8_t dcs; std::string ud; } rows[] = {
       {Deliver("05812143F5", "08", "06004800694E2D"), "", "12345", 8, std::string("\x00H\x00i\x4E\x2D", 6)},
       {Deliver("05812143F5", "04", "030001FF"), "", "12345", 4, std::string("\x00\x01\xFF", 3)},
-      {Deliver("05812143F5", "10", "0141"), "", "12345", 0x10, "A"},  // a class bit makes 8-bit
       {"0191" + a_from_12345, "", "12345", 0, "A"},  // a centre of type only
       {"000405812143f5" "0000" "12703180510000" "05e8329bfd06", "", "12345", 0, "hello"},
       // Lengths past the record: 160 septets, 140 octets; 15 address digits.
@@ -162,6 +165,26 @@ TEST(PduDecodeTest, Fields) {
     EXPECT_EQ(p.TP_DCS, row.dcs) << row.pdu;
     EXPECT_EQ(p.TP_UDL, static_cast<int>(row.ud.size())) << row.pdu;
     EXPECT_EQ(std::string(p.TP_UD, row.ud.size() + 1), row.ud + '\0') << row.pdu;
+  }
+}
+
+// Every coding byte is read in the alphabet it announces, its length counted
+// in septets or octets accordingly; the record keeps the alphabet, the
+// parameter record the byte as received.
+TEST(PduDecodeTest, CodingBytesGiveTheirAlphabet) {
+  std::string octets(testsupport::kCodingPacked.size() / 2, '\0');
+  gsmString2Bytes(testsupport::kCodingPacked.c_str(), reinterpret_cast<uint8_t*>(&octets[0]),
+                  static_cast<int>(testsupport::kCodingPacked.size()));
+  for (const auto& row : testsupport::kCodingBytes) {
+    const std::string pdu = testsupport::CodingPdu(row.dcs, row.coding);
+    const std::string body = row.coding == 0 ? testsupport::kCodingText : octets;
+    pdu_param p;
+    EXPECT_EQ(gsmDecodePdu(pdu.c_str(), &p), static_cast<int>(body.size())) << pdu;
+    EXPECT_EQ(p.TP_DCS, row.dcs) << pdu;
+    sms_msg m{};
+    ASSERT_EQ(gmSMS_getReadMsg(("\r\n+CMGRD: 0,,30\r\n" + pdu + "\r\n\r\nOK\r\n").c_str(), &m), 1) << pdu;
+    EXPECT_EQ(std::string(m.msg, m.msg_len), body) << pdu;
+    EXPECT_EQ(m.sms_mode, row.coding) << pdu;
   }
 }
 

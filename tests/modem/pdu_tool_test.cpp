@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "support/coding_bytes.h"
 #include "support/firmware_process.h"
 
 namespace {
@@ -44,6 +46,21 @@ TEST(PduToolTest, EncodeDecodeAndRefusal) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("161 septets"), std::string::npos) << r.err;
   EXPECT_EQ(r.out, "");
+}
+
+// The tool reads each coding byte in the alphabet the unit reads it in.
+TEST(PduToolTest, DecodesEachCodingByteInItsAlphabet) {
+  for (const auto& row : testsupport::kCodingBytes) {
+    ToolResult r = Tool({"decode", testsupport::CodingPdu(row.dcs, row.coding)});
+    EXPECT_EQ(r.status, 0) << r.err;
+    char coding[48];
+    std::snprintf(coding, sizeof coding, "coding:      0x%02X (%s)\n", row.dcs,
+                  row.coding == 0 ? "GSM 7-bit" : row.coding == 8 ? "UCS2" : "8-bit data");
+    const std::string data = row.coding == 0 ? "length:      16 septets, 16 characters\ntext:        " +
+                                                   testsupport::kCodingText + "\n"
+                                             : "length:      14 octets\nhex:         " + testsupport::kCodingPacked + "\n";
+    EXPECT_NE(r.out.find(coding + data), std::string::npos) << r.out;
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "modem/pdu_codec.h"
 #include "sim/gsm7_alphabet.h"
+#include "support/coding_bytes.h"
 
 namespace {
 
@@ -60,6 +61,23 @@ TEST(SimPdu, KnownDeliverBothWays) {
             "+27381000015,27838890001,200,1999-03-29 15:16:59+02:00,hellohello,28");
   EXPECT_EQ(d.view.coding, SmsCoding::kGsm7);
   EXPECT_EQ(sim::EncodeDeliver(d), kManualDeliver);
+}
+
+// Each coding byte read in its alphabet; and the simulator and the firmware,
+// written apart, give every one of the 256 bytes the same alphabet.
+TEST(SimPdu, CodingBytesGiveTheirAlphabet) {
+  auto record = [](SmsCoding c) { return c == SmsCoding::kGsm7 ? 0 : c == SmsCoding::kUcs2 ? 8 : 4; };
+  for (const auto& row : testsupport::kCodingBytes) {
+    DeliverPdu d;
+    std::string error;
+    ASSERT_TRUE(sim::DecodeDeliver(testsupport::CodingPdu(row.dcs, row.coding), &d, &error)) << error;
+    EXPECT_EQ(record(d.view.coding), row.coding) << static_cast<int>(row.dcs);
+    EXPECT_EQ(row.coding == 0 ? d.view.text : sim::ToHex(d.view.body),
+              row.coding == 0 ? testsupport::kCodingText : testsupport::kCodingPacked);
+  }
+  for (int dcs = 0; dcs < 256; ++dcs) {
+    EXPECT_EQ(gsmDcsCoding(static_cast<uint8_t>(dcs)), record(sim::CodingOfDcs(static_cast<uint8_t>(dcs)))) << dcs;
+  }
 }
 
 // An SMS-DELIVER from `from` with `text`, as the simulator makes it.
