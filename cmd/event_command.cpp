@@ -143,7 +143,7 @@ int SetAnalog(int n, const Fields& f) {
   if (type < 0) return 0;
   const uint32_t hold = ReadUnsigned(f.at[2]);
   const uint32_t reset = ReadUnsigned(f.at[3]);
-  const double first = std::strtod(f.at[4], nullptr);
+  const double first = LimitAsStored(std::strtod(f.at[4], nullptr));
   double high = kLimitHigh, low = kLimitLow;
   int action_at = 5;
   bool limits_ok = false;
@@ -156,7 +156,7 @@ int SetAnalog(int n, const Fields& f) {
   } else {
     if (f.count < 6) return 0;
     high = first;
-    low = std::strtod(f.at[5], nullptr);
+    low = LimitAsStored(std::strtod(f.at[5], nullptr));
     limits_ok = HighLimitOk(high) && LowLimitOk(low) && high > low;
     action_at = 6;
   }

@@ -17,3 +17,6 @@ void ClearEventTriggers(OrvelEvent& ev);
 int read_orvel_config();
 /// 1 when the whole file was written, 0 when the old file was kept.
 int save_orvel_config();
+/// An analog limit as the file keeps it (four decimals), so a command can
+/// check what will come back at the next start rather than what was typed.
+double LimitAsStored(double v);

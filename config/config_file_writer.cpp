@@ -1,5 +1,6 @@
 // save_orvel_config: the 1037-line /APP/config.ini.
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "base/console.h"
@@ -18,6 +19,13 @@ using config::AppendFormat;
 using config::Bounded;
 
 // Phone lists are written as their first `count` entries joined by ",".
+// An analog limit as written: four decimals.
+std::string LimitText(double v) {
+  std::string text;
+  AppendFormat(&text, "%.04lf", v);
+  return text;
+}
+
 std::string PhoneList(const char (*phones)[kPhoneSize], uint32_t count) {
   std::string list;
   count = std::min<uint32_t>(count, kPhonesPerEvent);
@@ -79,8 +87,8 @@ void AppendEvent(std::string* out, int n) {
     AppendFormat(out, "%d#ai[%d]cType=%d\r\n", n, j, ai.cType);
     AppendFormat(out, "%d#ai[%d]uiHoldTime=%d\r\n", n, j, static_cast<int>(ai.uiHoldTime));
     AppendFormat(out, "%d#ai[%d]uiResetTime=%d\r\n", n, j, static_cast<int>(ai.uiResetTime));
-    AppendFormat(out, "%d#ai[%d]fAI_high=%.04lf\r\n", n, j, ai.fAI_high);
-    AppendFormat(out, "%d#ai[%d]fAI_low=%.04lf\r\n", n, j, ai.fAI_low);
+    AppendFormat(out, "%d#ai[%d]fAI_high=%s\r\n", n, j, LimitText(ai.fAI_high).c_str());
+    AppendFormat(out, "%d#ai[%d]fAI_low=%s\r\n", n, j, LimitText(ai.fAI_low).c_str());
   }
   AppendFormat(out, "%d#rp_cIsEnable=%d\r\n", n, ev.auto_report.cIsEnable);
   AppendFormat(out, "%d#rp_report_days=%d\r\n", n, static_cast<int>(ev.auto_report.report_days));
@@ -97,6 +105,8 @@ void AppendEvent(std::string* out, int n) {
 }
 
 }  // namespace
+
+double LimitAsStored(double v) { return std::strtod(LimitText(v).c_str(), nullptr); }
 
 int save_orvel_config() {
   std::lock_guard<std::recursive_mutex> lock(ConfigMutex());

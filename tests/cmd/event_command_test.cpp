@@ -63,6 +63,9 @@ TEST_F(CmdTest, RefusedEventSetsChangeNothing) {
       "AI0;HIGH;200;50;-10;DO_ALL_OFF;0;VOICE_OFF;SMSDBS_OFF",
       "AI0;LOW;200;50;10;DO_ALL_OFF;0;VOICE_OFF;SMSDBS_OFF",
       "AI0;HIGH;200;50;nan;DO_ALL_OFF;0;VOICE_OFF;SMSDBS_OFF",
+      // Limits are stored with four decimals: checked as they will be kept.
+      "AI0;HL;200;50;0.00004;0.00001;DO_ALL_OFF;0;VOICE_OFF;SMSDBS_OFF",
+      "AI0;LOW;200;50;9.99996;DO_ALL_OFF;0;VOICE_OFF;SMSDBS_OFF",
       "REPORT;32;083000;SMSDBS_ON",
       "REPORT;1;240000;SMSDBS_ON",
       "REPORT;1;235960;SMSDBS_ON",  // the time of day: six digits, seconds 0 to 59
