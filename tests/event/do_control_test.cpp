@@ -1,7 +1,11 @@
 // Output requests, visit by visit against a stepped clock.
 
+#include <ctime>
+
+#include "config/time_utils.h"
 #include "event/do_control.h"
 #include "event_test_env.h"
+#include "hw/clock_sync.h"
 #include "hw/gpio.h"
 
 namespace {
@@ -40,6 +44,32 @@ TEST_F(DoControlTest, PulsePermanentAndClear) {
   DoClear(0);  // the OFF command during a pulse: nothing switches it again
   EXPECT_EQ(Visit(2000), "");
   EXPECT_FALSE(DoWaitForWork(0));
+}
+
+// Setting the wall clock (@TIME, the hourly sync) in the middle of a pulse
+// neither ends it early nor keeps it on: it lasts its 60 s of the tick.
+TEST_F(DoControlTest, APulseLastsItsTimeWhateverTheWallClockDoes) {
+  for (const int64_t jump_s : {int64_t{-3600}, int64_t{86400}}) {
+    SCOPED_TRACE(jump_s);
+    DoRequest(0, 60000);
+    EXPECT_EQ(Visit(8000), ">DO(0) is ON!!\r\n");
+    const time_t to = static_cast<time_t>(GetSystemTimeSeconds()) + jump_s;
+    struct tm t {};
+    gmtime_r(&to, &t);
+    char ymd[16], hms[16];
+    std::strftime(ymd, sizeof ymd, "%Y%m%d", &t);
+    std::strftime(hms, sizeof hms, "%H%M%S", &t);
+    {
+      testsupport::ConsoleCapture quiet;
+      ASSERT_EQ(SetSystemTime(ymd, hms), 1);
+      RTC_Read2sys();
+    }
+    EXPECT_NEAR(static_cast<double>(GetSystemTimeSeconds()), static_cast<double>(to), 5.0);  // the wall clock moved
+    EXPECT_EQ(Visit(52000), "");
+    EXPECT_EQ(DOV(0), 1);
+    EXPECT_EQ(Visit(20), ">DO(0) is OFF!!\r\n");  // 60 s after it went on
+    EXPECT_EQ(DOV(0), 0);
+  }
 }
 
 }  // namespace
