@@ -1,6 +1,8 @@
 // Output requests, visit by visit against a stepped clock.
 
+#include <atomic>
 #include <ctime>
+#include <thread>
 
 #include "config/time_utils.h"
 #include "event/do_control.h"
@@ -41,8 +43,12 @@ TEST_F(DoControlTest, PulsePermanentAndClear) {
   OFFDO(0);
   DoRequest(0, 1000);
   Visit(20);
-  DoClear(0);  // the OFF command during a pulse: nothing switches it again
-  EXPECT_EQ(Visit(2000), "");
+  {
+    testsupport::ConsoleCapture quiet;
+    EXPECT_TRUE(DoSwitchSteady(0, false));  // the OFF command during a pulse
+  }
+  EXPECT_EQ(Visit(2000), "");  // nothing switches it again
+  EXPECT_EQ(DOV(0), 0);
   EXPECT_FALSE(DoWaitForWork(0));
 }
 
@@ -70,6 +76,41 @@ TEST_F(DoControlTest, APulseLastsItsTimeWhateverTheWallClockDoes) {
     EXPECT_EQ(Visit(20), ">DO(0) is OFF!!\r\n");  // 60 s after it went on
     EXPECT_EQ(DOV(0), 0);
   }
+}
+
+// An OFF command racing a pulse request: whichever comes first, the record
+// and the line agree afterwards (a running pulse has its output on; no
+// pulse, the output is off), never a pulse timing on a line switched off.
+TEST_F(DoControlTest, AnOffCommandAndAPulseRequestNeverLeaveRecordAndLineApart) {
+  constexpr int kRounds = 500;
+  testsupport::ConsoleCapture quiet;
+  std::atomic<int> round{-1};
+  std::atomic<int> finished{0};
+  auto racer = [&](void (*step)()) {
+    return std::thread([&, step] {
+      for (int r = 0; r < kRounds; ++r) {
+        while (round.load() < r) std::this_thread::yield();
+        step();
+        finished.fetch_add(1);
+      }
+    });
+  };
+  std::thread off = racer([] { DoSwitchSteady(0, false); });
+  std::thread pulse = racer([] {
+    DoRequest(0, 60000);
+    DoHandleVisit(0);
+  });
+  int apart = 0;
+  for (int r = 0; r < kRounds; ++r) {
+    DoSwitchSteady(0, false);
+    finished = 0;
+    round = r;
+    while (finished.load() < 2) std::this_thread::yield();
+    if ((DoCtrlSnapshot(0).cIsOn == 1) != (DOV(0) == 1)) ++apart;
+  }
+  off.join();
+  pulse.join();
+  EXPECT_EQ(apart, 0);
 }
 
 }  // namespace
