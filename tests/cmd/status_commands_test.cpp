@@ -1,7 +1,11 @@
 // The status commands byte for byte, and what each set leaves behind: a
 // refused set must leave everything as it was.
+#include <atomic>
+#include <thread>
+
 #include "cmd_test_env.h"
 #include "event/do_control.h"
+#include "event/pulse_counter.h"
 #include "hw/gpio.h"
 #include "hw/rtc.h"
 #include "modem/modem_state.h"
@@ -104,6 +108,29 @@ TEST_F(CmdTest, DocSwitchesOrHandsOverAPulseRequest) {
     EXPECT_EQ(got.uiDuration, row.duration);
     EXPECT_EQ(DOV(static_cast<uint8_t>(row.ch)), row.level);
   }
+}
+
+// Presets by command while the counter thread checks its alarms: the check
+// sees each count with its own alarm value, never a new count beside the
+// old alarm value (or the reverse), so no preset raises the alarm.
+TEST_F(CmdTest, ActvPresetsNeverRaiseAFalseCounterAlarm) {
+  constexpr int kPresets = 10000;
+  orvel_event[6].di[0].cIsCounter = 1;
+  ASSERT_EQ(Send("@ACTV0;300;400"), Ok("ACTV0"));
+  int fired = 0;
+  PulseCounter counter([&](int) { ++fired; });
+  std::atomic<bool> done{false};
+  std::thread presets([&] {
+    for (int i = 0; i < kPresets; ++i) {
+      DispatchCommandLine(i % 2 == 0 ? "@ACTV0;100;200" : "@ACTV0;300;400");
+      Drain(port_[0]);
+    }
+    done = true;
+  });
+  while (!done.load()) counter.CheckAlarmsAndWrap();
+  presets.join();
+  EXPECT_EQ(fired, 0);
+  EXPECT_EQ(sys_config.cIsCounterTriggered[0].load(), 0);
 }
 
 TEST_F(CmdTest, CpinTakesExactlyFourDigits) {
