@@ -1,14 +1,17 @@
 // Output requests, visit by visit against a stepped clock.
 
-#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <ctime>
-#include <thread>
 
 #include "config/time_utils.h"
 #include "event/do_control.h"
 #include "event_test_env.h"
 #include "hw/clock_sync.h"
 #include "hw/gpio.h"
+#include "support/waiting_step.h"
 
 namespace {
 
@@ -78,39 +81,33 @@ TEST_F(DoControlTest, APulseLastsItsTimeWhateverTheWallClockDoes) {
   }
 }
 
-// An OFF command racing a pulse request: whichever comes first, the record
-// and the line agree afterwards (a running pulse has its output on; no
-// pulse, the output is off), never a pulse timing on a line switched off.
-TEST_F(DoControlTest, AnOffCommandAndAPulseRequestNeverLeaveRecordAndLineApart) {
-  constexpr int kRounds = 500;
+// An OFF command holds the output while it switches the line: a pulse
+// requested meanwhile waits for it, so the command's write can never cut a
+// pulse that was switched on in between. (The line's file is made a pipe
+// that takes the command's write only once the test opens it.)
+TEST_F(DoControlTest, APulseRequestWaitsWhileAnOffCommandSwitchesTheLine) {
+  const std::string line = dir_.path() + "/" + LinePath(29, "value");  // DO0
+  ASSERT_EQ(unlink(line.c_str()), 0);
+  ASSERT_EQ(mkfifo(line.c_str(), 0600), 0);
   testsupport::ConsoleCapture quiet;
-  std::atomic<int> round{-1};
-  std::atomic<int> finished{0};
-  auto racer = [&](void (*step)()) {
-    return std::thread([&, step] {
-      for (int r = 0; r < kRounds; ++r) {
-        while (round.load() < r) std::this_thread::yield();
-        step();
-        finished.fetch_add(1);
-      }
-    });
-  };
-  std::thread off = racer([] { DoSwitchSteady(0, false); });
-  std::thread pulse = racer([] {
-    DoRequest(0, 60000);
-    DoHandleVisit(0);
-  });
-  int apart = 0;
-  for (int r = 0; r < kRounds; ++r) {
-    DoSwitchSteady(0, false);
-    finished = 0;
-    round = r;
-    while (finished.load() < 2) std::this_thread::yield();
-    if ((DoCtrlSnapshot(0).cIsOn == 1) != (DOV(0) == 1)) ++apart;
+  int taken = -1;
+  {
+    testsupport::WaitingStep off([] { DoSwitchSteady(0, false); });
+    testsupport::WaitingStep pulse([] { DoRequest(0, 60000); });
+    EXPECT_FALSE(off.finished());
+    EXPECT_FALSE(pulse.finished());
+    taken = open(line.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // the line takes the write now
   }
-  off.join();
-  pulse.join();
-  EXPECT_EQ(apart, 0);
+  ASSERT_GE(taken, 0);
+  char written[4] = {};
+  EXPECT_EQ(read(taken, written, sizeof written), 2);
+  EXPECT_STREQ(written, "0");
+  close(taken);
+  unlink(line.c_str());
+  SetLine(29, "0");
+  const DoCtrl d = DoCtrlSnapshot(0);  // the pulse came after the command, whole
+  EXPECT_EQ(d.cIsRequest, 1);
+  EXPECT_EQ(d.uiDuration, 60000u);
 }
 
 }  // namespace
