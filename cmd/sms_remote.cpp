@@ -209,8 +209,7 @@ void CmdActv(Request& r) {
     r.Reply("!%s;ACTV;%s\r\n", r.id, "ER");
     return;
   }
-  sys_config.counter_status[ch] = static_cast<uint32_t>(count);
-  sys_config.uiCounter[ch] = static_cast<uint32_t>(alarm);
+  SetCounterPreset(ch, static_cast<uint32_t>(count), static_cast<uint32_t>(alarm));
   // Stored at once, as the counter latch is: a restart must not bring back
   // the old preset.
   if (save_orvel_config() == 0) PrintMsg(">Save config.ini failed.\r\n");

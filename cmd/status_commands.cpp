@@ -95,8 +95,8 @@ int cmd_actv(char* line, int match_len) {
   const Fields f(line);
   if (!known) return ReplyEr(cmd);
   if (f.count == 0) {
-    return ReplyValues(cmd, "%lu;%lu", static_cast<unsigned long>(sys_config.counter_status[ch].load()),
-                       static_cast<unsigned long>(sys_config.uiCounter[ch].load()));
+    const CounterPreset p = CounterPresetCopy(ch);
+    return ReplyValues(cmd, "%lu;%lu", static_cast<unsigned long>(p.count), static_cast<unsigned long>(p.alarm));
   }
   uint64_t count = 0;
   uint64_t alarm = 0;
@@ -104,8 +104,7 @@ int cmd_actv(char* line, int match_len) {
       alarm < count + 10) {
     return ReplyEr(cmd);
   }
-  sys_config.counter_status[ch] = static_cast<uint32_t>(count);
-  sys_config.uiCounter[ch] = static_cast<uint32_t>(alarm);
+  SetCounterPreset(ch, static_cast<uint32_t>(count), static_cast<uint32_t>(alarm));
   return ReplyOk(cmd);
 }
 

@@ -34,3 +34,14 @@ UartSettings UartSettingsCopy() {
   return UartSettings{sys_config.uiBaudrate, sys_config.uiDataBit, sys_config.cParity, sys_config.uiStopBit,
                       sys_config.cIsUart2SMS};
 }
+
+CounterPreset CounterPresetCopy(int ch) {
+  std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
+  return CounterPreset{sys_config.counter_status[ch].load(), sys_config.uiCounter[ch].load()};
+}
+
+void SetCounterPreset(int ch, uint32_t count, uint32_t alarm) {
+  std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
+  sys_config.counter_status[ch] = count;
+  sys_config.uiCounter[ch] = alarm;
+}

@@ -131,6 +131,17 @@ extern std::atomic<int32_t> flg_init_rp_config;
 /// configuration files, so a save never writes a half-changed event.
 std::recursive_mutex& ConfigMutex();
 
+/// One channel's count and counter alarm value, taken or stored together
+/// under ConfigMutex(): a preset by command changes both, and the counter
+/// alarm check must never see the new count beside the old alarm value (or
+/// the reverse), which could raise an alarm that neither preset asks for.
+struct CounterPreset {
+  uint32_t count;  // counter_status
+  uint32_t alarm;  // uiCounter
+};
+CounterPreset CounterPresetCopy(int ch);
+void SetCounterPreset(int ch, uint32_t count, uint32_t alarm);
+
 /// The terminal port's settings and the bridge switch, as one consistent
 /// copy taken under ConfigMutex().
 struct UartSettings {

@@ -138,6 +138,7 @@ int SetSystemTime(const char* ymd, const char* hms) {
 }
 
 uint32_t GetTimeTicks() {
-  timeval tv = platform::SystemClock().Now();
-  return static_cast<uint32_t>(static_cast<uint64_t>(tv.tv_sec) * 1000 + static_cast<uint64_t>(tv.tv_usec) / 1000);
+  // The monotonic tick, not the wall clock: a clock set by @TIME or by the
+  // hourly sync must not end a pulse or a hold early or keep it on.
+  return static_cast<uint32_t>(static_cast<uint64_t>(platform::SystemClock().TickUs()) / 1000);
 }

@@ -29,5 +29,6 @@ int IsReportHMS(const char* text);
 /// eight and six characters are read. When the RTC refuses the time, Sysrtc
 /// is left as it was.
 int SetSystemTime(const char* ymd, const char* hms);
-/// Milliseconds of the wall clock, wrapping at 32 bits.
+/// Milliseconds of the monotonic tick (never moved by setting the wall
+/// clock), wrapping at 32 bits: timers compare unsigned differences.
 uint32_t GetTimeTicks();

@@ -39,15 +39,13 @@ void DoRequest(int ch, uint32_t duration_ms) {
   g_cv.notify_all();
 }
 
-void DoClear(int ch) {
-  if (!ValidChannel(ch)) return;
-  std::lock_guard<std::mutex> lock(g_mu);
-  do_ctrl[ch] = DoCtrl{};
-}
-
 bool DoSwitchSteady(int ch, bool on) {
   if (!ValidChannel(ch)) return false;
-  DoClear(ch);
+  // The record and the line change under the one lock the thread visits
+  // under: a pulse requested meanwhile either comes after (and runs whole)
+  // or was cleared before it switched anything.
+  std::lock_guard<std::mutex> lock(g_mu);
+  do_ctrl[ch] = DoCtrl{};
   const uint8_t out = static_cast<uint8_t>(ch);
   if ((on ? ONDO(out) : OFFDO(out)) < 0) {
     PrintMsg(">DO(%d) could not be switched!!\r\n", ch);

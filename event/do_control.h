@@ -24,12 +24,10 @@ extern DoCtrl do_ctrl[kDoCount];
 /// Posts a request for output `ch` (0 or 1): a pulse of `duration_ms`, or
 /// on for good when 0. A request during a pulse restarts it.
 void DoRequest(int ch, uint32_t duration_ms);
-/// Clears the record of output `ch` (the ON and OFF commands, which then
-/// drive the output themselves): a running pulse ends without switching.
-void DoClear(int ch);
-/// The ON and OFF commands: clears the record first (so a running pulse
-/// cannot switch the output back when it ends), then switches output `ch`
-/// for good, with its console line. False when the line could not be set.
+/// The ON and OFF commands: clears the record (so a running pulse cannot
+/// switch the output back when it ends) and switches output `ch` for good,
+/// with its console line, both under the lock the thread works under. False
+/// when the line could not be set.
 bool DoSwitchSteady(int ch, bool on);
 /// A consistent copy of one record.
 DoCtrl DoCtrlSnapshot(int ch);

@@ -144,26 +144,32 @@ void PulseCounter::Sample(int c, uint8_t v, uint32_t now) {
 }
 
 void PulseCounter::CheckAlarmsAndWrap() {
-  uint8_t watched[kEventCount][kDiCount];
+  // Per channel the event whose counter alarm is raised now, or -1. The
+  // latch lets one event fire per channel, the first that watches it.
+  int raised[kDiCount];
   {
+    // A command presets count and alarm value together under this lock:
+    // the pair is compared as one.
     std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
-    for (int e = 0; e < kEventCount; ++e) {
-      for (int c = 0; c < kDiCount; ++c) watched[e][c] = orvel_event[e].di[c].cIsCounter;
-    }
-  }
-  for (int c = 0; c < kDiCount; ++c) {
-    for (int e = 0; e < kEventCount; ++e) {
-      if (sys_config.counter_status[c].load() < sys_config.uiCounter[c].load() || watched[e][c] != 1 ||
+    for (int c = 0; c < kDiCount; ++c) {
+      raised[c] = -1;
+      if (sys_config.counter_status[c].load() < sys_config.uiCounter[c].load() ||
           sys_config.cIsCounterTriggered[c].load() != 0) {
         continue;
       }
-      PrintMsg(">Counter(%d) Alarm: Event(%d)!!\r\n", c, e);
-      sys_config.cIsCounterTriggered[c] = 1;
-      // The latch is kept in config.ini before the alarm goes out, so a
-      // restart never raises the same alarm again.
-      SaveLatch();
-      fire_(e);
+      for (int e = 0; e < kEventCount && raised[c] < 0; ++e) {
+        if (orvel_event[e].di[c].cIsCounter == 1) raised[c] = e;
+      }
+      if (raised[c] >= 0) sys_config.cIsCounterTriggered[c] = 1;
     }
+  }
+  for (int c = 0; c < kDiCount; ++c) {
+    if (raised[c] < 0) continue;
+    PrintMsg(">Counter(%d) Alarm: Event(%d)!!\r\n", c, raised[c]);
+    // The latch is kept in config.ini before the alarm goes out, so a
+    // restart never raises the same alarm again.
+    SaveLatch();
+    fire_(raised[c]);
   }
   for (int c = 0; c < kDiCount; ++c) {
     uint32_t v = sys_config.counter_status[c].load();

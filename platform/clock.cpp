@@ -45,6 +45,12 @@ std::vector<std::unique_ptr<Clock>>& Retired() {
 
 }  // namespace
 
+int64_t MonotonicUs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
 timeval DeviceClock::DoNow() { return HostNow(); }
 
 int DeviceClock::DoSet(const timeval& tv) { return settimeofday(&tv, nullptr) == 0 ? 0 : -1; }
@@ -83,11 +89,12 @@ int SimulatedClock::DoSet(const timeval& tv) {
   return 0;
 }
 
-FakeClock::FakeClock(int64_t start_us) : now_us_(start_us) {}
+FakeClock::FakeClock(int64_t start_us) : now_us_(start_us), tick_us_(start_us) {}
 
 void FakeClock::Advance(int64_t us) {
   std::lock_guard<std::mutex> lock(mu_);
   now_us_ += us;
+  tick_us_ += us;
 }
 
 void FakeClock::SetUs(int64_t us) {
@@ -106,6 +113,11 @@ int FakeClock::set_calls() const {
 }
 
 timeval FakeClock::DoNow() { return FromUs(NowUs()); }
+
+int64_t FakeClock::DoTickUs() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return tick_us_;
+}
 
 int FakeClock::DoSet(const timeval& tv) {
   std::lock_guard<std::mutex> lock(mu_);

@@ -1,10 +1,13 @@
 // The system clock facade.
 //
-// Every timer of the firmware reads the wall clock (the millisecond tick is
-// derived from it), and the clock-sync thread sets it from the real-time
-// clock. On the device that is the kernel's clock; on the simulated board it
-// is the host clock plus an offset kept in DIR/sim/clock (the host clock is
-// never changed); tests use a clock they step by hand.
+// Two times: the wall time, which is shown, logged and scheduled and which
+// the clock-sync thread and @TIME set from the real-time clock; and the
+// tick, a clock that only runs forward, which times holds, resets, pulses,
+// LED phases and waits, so that setting the wall time never cuts or
+// stretches a running timer. On the device the wall time is the kernel's
+// clock; on the simulated board it is the host clock plus an offset kept in
+// DIR/sim/clock (the host clock is never changed). Both take their tick from
+// CLOCK_MONOTONIC. Tests use a clock they step by hand.
 #pragma once
 
 #include <sys/time.h>
@@ -16,18 +19,25 @@
 
 namespace platform {
 
+/// The host's CLOCK_MONOTONIC in microseconds.
+int64_t MonotonicUs();
+
 class Clock {
  public:
   virtual ~Clock() = default;
 
   /// Current wall time.
   timeval Now() { return DoNow(); }
-  /// Sets the wall time; returns 0 on success, -1 on failure.
+  /// Sets the wall time; returns 0 on success, -1 on failure. The tick
+  /// does not move.
   int Set(const timeval& tv) { return DoSet(tv); }
+  /// Microseconds of the tick: they only grow, whatever the wall time does.
+  int64_t TickUs() { return DoTickUs(); }
 
  private:
   virtual timeval DoNow() = 0;
   virtual int DoSet(const timeval& tv) = 0;
+  virtual int64_t DoTickUs() { return MonotonicUs(); }
 };
 
 /// The kernel's clock (gettimeofday / settimeofday).
@@ -53,7 +63,10 @@ class SimulatedClock final : public Clock {
   int64_t offset_us_ = 0;
 };
 
-/// A clock that only moves when a test moves it. Thread-safe.
+/// A clock that only moves when a test moves it. Thread-safe. Advance is
+/// time passing: the wall time and the tick move together. SetUs and Set
+/// set the wall time alone, as a user or the clock sync does; the tick
+/// starts at the wall time given first.
 class FakeClock final : public Clock {
  public:
   explicit FakeClock(int64_t start_us = 1600000000LL * 1000000);
@@ -65,9 +78,11 @@ class FakeClock final : public Clock {
  private:
   timeval DoNow() override;
   int DoSet(const timeval& tv) override;
+  int64_t DoTickUs() override;
 
   mutable std::mutex mu_;
   int64_t now_us_;
+  int64_t tick_us_;
   int set_calls_ = 0;
 };
 

@@ -13,17 +13,14 @@
 #include <set>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/fd_io.h"
 #include "platform/paths.h"
 
 namespace platform {
 namespace {
 
-int64_t MonotonicMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
+int64_t MonotonicMs() { return MonotonicUs() / 1000; }
 
 int RemainingMs(int64_t deadline_ms) {
   const int64_t left = deadline_ms - MonotonicMs();

@@ -1,7 +1,13 @@
 // The status commands byte for byte, and what each set leaves behind: a
 // refused set must leave everything as it was.
+#include <atomic>
+#include <mutex>
+#include <thread>
+
 #include "cmd_test_env.h"
+#include "support/waiting_step.h"
 #include "event/do_control.h"
+#include "event/pulse_counter.h"
 #include "hw/gpio.h"
 #include "hw/rtc.h"
 #include "modem/modem_state.h"
@@ -104,6 +110,46 @@ TEST_F(CmdTest, DocSwitchesOrHandsOverAPulseRequest) {
     EXPECT_EQ(got.uiDuration, row.duration);
     EXPECT_EQ(DOV(static_cast<uint8_t>(row.ch)), row.level);
   }
+}
+
+// Count and alarm value are one pair under the configuration lock: a
+// preset by command waits while the counter check holds it, so the check
+// never compares the new count with the old alarm value (300 >= 200 here:
+// a false alarm, whose latch would then hold off the real one).
+TEST_F(CmdTest, ActvPresetWaitsWhileTheCounterCheckHoldsThePair) {
+  ASSERT_EQ(Send("@ACTV0;100;200"), Ok("ACTV0"));
+  std::unique_lock<std::recursive_mutex> check(ConfigMutex());
+  {
+    testsupport::WaitingStep preset([] { DispatchCommandLine("@ACTV0;300;400"); });
+    EXPECT_EQ(sys_config.counter_status[0].load(), 100u);
+    EXPECT_EQ(sys_config.uiCounter[0].load(), 200u);
+    check.unlock();
+  }
+  EXPECT_EQ(Drain(port_[0]), Ok("ACTV0"));
+  EXPECT_EQ(CounterPresetCopy(0).count, 300u);
+  EXPECT_EQ(CounterPresetCopy(0).alarm, 400u);
+}
+
+// The same from the other side, as the counter thread runs: presets by
+// command while the alarm check runs, and no alarm.
+TEST_F(CmdTest, ActvPresetsNeverRaiseAFalseCounterAlarm) {
+  constexpr int kPresets = 5000;
+  orvel_event[6].di[0].cIsCounter = 1;
+  ASSERT_EQ(Send("@ACTV0;300;400"), Ok("ACTV0"));
+  int fired = 0;
+  PulseCounter counter([&](int) { ++fired; });
+  std::atomic<bool> done{false};
+  std::thread presets([&] {
+    for (int i = 0; i < kPresets; ++i) {
+      DispatchCommandLine(i % 2 == 0 ? "@ACTV0;100;200" : "@ACTV0;300;400");
+      Drain(port_[0]);
+    }
+    done = true;
+  });
+  while (!done.load()) counter.CheckAlarmsAndWrap();
+  presets.join();
+  EXPECT_EQ(fired, 0);
+  EXPECT_EQ(sys_config.cIsCounterTriggered[0].load(), 0);
 }
 
 TEST_F(CmdTest, CpinTakesExactlyFourDigits) {

@@ -20,9 +20,11 @@ class InputEventsTest : public eventtest::EventTest {
     ev.is_event_enable = 1;
     ev.di[ch] = DiConfig{1, 4, hold, reset, 0};
   }
-  // Samples: the input's level before each visit, then `step_ms` passes.
+  // Samples: the input's level before each visit, then `step_ms` passes
+  // (and after visit `jump_after` the wall clock is set `jump_s` away).
   // Returns the number of SMS jobs queued after each visit.
-  std::vector<int> Run(int n, int ch, const std::vector<int>& levels, int step_ms = 100) {
+  std::vector<int> Run(int n, int ch, const std::vector<int>& levels, int step_ms = 100, int64_t jump_s = 0,
+                       size_t jump_after = 0) {
     std::vector<int> fired;
     testsupport::ConsoleCapture quiet;
     for (int level : levels) {
@@ -30,6 +32,7 @@ class InputEventsTest : public eventtest::EventTest {
       CheckEventOnce(n);
       fired.push_back(sms_event_is_n());
       AdvanceMs(step_ms);
+      if (fired.size() == jump_after + 1 && jump_s != 0) clock_->SetUs(clock_->NowUs() + jump_s * 1000000);
     }
     return fired;
   }
@@ -40,19 +43,24 @@ TEST_F(InputEventsTest, HoldLatchAndRearm) {
     const char* what;
     uint32_t hold, reset;
     std::vector<int> levels, jobs;
+    int64_t jump_s;     // the wall clock set this far
+    size_t jump_after;  // after this sample
   };
   const Row rows[] = {
-      {"hold 0 fires on the second sample", 0, 0, {1, 1, 1}, {0, 1, 1}},
-      {"active shorter than the hold", 250, 0, {1, 1, 0, 1, 1, 1, 1}, {0, 0, 0, 0, 0, 0, 1}},
+      {"hold 0 fires on the second sample", 0, 0, {1, 1, 1}, {0, 1, 1}, 0, 0},
+      {"active shorter than the hold", 250, 0, {1, 1, 0, 1, 1, 1, 1}, {0, 0, 0, 0, 0, 0, 1}, 0, 0},
       {"latched until inactive for the reset time", 0, 250, {1, 1, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1},
-       {0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2}},
+       {0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2}, 0, 0},
+      {"a clock set back an hour does not end a hold", 250, 0, {1, 1, 0}, {0, 0, 0}, -3600, 0},
+      {"nor one set a day forward", 250, 0, {1, 1, 0}, {0, 0, 0}, 86400, 0},
+      {"nor a re-arm running", 0, 250, {1, 1, 0, 0, 1, 1}, {0, 1, 1, 1, 1, 1}, 86400, 2},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     ResetInputEvents();
     evt_in = evt_out = 0;
     WatchDi(3, 2, row.hold, row.reset);
-    EXPECT_EQ(Run(3, 2, row.levels), row.jobs);
+    EXPECT_EQ(Run(3, 2, row.levels, 100, row.jump_s, row.jump_after), row.jobs);
   }
 }
 

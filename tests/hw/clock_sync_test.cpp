@@ -1,4 +1,5 @@
 
+#include "config/time_utils.h"
 #include "hw/clock_sync.h"
 #include "hw_test_env.h"
 #include "platform/sim_rtc_file.h"
@@ -70,6 +71,23 @@ TEST_F(ClockSyncTest, ADayBehindIsCorrectedButTheTimeOfDayIsNot) {
   EXPECT_EQ(uiRTCModifyCount.load(), 0u);
   EXPECT_EQ(clock->set_calls(), 1);
   EXPECT_EQ(hwtest::PendingLogCodes(), std::vector<std::string>{"3,0"});
+}
+
+// The simulated board's clock moves its wall time by an offset; the tick
+// that times pulses and holds does not follow it. (The bounds only fail on
+// a machine that stalls for a minute.)
+TEST_F(ClockSyncTest, SettingTheSimulatedClockLeavesTheTickAlone) {
+  platform::InstallClock(std::make_unique<platform::SimulatedClock>(platform::Path("/sim/clock")));
+  for (const int64_t jump_s : {int64_t{-3600}, int64_t{86400}, int64_t{-86400 * 400}}) {
+    SCOPED_TRACE(jump_s);
+    const uint32_t tick = GetTimeTicks();
+    const int64_t wall = GetSystemTimeSeconds();
+    timeval to{};
+    to.tv_sec = static_cast<time_t>(wall + jump_s);
+    ASSERT_EQ(platform::SystemClock().Set(to), 0);
+    EXPECT_NEAR(static_cast<double>(GetSystemTimeSeconds()), static_cast<double>(wall + jump_s), 60.0);
+    EXPECT_LT(static_cast<uint32_t>(GetTimeTicks() - tick), 60000u);
+  }
 }
 
 }  // namespace
