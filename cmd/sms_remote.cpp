@@ -209,10 +209,19 @@ void CmdActv(Request& r) {
     r.Reply("!%s;ACTV;%s\r\n", r.id, "ER");
     return;
   }
-  SetCounterPreset(ch, static_cast<uint32_t>(count), static_cast<uint32_t>(alarm));
   // Stored at once, as the counter latch is: a restart must not bring back
-  // the old preset.
-  if (save_orvel_config() == 0) PrintMsg(">Save config.ini failed.\r\n");
+  // the old preset. One the file does not take is not kept either, so an OK
+  // always means a preset that survives a restart. The lock keeps the
+  // counter check from seeing a preset that is then taken back.
+  std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
+  const CounterPreset before = CounterPresetCopy(ch);
+  SetCounterPreset(ch, static_cast<uint32_t>(count), static_cast<uint32_t>(alarm));
+  if (save_orvel_config() == 0) {
+    SetCounterPreset(ch, before.count, before.alarm);
+    PrintMsg(">Save config.ini failed: counter %d keeps its preset\r\n", ch);
+    r.Reply("!%s;ACTV;%s\r\n", r.id, "ER");
+    return;
+  }
   r.Reply("!%s;ACTV%d;OK;%lu;%lu", r.id, ch, static_cast<unsigned long>(count), static_cast<unsigned long>(alarm));
 }
 

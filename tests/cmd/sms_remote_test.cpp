@@ -2,6 +2,9 @@
 // command form, and what a refused request leaves behind (nothing).
 #include "cmd/sms_remote.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -105,6 +108,15 @@ TEST_F(SmsRemoteTest, EachCommandAnswersTheSenderWithItsExactText) {
   // The accepted preset is stored at once: a restart keeps it.
   ASSERT_TRUE(root_.Exists("APP/config.ini"));
   EXPECT_NE(root_.Read("APP/config.ini").find("\r\nuiCounter=70,70,110,70,70\r\n"), std::string::npos);
+  // A preset the file does not take is refused and not kept.
+  const std::string file = root_.path() + "/APP/config.ini";
+  ASSERT_EQ(std::remove(file.c_str()), 0);
+  ASSERT_EQ(mkdir(file.c_str(), 0755), 0);
+  std::string reply;
+  EXPECT_EQ(Sms("0911111111", "@ACTV3;100;120", &reply), 1);
+  EXPECT_EQ(reply, kId + "ACTV;ER\r\n");
+  EXPECT_EQ(sys_config.counter_status[3] + sys_config.uiCounter[3], 77u);
+  rmdir(file.c_str());
 }
 
 TEST_F(SmsRemoteTest, OnlyControlPhonesAreServed) {
