@@ -29,13 +29,14 @@ constexpr size_t kAivChannelAt = 5;
 
 using Handler = QcNext (*)(const char* command, std::string* reply);
 
-// The analog channel written at `at` (counted from 0), read by position: a
-// text too short to reach it reads as channel 0. A number beyond the four
-// channels is no channel: the command then answers like an unknown one
+// The analog channel written at `at` (counted from 0), read by position and
+// by the one reader of numbers behind a command name: a text too short to
+// reach it reads as channel 0. A number beyond the four channels, a sign or
+// a blank is no channel: the command then answers like an unknown one
 // rather than read a channel it was not asked for.
 bool ChannelAt(const char* command, size_t at, int* ch) {
-  const uint32_t n = strnlen(command, at) < at ? 0 : ReadUnsigned(command + at);
-  if (n >= static_cast<uint32_t>(kAiChannels)) return false;
+  const int64_t n = NumberBehindName(command, at, kAiChannels - 1);
+  if (n < 0) return false;
   *ch = static_cast<int>(n);
   return true;
 }

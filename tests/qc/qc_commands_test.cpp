@@ -33,6 +33,10 @@ TEST_F(QcTest, RepliesAndSilentCommands) {
       {"@AIV;4", "N/A\r\n", QcNext::kContinue},
       {"@AIV;-1", "N/A\r\n", QcNext::kContinue},
       {"@QCAI0;9", "N/A\r\n", QcNext::kContinue},
+      // The channel is plain digits, as behind every command name.
+      {"@AIV;+1", "N/A\r\n", QcNext::kContinue},
+      {"@AIV; 2", "N/A\r\n", QcNext::kContinue},
+      {"@QCAI0;1x", "N/A\r\n", QcNext::kContinue},
   };
   for (const auto& row : rows) {
     QcNext next = QcNext::kContinue;
@@ -108,9 +112,9 @@ TEST_F(QcTest, CalibrationFromAveragedReadings) {
   }
 
   // "@QCAI20" is compared with its end: anything behind it is @QCAI2 with
-  // the channel at character 8 ("x" reads as channel 0).
+  // the channel at character 8 (nothing before the ";" reads as channel 0).
   SetVolts(0, -3);
-  EXPECT_EQ(Qc("@QCAI20x").rfind("@QCAI1;OK;-3.0", 0), 0u);
+  EXPECT_EQ(Qc("@QCAI20;").rfind("@QCAI1;OK;-3.0", 0), 0u);
   EXPECT_NEAR(AIsave[2], -3, 1e-3);
   EXPECT_NEAR(gain2, 10.0 / 9, 1e-3);  // not recalibrated
 }
