@@ -1,16 +1,10 @@
 // Any request line (up to the 1000 bytes the framing takes) through the
 // command table with every handler behind it: each must answer or stay
 // silent without reading or writing out of bounds, whatever the fields.
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -22,16 +16,11 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/system_actions.h"
+#include "fuzz_root.h"
 
 namespace {
 
-std::string* g_root = nullptr;
 int g_port = -1;
-
-void RemoveRoot() {
-  std::error_code ec;
-  std::filesystem::remove_all(*g_root, ec);
-}
 
 void NoReboot(bool) {}
 
@@ -49,39 +38,26 @@ bool Skipped(const char* line) {
 }
 
 void SetUpOnce() {
-  char root[] = "/tmp/qrv806-command-fuzz-XXXXXX";
-  if (mkdtemp(root) == nullptr) abort();
-  g_root = new std::string(root);
-  atexit(RemoveRoot);
-  for (const char* dir : {"/APP", "/media", "/media/card", "/media/card/USR_LOG", "/media/card/USR_LOG/2021",
-                          "/media/card/USR_LOG/2021/07", "/var", "/sim"}) {
-    mkdir((std::string(root) + dir).c_str(), 0755);
-  }
+  // Replies go nowhere; they are checked for bounds by the sanitizers.
+  g_port = fuzzroot::MakeRoot("command-fuzz", {"/APP", "/media/card/USR_LOG/2021/07", "/var", "/sim"});
   // A stored day for the log listing and fetch (a delete takes it away).
-  if (FILE* day = std::fopen((std::string(root) + "/media/card/USR_LOG/2021/07/13.txt").c_str(), "w")) {
+  if (FILE* day = std::fopen(platform::Path("/media/card/USR_LOG/2021/07/13.txt").c_str(), "w")) {
     std::fputs("20210713;081500;1;DI2 ON\r\n20210713;081502;5;0911111111\r\n", day);
     std::fclose(day);
   }
-  platform::SetRoot(root);
   // @TIME sets the clock: the simulated one, never the host's.
   platform::SetSimulated(true);
   platform::InstallClock(std::make_unique<platform::SimulatedClock>(platform::Path("/sim/clock")));
   platform::SetRebootHook(NoReboot);
-  // The handlers trace to the console: keep it quiet.
-  int null_fd = open("/dev/null", O_WRONLY);
-  if (null_fd < 0) abort();
-  dup2(null_fd, STDOUT_FILENO);
   init_orvel_config();
   set_default();
-  // Replies go nowhere; they are checked for bounds by the sanitizers.
-  g_port = null_fd;
   uart1 = g_port;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (g_root == nullptr) SetUpOnce();
+  if (g_port < 0) SetUpOnce();
   if (size > static_cast<size_t>(kCommandLineMax)) return -1;  // the framing never gives more
   char line[kCommandLineMax + 1];
   std::memcpy(line, data, size);

@@ -1,41 +1,22 @@
 // Any bytes as /APP/config.ini: the reader must refuse or accept them
 // without reading or writing out of bounds.
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "base/log_ring.h"
 #include "config/config_file.h"
 #include "platform/paths.h"
+#include "fuzz_root.h"
 
 namespace {
 
 std::string* g_config_path = nullptr;
-std::string* g_root = nullptr;
-
-void RemoveRoot() {
-  std::error_code ec;
-  std::filesystem::remove_all(*g_root, ec);
-}
 
 void SetUpOnce() {
-  char root[] = "/tmp/qrv806-config-fuzz-XXXXXX";
-  if (mkdtemp(root) == nullptr) abort();
-  g_root = new std::string(root);
-  atexit(RemoveRoot);
-  mkdir((std::string(root) + "/APP").c_str(), 0755);
-  platform::SetRoot(root);
+  fuzzroot::MakeRoot("config-fuzz", {"/APP"});  // the reader echoes every line: kept quiet
   g_config_path = new std::string(platform::Path("/APP/config.ini"));
-  // The reader echoes every line: keep the console quiet.
-  int null_fd = open("/dev/null", O_WRONLY);
-  if (null_fd >= 0) dup2(null_fd, STDOUT_FILENO);
 }
 
 }  // namespace

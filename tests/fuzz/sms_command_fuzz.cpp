@@ -4,15 +4,11 @@
 //
 // Input layout: the first byte's low bit selects UCS2, then the sender up to
 // the first LF, then the text (as much as a record holds).
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -24,30 +20,15 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "queue/sms_queue.h"
+#include "fuzz_root.h"
 
 namespace {
 
-std::string* g_root = nullptr;
-
-void RemoveRoot() {
-  std::error_code ec;
-  std::filesystem::remove_all(*g_root, ec);
-}
-
 void SetUpOnce() {
-  char root[] = "/tmp/qrv806-sms-command-fuzz-XXXXXX";
-  if (mkdtemp(root) == nullptr) abort();
-  g_root = new std::string(root);
-  atexit(RemoveRoot);
-  mkdir((*g_root + "/APP").c_str(), 0755);
-  mkdir((*g_root + "/sim").c_str(), 0755);
-  platform::SetRoot(root);
+  const int null_fd = fuzzroot::MakeRoot("sms-command-fuzz", {"/APP", "/sim"});
   // @TIME sets the clock: the simulated one, never the host's.
   platform::SetSimulated(true);
   platform::InstallClock(std::make_unique<platform::SimulatedClock>(platform::Path("/sim/clock")));
-  int null_fd = open("/dev/null", O_WRONLY);
-  if (null_fd < 0) abort();
-  dup2(null_fd, STDOUT_FILENO);
   init_orvel_config();
   set_default();
   std::strcpy(sys_config.CtrlPhone[0], "0911111111");
@@ -60,7 +41,7 @@ void SetUpOnce() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (g_root == nullptr) SetUpOnce();
+  if (fuzzroot::g_root == nullptr) SetUpOnce();
   if (size == 0) return -1;
   sms_msg in;
   std::memset(&in, 0, sizeof in);
@@ -85,6 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (reply.msg_len > kSmsBodyMax || std::strlen(reply.msg) != reply.msg_len) abort();
   }
   LogRingClear();  // no writer thread drains the log records here
-  unlink((*g_root + "/APP/sms_log.ini").c_str());  // the journal would grow without end
+  unlink(platform::Path("/APP/sms_log.ini").c_str());  // the journal would grow without end
   return 0;
 }
