@@ -46,11 +46,9 @@ TEST_F(CmdTest, RefusedEventSetsChangeNothing) {
       "DI1;NO;200;50;DO0_ON;86400001;VOICE_OFF;SMSDBS_ON",
       "DI1;NO;4294967496;50;DO0_ON;1000;VOICE_OFF;SMSDBS_ON",  // 2^32 + 200 does not wrap to 200
       "DI5;NO;200;50;DO0_ON;1000;VOICE_OFF;SMSDBS_ON",
-      // The channel behind the keyword is plain digits, as any number
-      // behind a name.
-      "DI-1;NO;200;50;DO0_ON;1000;VOICE_OFF;SMSDBS_ON",
+      // The channel behind the keyword is read as any number behind a name
+      // (its rows: NumberBehindTheNameIsPlainDigits).
       "DI+1;NO;200;50;DO0_ON;1000;VOICE_OFF;SMSDBS_ON",
-      "DI 1;NO;200;50;DO0_ON;1000;VOICE_OFF;SMSDBS_ON",
       "COUNTER1x;NC_PULSE;200;50;DO0_ON;1000;VOICE_OFF;SMSDBS_ON",
       "AI+1;HIGH;200;50;5;DO0_ON;1000;VOICE_OFF;SMSDBS_ON",
       "DI1;NOx;200;50;DO0_ON;1000;VOICE_OFF;SMSDBS_ON",
@@ -67,11 +65,7 @@ TEST_F(CmdTest, RefusedEventSetsChangeNothing) {
       "AI0;HL;200;50;0.00004;0.00001;DO_ALL_OFF;0;VOICE_OFF;SMSDBS_OFF",
       "AI0;LOW;200;50;9.99996;DO_ALL_OFF;0;VOICE_OFF;SMSDBS_OFF",
       "REPORT;32;083000;SMSDBS_ON",
-      "REPORT;1;240000;SMSDBS_ON",
-      "REPORT;1;235960;SMSDBS_ON",  // the time of day: six digits, seconds 0 to 59
-      "REPORT;1;+10000;SMSDBS_ON",
-      "REPORT;1;0830000;SMSDBS_ON",
-      "REPORT;1;0830;SMSDBS_ON",
+      "REPORT;1;235960;SMSDBS_ON",  // the time of day as a report reads it (its rows: TimeTexts)
       "REPORT;1;083000",
       "DAI_NO_USE;x",
       ";",
