@@ -40,6 +40,12 @@ class AutoReportTest : public eventtest::EventTest {
       AdvanceMs(step_s * 1000);
     }
   }
+  // Each row from a queue without jobs, a new status and 09:00.
+  void Fresh() {
+    evt_in = evt_out = 0;
+    st() = EventStatus{};
+    clock_->SetUs(int64_t{eventtest::kStartS} * 1000000);
+  }
   bool Printed(const char* text) const { return console_.find(text) != std::string::npos; }
   EventStatus& st() { return event_status[6]; }
 
@@ -63,9 +69,7 @@ TEST_F(AutoReportTest, PeriodsMissedWindowsAndDisabledEvents) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    evt_in = evt_out = 0;
-    st().cIsReported = 0;
-    clock_->SetUs(int64_t{eventtest::kStartS} * 1000000);
+    Fresh();
     orvel_event[6].is_event_enable = row.enabled;
     orvel_event[6].auto_report.report_days = row.days;
     st().ulNextReportTimeSt = row.stored;
@@ -122,9 +126,7 @@ TEST_F(AutoReportTest, ClockMovedBackOrForward) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    evt_in = evt_out = 0;
-    st() = EventStatus{};
-    clock_->SetUs(int64_t{eventtest::kStartS} * 1000000);
+    Fresh();
     st().ulNextReportTimeSt = kMidnight + 30600;
     ASSERT_EQ(StartAndRun(0), 1);  // today's report, at 09:00
     clock_->SetUs(int64_t{row.to} * 1000000);
@@ -149,9 +151,7 @@ TEST_F(AutoReportTest, OneSecondWindowIsSentOnceWhereverTheVisitsFall) {
   orvel_event[6].auto_report = AutoReport{1, 1, "235959"};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    evt_in = evt_out = 0;
-    st() = EventStatus{};
-    clock_->SetUs(int64_t{eventtest::kStartS} * 1000000);
+    Fresh();
     st().ulNextReportTimeSt = kMidnight + kDay - 1;
     StartAndRun(-1);  // start-up only
     testsupport::ConsoleCapture capture;
