@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -23,27 +22,9 @@ namespace fs = std::filesystem;
 using Files = std::vector<std::pair<std::string, const char*>>;  // path under the root, content (nullptr: none)
 using Names = std::vector<std::string>;
 
-// A simulated board with a card and the old configuration and program.
-struct Board {
-  testsupport::TempDir root;
-  Board() {
-    platform::SetRoot(root.path());
-    platform::SetSimulated(true);
-    root.Write("APP/config.ini", "old config\r\n");
-    root.Write("APP/fw", "old program");
-    root.Write("media/card/.keep", "");
-  }
-  ~Board() {
-    platform::SetRoot("");
-    platform::SetSimulated(false);
-  }
-};
-
-std::atomic<int32_t>* const kFlags[] = {&if_sd_card, &if_config_exist, &if_fw_exist, &if_fw_update, &if_fw_update_error};
-
 // The start-up steps as main runs them; returns the console.
 std::string StartUp() {
-  for (auto* flag : kFlags) *flag = 0;
+  for (auto* flag : {&if_sd_card, &if_config_exist, &if_fw_exist, &if_fw_update, &if_fw_update_error}) *flag = 0;
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();  // what cp and mv would complain
   sd_card_init();
@@ -93,8 +74,12 @@ TEST(SdUpdate, StartUpSteps) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    Board board;
-    testsupport::TempDir& root = board.root;
+    testsupport::TempDir root;
+    platform::SetRoot(root.path());
+    platform::SetSimulated(true);
+    root.Write("APP/config.ini", "old config\r\n");
+    root.Write("APP/fw", "old program");
+    root.Write("media/card/.keep", "");
     for (const auto& [path, content] : row.before) {
       if (content == nullptr) {
         fs::remove(root.path() + "/" + path);
@@ -105,7 +90,8 @@ TEST(SdUpdate, StartUpSteps) {
     if (root.Exists(u + "fw")) fs::permissions(root.path() + "/" + u + "fw", fs::perms(0755));
     EXPECT_EQ(StartUp(), row.console);
     std::string flags;
-    for (auto* flag : kFlags) flags += std::to_string(flag->load());
+    for (auto* flag : {&if_sd_card, &if_config_exist, &if_fw_exist, &if_fw_update, &if_fw_update_error})
+      flags += std::to_string(flag->load());
     EXPECT_EQ(flags, row.flags);
     for (const auto& [path, content] : row.after) {
       if (content == nullptr) {
@@ -123,6 +109,8 @@ TEST(SdUpdate, StartUpSteps) {
       for (const auto& entry : fs::directory_iterator(root.path() + "/" + u)) left.push_back(entry.path().filename());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, row.left);
+    platform::SetRoot("");
+    platform::SetSimulated(false);
   }
 }
 
@@ -145,11 +133,15 @@ TEST(SdCardFacade, UsePercentAndMountTable) {
 // A card that refuses the move (write-protected): the program is installed
 // once, and the next start finds it installed instead of rebooting again.
 TEST(SdUpdate, CardThatKeepsTheProgramUpdatesOnce) {
-  Board board;
-  testsupport::TempDir& root = board.root;
+  testsupport::TempDir root;
+  platform::SetRoot(root.path());
+  platform::SetSimulated(true);
+  root.Write("APP/config.ini", "old config\r\n");
+  root.Write("APP/fw", "old program");
   root.Write("media/card/update/fw", "new program");
   const std::string update = root.path() + "/media/card/update";
   if (std::system(("chattr +i '" + update + "' 2>/dev/null").c_str()) != 0) {
+    platform::SetRoot("");
     GTEST_SKIP() << "no immutable folders here";
   }
   std::string console[2];
@@ -164,6 +156,8 @@ TEST(SdUpdate, CardThatKeepsTheProgramUpdatesOnce) {
   EXPECT_EQ(root.Read("APP/fw"), "new program");
   EXPECT_EQ(updated[1], 0);
   EXPECT_EQ(console[1], ">Got the new fw!!\r\n>fw on the card is already installed, start normally.\r\n");
+  platform::SetRoot("");
+  platform::SetSimulated(false);
 }
 
 }  // namespace
