@@ -7,8 +7,8 @@
 #include "queue/queue_test_env.h"
 #include "queue/retry_wait_recorder.h"
 #include "queue/sms_sender.h"
-#include "sim/modem_pty_server.h"
-#include "sim/sim7100_model.h"
+#include "sim/modem/modem_pty_server.h"
+#include "sim/modem/sim7100_model.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // The simulated board behind `ctl`: its root folder, the state report and
 // pulses (the watch on the firmware's LED lines is shown end to end).
-#include "sim/board.h"
+#include "sim/board/board.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "sim/board_files.h"
-#include "sim/sim7100_model.h"
+#include "sim/board/board_files.h"
+#include "sim/modem/sim7100_model.h"
 #include "support/firmware_process.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The control command line; what each command does is checked through the board.
-#include "sim/command.h"
+#include "sim/control/command.h"
 
 #include <gtest/gtest.h>
 

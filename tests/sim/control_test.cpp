@@ -11,10 +11,10 @@
 #include <string>
 #include <thread>
 
-#include "sim/control_client.h"
-#include "sim/control_protocol.h"
-#include "sim/control_server.h"
-#include "sim/monotonic.h"
+#include "sim/control/control_client.h"
+#include "sim/control/control_protocol.h"
+#include "sim/control/control_server.h"
+#include "sim/run/monotonic.h"
 #include "support/firmware_process.h"
 
 namespace {

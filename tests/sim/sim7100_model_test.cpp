@@ -2,7 +2,7 @@
 // the firmware reads out (echo first), on a clock the test steps. What every
 // modem pass meets (registration, GPS fix, reading the store) is checked end
 // to end; here what the firmware meets only at times.
-#include "sim/sim7100_model.h"
+#include "sim/modem/sim7100_model.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <string>
 #include <utility>
 
-#include "sim/command.h"
-#include "sim/sms_pdu.h"
+#include "sim/control/command.h"
+#include "sim/modem/sms_pdu.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The simulated module's own PDU code: known PDUs, round trips, refusals,
 // and a check against the firmware's codec in both directions over the whole
 // GSM alphabet (each is written apart from the other, so they check each other).
-#include "sim/sms_pdu.h"
+#include "sim/modem/sms_pdu.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "modem/pdu_codec.h"
-#include "sim/gsm7_alphabet.h"
+#include "sim/modem/gsm7_alphabet.h"
 #include "support/coding_bytes.h"
 
 namespace {

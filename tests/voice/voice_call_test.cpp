@@ -14,8 +14,8 @@
 
 #include "modem/modem_test_env.h"
 #include "modem/voice_call.h"
-#include "sim/command.h"
-#include "sim/sim7100_model.h"
+#include "sim/control/command.h"
+#include "sim/modem/sim7100_model.h"
 #include "support/console_capture.h"
 #include "support/firmware_process.h"
 #include "voice/wav_test_file.h"

@@ -1,0 +1,55 @@
+#include "sim/run/run_options.h"
+
+namespace sim {
+
+const char* SimUsage() {
+  return "usage: qrv806-sim run [--root DIR] [--utility] [--firmware PATH] [-- FIRMWARE-ARGS]\n"
+         "       qrv806-sim ctl [--root DIR] COMMAND...   ('ctl help' lists the commands)\n"
+         "DIR defaults to ./sim-root and is kept between runs.\n";
+}
+
+SimOptions ParseSimOptions(const std::vector<std::string>& args) {
+  SimOptions o;
+  if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") return o;
+  if (args[0] == "run") {
+    o.mode = SimOptions::Mode::kRun;
+  } else if (args[0] == "ctl") {
+    o.mode = SimOptions::Mode::kCtl;
+  } else {
+    o.error = "unknown action '" + args[0] + "'";
+    return o;
+  }
+  bool run = o.mode == SimOptions::Mode::kRun;
+  size_t i = 1;
+  for (; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--root" || (run && a == "--firmware")) {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        o.error = a + " needs a value";
+        return o;
+      }
+      (a == "--root" ? o.root : o.firmware) = args[++i];
+    } else if (a.rfind("--root=", 0) == 0) {
+      o.root = a.substr(7);
+    } else if (run && a == "--utility") {
+      o.utility = true;
+    } else if (run && a == "--") {
+      o.firmware_args.assign(args.begin() + static_cast<long>(i) + 1, args.end());
+      i = args.size();
+      break;
+    } else if (run) {
+      o.error = "unknown option '" + a + "' (firmware arguments go after --)";
+      return o;
+    } else {
+      break;  // ctl: the command starts here
+    }
+  }
+  if (o.root.empty()) o.error = "--root needs a folder";
+  if (!run) {
+    o.command.assign(args.begin() + static_cast<long>(i), args.end());
+    if (o.command.empty() && o.error.empty()) o.error = "ctl needs a command ('qrv806-sim ctl help' lists them)";
+  }
+  return o;
+}
+
+}  // namespace sim
