@@ -22,7 +22,12 @@ int sms_event_is_n() { return Ring().Pending(); }
 
 int sms_event_put(const sms_msg& sms, const char (*phones)[kPhoneSize], int count) {
   int slot = 0;
-  return SmsEventTryPut(sms, phones, count, &slot) ? slot : 0;
+  if (SmsEventTryPut(sms, phones, count, &slot)) return slot;
+  // An alarm that finds no room is lost: say which, so it can be followed up.
+  PrintMsg(">SMS queue full (%d jobs waiting): message for %d number(s) dropped, first %.*s\r\n", sms_event_is_n(),
+           phones == nullptr || count < 0 ? 0 : count, kPhoneSize,
+           phones != nullptr && count > 0 ? phones[0] : "none");
+  return 0;
 }
 
 bool SmsTextTryPut(const char* text, const char* number, int* slot) {

@@ -22,7 +22,11 @@ int voice_event_is_n() { return Ring().Pending(); }
 
 int voice_event_put(const voice_msg& job, const char (*phones)[kPhoneSize], int count) {
   int slot = 0;
-  return VoiceEventTryPut(job, phones, count, &slot) ? slot : 0;
+  if (VoiceEventTryPut(job, phones, count, &slot)) return slot;
+  PrintMsg(">Voice queue full (%d jobs waiting): call with %.*s for %d number(s) dropped, first %.*s\r\n",
+           voice_event_is_n(), static_cast<int>(sizeof job.wav), job.wav, phones == nullptr || count < 0 ? 0 : count,
+           kPhoneSize, phones != nullptr && count > 0 ? phones[0] : "none");
+  return 0;
 }
 
 bool VoiceEventTryPut(const voice_msg& job, const char (*phones)[kPhoneSize], int count, int* slot_out) {

@@ -1,6 +1,7 @@
 // The SMS queue: 18 slots, at most 17 jobs pending, order kept across threads.
 
 #include "queue/queue_test_env.h"
+#include "support/console_capture.h"
 
 namespace {
 
@@ -14,7 +15,11 @@ TEST_F(SmsQueueTest, SeventeenPendingAtMost) {
   for (int i = 0; i < 17; ++i) EXPECT_EQ(sms_event_put(Body("m" + std::to_string(i)), one.slot, 1), i);
   // The eighteenth is refused and changes nothing.
   int slot = -1;
-  EXPECT_EQ(sms_event_put(Body("refused"), one.slot, 1), 0);
+  {
+    testsupport::ConsoleCapture console;
+    EXPECT_EQ(sms_event_put(Body("refused"), one.slot, 1), 0);
+    EXPECT_EQ(console.Text(), ">SMS queue full (17 jobs waiting): message for 1 number(s) dropped, first 123\r\n");
+  }
   EXPECT_FALSE(SmsEventTryPut(Body("refused"), one.slot, 1, &slot));
   EXPECT_EQ(slot, -1);
   EXPECT_EQ(sms_event_is_n(), 17);

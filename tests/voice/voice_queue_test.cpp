@@ -12,6 +12,7 @@
 #include "queue/retry_wait_recorder.h"
 #include "queue/voice_queue.h"
 #include "queue/voice_sender.h"
+#include "support/console_capture.h"
 
 namespace {
 
@@ -94,6 +95,15 @@ TEST(VoiceQueue, SeventeenJobsWaitAtMost) {
   int slot = 0;
   for (int i = 0; i < 17; ++i) EXPECT_TRUE(Put({"111"}, &slot));
   EXPECT_FALSE(Put({"111"}, &slot));
+  {
+    testsupport::ConsoleCapture console;
+    const testqueue::Phones two({"111", "222"});
+    voice_msg job{};
+    std::strcpy(job.wav, "EVNT4.wav");
+    EXPECT_EQ(voice_event_put(job, two.slot, two.count), 0);
+    EXPECT_EQ(console.Text(),
+              ">Voice queue full (17 jobs waiting): call with EVNT4.wav for 2 number(s) dropped, first 111\r\n");
+  }
   EXPECT_EQ(voice_event_clean_all(), 1);
   EXPECT_EQ(voice_event_is_n(), 1);
   EXPECT_EQ(voice_event_pop(), 1);
