@@ -173,6 +173,30 @@ void RestUnlessStopped(int ms, const std::atomic<bool>& stop) {
   }
 }
 
+// A job waits while the module cannot send it (SIM not ready, not
+// registered, or not answering at all): a try made now could only fail, and
+// three failures give a number up, so an outage of a minute would lose the
+// alarm. The console says so once per outage.
+bool ModuleCanSend() {
+  const int32_t creg = modem_creg.load();
+  return modem_cpin_status.load() == 0 && (creg == 1 || creg == 5);
+}
+
+// Says once when jobs start to wait for the module, and once when they go on.
+void NoteWaitingJobs(bool ready) {
+  static bool told = false;  // the modem thread's own
+  const bool sms = is_send_sms.load() != 0;
+  const bool voice = is_send_voice.load() != 0;
+  if (!ready && (sms || voice) && !told) {
+    PrintMsg(">Module not ready (SIM status %d, registration %d): %s waits\r\n", modem_cpin_status.load(),
+             modem_creg.load(), sms && voice ? "SMS and call" : sms ? "SMS" : "call");
+    told = true;
+  } else if (ready && told) {
+    PrintMsg(">Module ready again: waiting jobs go on\r\n");
+    told = false;
+  }
+}
+
 }  // namespace
 
 void ResetSIM7100() { platform::Reboot(); }
@@ -185,9 +209,11 @@ int ModemPass(AtChannel& channel, const std::atomic<bool>& stop) {
   PollSignal(channel, response);
   ExchangeAndLog(channel, "AT+CNSMOD?\r\n", response);
   PollGps(channel, response);
-  if (is_send_sms.load() != 0) SendSmsJob(channel);
+  const bool ready = ModuleCanSend();
+  NoteWaitingJobs(ready);
+  if (ready && is_send_sms.load() != 0) SendSmsJob(channel);
   if (is_new_sms.load() == 0) FetchNewSms(channel);
-  if (is_send_voice.load() != 0) SendVoiceJob(channel);
+  if (ready && is_send_voice.load() != 0) SendVoiceJob(channel);
   SettleSetAside(channel);
   return 0;
 }

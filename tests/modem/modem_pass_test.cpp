@@ -2,6 +2,7 @@
 // SIM recovery counting and the published state.
 
 #include "modem/modem_test_env.h"
+#include "support/console_capture.h"
 
 namespace {
 
@@ -123,6 +124,44 @@ TEST_F(ModemPassTest, EveryFifthUnusableAnswerRestartsTheRadio) {
   EXPECT_EQ(module_.Count("AT+CFUN=0\r\n"), 3);
   EXPECT_EQ(modem_count4reset, 0);
   EXPECT_EQ(is_input_pin, 0);
+}
+
+// A job handed over while the module cannot send waits, instead of using up
+// its number's tries: an outage of a minute must not lose an alarm.
+TEST_F(ModemPassTest, JobsWaitWhileTheModuleCannotSend) {
+  send_sms = testmodem::Message("0911111111", 0, "Door open");
+  is_send_sms = 1;
+  std::snprintf(send_voice.phone, sizeof send_voice.phone, "0922222222");
+  is_send_voice = 1;
+  const struct {
+    const char* cpin;
+    const char* creg;
+    bool sends;
+    const char* console;  // the line about the waiting jobs, "" for none
+  } rows[] = {
+      {"+CME ERROR: SIM busy", "+CREG: 0,1", false, ">Module not ready (SIM status 2, registration 1): SMS and call waits"},
+      {"", "", false, ""},  // the module silent: still waiting, said once
+      {"+CPIN: READY", "+CREG: 0,2", false, ""},
+      {"+CPIN: READY", "+CREG: 0,5", true, ">Module ready again: waiting jobs go on"},
+  };
+  for (const auto& row : rows) {
+    module_.cpin = row.cpin;
+    module_.creg = row.creg;
+    if (*row.cpin == '\0') module_.overrides = {{"AT+CPIN?\r\n", ""}, {"AT+CREG?\r\n", ""}};
+    testsupport::ConsoleCapture console;
+    Pass();
+    module_.overrides.clear();
+    EXPECT_EQ(module_.Count("AT+CMGS="), row.sends ? 1 : 0) << row.cpin;
+    EXPECT_EQ(module_.Count("ATD"), row.sends ? 1 : 0) << row.cpin;
+    const std::string& text = console.Text();
+    // The line of the row, or none; never a second one.
+    const size_t at = *row.console == '\0' ? std::string::npos : text.find(row.console);
+    EXPECT_EQ(text.find(">Module "), at) << text;
+    if (at != std::string::npos) {
+      EXPECT_EQ(text.find(">Module ", at + 1), std::string::npos) << text;
+    }
+  }
+  EXPECT_EQ(is_send_sms, 0);
 }
 
 TEST_F(ModemPassTest, The1300thSimFailureRebootsTheDevice) {
