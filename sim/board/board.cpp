@@ -55,8 +55,14 @@ Reply Board::Execute(const Command& c, int64_t now_us) {
     case CommandKind::kRtcGet: return RtcGet();
     case CommandKind::kRtcSet: return RtcSet(c.time);
     case CommandKind::kSdInsert: {
+      const bool swap_full = sd_.present() && sd_.full();
       std::string err = sd_.Insert();
-      return err.empty() ? Reply::Ok("card inserted") : Reply::Error(err);
+      if (!err.empty()) return Reply::Error(err);
+      return Reply::Ok(swap_full ? "card with room inserted" : "card inserted");
+    }
+    case CommandKind::kSdFull: {
+      std::string err = sd_.Fill();
+      return err.empty() ? Reply::Ok("card full: writes fail with no space, use 100 %") : Reply::Error(err);
     }
     case CommandKind::kSdRemove: {
       std::string err = sd_.Remove();
@@ -207,6 +213,7 @@ Json Board::State(int64_t now_us) const {
   int use = sd_.UsePercent();
   sd.Set("use", use >= 0 ? Json(use) : Json());
   sd.Set("use_fixed", sd_.use_fixed());
+  sd.Set("full", sd_.full());
   s.Set("sd", sd);
 
   std::string qmi;

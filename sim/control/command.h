@@ -21,6 +21,7 @@ enum class CommandKind {
   kSdInsert,  // sd insert
   kSdRemove,  // sd remove
   kSdUse,     // sd use PCT
+  kSdFull,    // sd full
   kQmi,       // qmi up|down|fail
   kStop,      // stop
   kPulse,     // pulse N COUNT PERIOD_MS WIDTH_MS

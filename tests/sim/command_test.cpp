@@ -21,6 +21,7 @@ TEST(SimCommand, RefusedWithAReason) {
       {"rtc set 2023-02-29 00:00:00", "not a time the RTC holds"},
       {"rtc set 2024-01-01", "usage: rtc"},
       {"sd use 101", "from 0 to 100"},
+      {"sd fill", "usage: sd"},
       {"qmi sideways", "usage: qmi"},
       {"pulse 0 1000001 100 50", "COUNT"},
       {"pulse 0 10 100 100", "WIDTH_MS"},
