@@ -6,6 +6,7 @@
 
 #include "platform/sim_rtc_file.h"
 #include "sim/board/board_files.h"
+#include "sim/board/clock_jump.h"
 
 namespace sim {
 
@@ -77,6 +78,13 @@ Reply Board::Execute(const Command& c, int64_t now_us) {
       return Reply::Ok("QMI " + c.qmi);
     case CommandKind::kPulse: return StartPulses(c, now_us);
     case CommandKind::kJig: return SetJig(c.on);
+    case CommandKind::kClockJump: {
+      std::string rtc;
+      std::string err = JumpClocks(root_, c.seconds, &rtc);
+      if (!err.empty()) return Reply::Error(err);
+      return Reply::Ok("system clock and RTC moved by " + std::string(c.seconds >= 0 ? "+" : "") +
+                       std::to_string(c.seconds) + " s (RTC " + rtc + "); the firmware follows within a second");
+    }
     case CommandKind::kModem: return modem_.Command(c.words, c.line, now_us);
     case CommandKind::kStop: break;
   }
