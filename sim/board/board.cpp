@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/sim_jig.h"
 #include "platform/sim_rtc_file.h"
 #include "sim/board/board_files.h"
 #include "sim/board/clock_jump.h"
@@ -114,20 +115,17 @@ Reply Board::StartPulses(const Command& c, int64_t now_us) {
 }
 
 Reply Board::SetJig(bool on) {
-  jig_ = on;
   if (on) {
     for (PulseTrain& p : pulses_) p.Stop();
-    ApplyJig();
+    if (!platform::SimJigFit(root_.dir())) return Reply::Error("cannot fit the jig: " + ErrnoText());
+    jig_ = true;
     return Reply::Ok("jig on: every DI follows DO0 or DO1");
   }
   // Off the jig the inputs are back at the levels set for them.
-  for (int n = 0; n < kDigitalInputs; ++n) WriteDi(n, di_[n]);
+  static_assert(kDigitalInputs == platform::kSimJigInputs, "the jig feeds every input");
+  if (!platform::SimJigRemove(root_.dir(), di_)) return Reply::Error("cannot remove the jig: " + ErrnoText());
+  jig_ = false;
   return Reply::Ok("jig off");
-}
-
-void Board::ApplyJig() {
-  bool active = do_[0] || do_[1];
-  for (int n = 0; n < kDigitalInputs; ++n) WriteDi(n, active);
 }
 
 Reply Board::RtcGet() const {
@@ -148,12 +146,9 @@ void Board::OnLineChange(int gpio, bool level, int64_t now_us) {
   int64_t now_ms = now_us / 1000;
   if (gpio == kStatusLedGpio) status_led_.Observe(level, now_ms);
   if (gpio == kGpsLedGpio) gps_led_.Observe(level, now_ms);
-  for (int n = 0; n < kDigitalOutputs; ++n) {
-    if (gpio == DoGpio(n)) {
-      do_[n] = level;
-      if (jig_) ApplyJig();
-    }
-  }
+  // The firmware's write of an output has set the jig's inputs already;
+  // this covers an output changed by anyone else.
+  if (jig_ && (gpio == DoGpio(0) || gpio == DoGpio(1))) platform::SimJigFollow(root_.dir());
 }
 
 void Board::RunTimers(int64_t now_us) {
