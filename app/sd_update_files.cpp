@@ -12,6 +12,7 @@
 
 #include "platform/dir_listing.h"
 #include "platform/fd_io.h"
+#include "platform/sd_card.h"
 
 namespace sd_update_files {
 namespace {
@@ -28,6 +29,7 @@ int CopyInto(const std::string& src, const std::string& dst, bool keep_mode) {
   const mode_t mode = st.st_mode & 07777;
   platform::UniqueFd out(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode & 0777));
   if (out.get() < 0) return errno;
+  const bool to_card = platform::IsOnCard(dst);
   int err = 0;
   char buf[64 * 1024];
   for (;;) {
@@ -38,7 +40,8 @@ int CopyInto(const std::string& src, const std::string& dst, bool keep_mode) {
       break;
     }
     if (n == 0) break;
-    err = platform::WriteAll(out.get(), buf, static_cast<size_t>(n));
+    err = to_card ? platform::CardWriteAll(out.get(), buf, static_cast<size_t>(n))
+                  : platform::WriteAll(out.get(), buf, static_cast<size_t>(n));
     if (err != 0) break;
   }
   if (err == 0 && keep_mode && ::fchmod(out.get(), mode) != 0) err = errno;

@@ -35,15 +35,11 @@
 #include "platform/packet_data.h"
 #include "platform/paths.h"
 #include "platform/system_actions.h"
-#include "qc/qc_pauses.h"
 
 namespace {
 
 // Seconds the update pattern shows before the board restarts.
 constexpr unsigned kUpdateRebootDelayS = 10;
-// The simulated loop-back jig is another process that follows the outputs
-// through file events; on a busy PC it needs longer than a wired jig.
-constexpr int kSimulatedJigSettleMs = 250;
 
 void PrintRtc(const char* label, const RtcTime& t) {
   PrintMsg("%s%s [%d]\r\n", label, RtcTimeText(t).c_str(), t.wday);
@@ -55,7 +51,6 @@ void SelectBoard(const LaunchOptions& opt) {
   platform::SetQmiEndpoint(opt.qmi_device);
   if (opt.simulated) {
     platform::InstallClock(std::make_unique<platform::SimulatedClock>(platform::Path("/sim/clock")));
-    qc_io_settle_ms = kSimulatedJigSettleMs;
   }
 }
 

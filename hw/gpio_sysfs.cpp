@@ -11,6 +11,7 @@
 #include "base/console.h"
 #include "hw/gpio.h"
 #include "platform/paths.h"
+#include "platform/sim_jig.h"
 
 namespace {
 
@@ -95,6 +96,9 @@ int GPIO_set_value(int gpio, int v) {
   int error = 0;
   int ret = WriteAttribute(LinePath(gpio, "value"), v ? "1" : "0", 2, &error);
   if (ret < 0) PerrorWith(error, "gpio/set-value");
+  // The simulated board's loop-back jig is wired to the outputs: its inputs
+  // follow before this write returns, as they would through a wire.
+  if (ret == 0 && platform::IsSimulated()) platform::SimJigOutputWritten(platform::Root(), gpio);
   return ret;
 }
 

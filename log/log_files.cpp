@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 
+#include "base/console.h"
 #include "config/time_utils.h"
 #include "log/log_store.h"
 #include "platform/dir_listing.h"
@@ -24,6 +25,23 @@ namespace {
 // One append at a time, so records of the modem and packet-data threads
 // never mix inside a file.
 std::mutex g_append_mu;
+// Set while appends fail (guarded by g_append_mu): the console hears of a
+// failing card once, and once again when it takes records again, not at
+// every record in between.
+bool g_failing = false;
+
+void TellFailure(const std::string& file, int error) {
+  if (g_failing) return;
+  g_failing = true;
+  PrintMsg(">Cannot write %s: %s; log records are lost until the card takes them again.\r\n", file.c_str(),
+           std::strerror(error));
+}
+
+void TellRecovered() {
+  if (!g_failing) return;
+  g_failing = false;
+  PrintMsg(">The SD card takes log records again.\r\n");
+}
 
 bool IsDir(const std::string& real_path) {
   struct stat st {};
@@ -79,12 +97,30 @@ bool LogAppendToday(const char* subdir, const char* text, size_t len) {
   const std::string file = LogTodayFile(subdir);
   if (file.empty()) return false;
   std::lock_guard<std::mutex> lock(g_append_mu);
-  if (!LogMakeDirs(file.substr(0, file.rfind('/')))) return false;
-  int fd = ::open(platform::Path(file).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool ok = platform::WriteAll(fd, text, len) == 0;
-  if (::close(fd) != 0) ok = false;
-  return ok;
+  if (!LogMakeDirs(file.substr(0, file.rfind('/')))) {
+    TellFailure(file, errno);
+    return false;
+  }
+  platform::UniqueFd fd(::open(platform::Path(file).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+  if (!fd.valid()) {
+    TellFailure(file, errno);
+    return false;
+  }
+  struct stat before {};
+  const bool sized = ::fstat(fd.get(), &before) == 0;
+  int error = platform::CardWriteAll(fd.get(), text, len);
+  // A card that fills up in the middle of a record keeps part of it; that
+  // part is cut off again, so the next record starts on a line of its own.
+  if (error != 0 && sized && ::ftruncate(fd.get(), before.st_size) != 0) {
+    PrintMsg(">%s may end in a cut record: %s\r\n", file.c_str(), std::strerror(errno));
+  }
+  if (fd.Close() != 0 && error == 0) error = errno;
+  if (error != 0) {
+    TellFailure(file, error);
+    return false;
+  }
+  TellRecovered();
+  return true;
 }
 
 bool LogListNames(const std::string& device_dir, bool dirs_only, std::vector<std::string>* names) {

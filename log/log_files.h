@@ -31,7 +31,9 @@ bool LogMakeDirs(const std::string& device_dir);
 
 /// Appends `len` bytes to today's file of a log, creating its folders. Does
 /// nothing and returns false when the card is not mounted or the file cannot
-/// be written: a log is never worth stopping the caller for.
+/// be written: a log is never worth stopping the caller for. A record the
+/// card takes only in part is cut off again. The console is told when
+/// appends start failing and when they succeed again, once each.
 bool LogAppendToday(const char* subdir, const char* text, size_t len);
 
 /// The names `ls -1` prints for a device folder (hidden names left out,

@@ -1,5 +1,7 @@
 #include "platform/clock.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <cinttypes>
 #include <cstdio>
@@ -55,13 +57,28 @@ timeval DeviceClock::DoNow() { return HostNow(); }
 
 int DeviceClock::DoSet(const timeval& tv) { return settimeofday(&tv, nullptr) == 0 ? 0 : -1; }
 
+bool ReadClockOffsetFile(const std::string& path, int64_t* offset_us) {
+  FILE* f = std::fopen(path.c_str(), "r");
+  if (!f) return false;
+  long long v = 0;
+  const bool read = std::fscanf(f, "%lld", &v) == 1;
+  std::fclose(f);
+  // Beyond a few thousand years it is a damaged file, not a clock.
+  constexpr long long kMaxOffsetUs = 100000LL * 86400 * 1000000;
+  if (!read || v > kMaxOffsetUs || v < -kMaxOffsetUs) return false;
+  *offset_us = v;
+  return true;
+}
+
+bool WriteClockOffsetFile(const std::string& path, int64_t offset_us) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%" PRId64 "\n", offset_us);
+  return ReplaceFileAtomically(path, text);
+}
+
 SimulatedClock::SimulatedClock(std::string offset_file) : offset_file_(std::move(offset_file)) {
-  FILE* f = std::fopen(offset_file_.c_str(), "r");
-  if (f) {
-    long long v = 0;
-    if (std::fscanf(f, "%lld", &v) == 1) offset_us_ = v;
-    std::fclose(f);
-  }
+  std::lock_guard<std::mutex> lock(mu_);
+  FollowFileLocked();
 }
 
 int64_t SimulatedClock::offset_us() const {
@@ -69,10 +86,33 @@ int64_t SimulatedClock::offset_us() const {
   return offset_us_;
 }
 
+SimulatedClock::Stamp SimulatedClock::FileStamp() const {
+  Stamp s;
+  struct stat st {};
+  if (::stat(offset_file_.c_str(), &st) != 0) return s;
+  s.exists = true;
+  s.inode = st.st_ino;
+  s.mtime_ns = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.size = st.st_size;
+  return s;
+}
+
+void SimulatedClock::FollowFileLocked() {
+  const int64_t now = MonotonicUs();
+  if (now < next_look_us_) return;
+  next_look_us_ = now + kLookUs;
+  const Stamp stamp = FileStamp();
+  if (stamp == stamp_) return;
+  stamp_ = stamp;
+  // A file that went away or holds no offset leaves the time as it is.
+  ReadClockOffsetFile(offset_file_, &offset_us_);
+}
+
 timeval SimulatedClock::DoNow() {
   int64_t off;
   {
     std::lock_guard<std::mutex> lock(mu_);
+    FollowFileLocked();
     off = offset_us_;
   }
   return FromUs(ToUs(HostNow()) + off);
@@ -81,11 +121,10 @@ timeval SimulatedClock::DoNow() {
 int SimulatedClock::DoSet(const timeval& tv) {
   std::lock_guard<std::mutex> lock(mu_);
   offset_us_ = ToUs(tv) - ToUs(HostNow());
-  char text[32];
-  std::snprintf(text, sizeof text, "%" PRId64 "\n", offset_us_);
   // The offset in memory is what counts; a failed save only loses it at the
-  // next start, as a board with a flat clock battery would.
-  ReplaceFileAtomically(offset_file_, text);
+  // next start, as a board with a flat clock battery would. A saved file is
+  // read back at the next look, which gives the same offset.
+  WriteClockOffsetFile(offset_file_, offset_us_);
   return 0;
 }
 

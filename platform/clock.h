@@ -6,7 +6,8 @@
 // LED phases and waits, so that setting the wall time never cuts or
 // stretches a running timer. On the device the wall time is the kernel's
 // clock; on the simulated board it is the host clock plus an offset kept in
-// DIR/sim/clock (the host clock is never changed). Both take their tick from
+// DIR/sim/clock (the host clock is never changed), which the simulator may
+// move while the firmware runs (`ctl clock jump`). Both take their tick from
 // CLOCK_MONOTONIC. Tests use a clock they step by hand.
 #pragma once
 
@@ -48,20 +49,46 @@ class DeviceClock final : public Clock {
 };
 
 /// Host clock plus an offset in whole microseconds, persisted in a file so
-/// that a restarted firmware keeps the time that was set.
+/// that a restarted firmware keeps the time that was set. Another process
+/// may replace the file: the change is taken within kLookUs (the file's
+/// status is looked at no more often, so reading the time costs no file
+/// access of its own).
 class SimulatedClock final : public Clock {
  public:
+  static constexpr int64_t kLookUs = 1000 * 1000;
+
   explicit SimulatedClock(std::string offset_file);
   int64_t offset_us() const;
 
  private:
+  // What tells a replaced file from the one read last.
+  struct Stamp {
+    bool exists = false;
+    uint64_t inode = 0;
+    int64_t mtime_ns = 0;
+    int64_t size = 0;
+    bool operator==(const Stamp& o) const {
+      return exists == o.exists && inode == o.inode && mtime_ns == o.mtime_ns && size == o.size;
+    }
+  };
+
   timeval DoNow() override;
   int DoSet(const timeval& tv) override;
+  void FollowFileLocked();
+  Stamp FileStamp() const;
 
   std::string offset_file_;
   mutable std::mutex mu_;
   int64_t offset_us_ = 0;
+  Stamp stamp_;
+  int64_t next_look_us_ = 0;
 };
+
+/// The offset in a simulated clock file; false when the file is missing or
+/// holds no offset within a few thousand years.
+bool ReadClockOffsetFile(const std::string& path, int64_t* offset_us);
+/// Replaces the file with the offset (atomically).
+bool WriteClockOffsetFile(const std::string& path, int64_t offset_us);
 
 /// A clock that only moves when a test moves it. Thread-safe. Advance is
 /// time passing: the wall time and the tick move together. SetUs and Set

@@ -3,11 +3,14 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
+#include "platform/clock.h"
+#include "platform/fd_io.h"
 #include "platform/paths.h"
 
 namespace platform {
@@ -130,7 +133,7 @@ SdPresence SimulatedSdCard::DoPresence() {
 
 std::optional<SdUsage> SimulatedSdCard::DoUsage() {
   std::optional<SdUsage> u = StatvfsUsage(Path(kCardMount));
-  const int pct = ReadPercentFile(Path("/sim/sd-use"));
+  const int pct = Exists(Path("/sim/sd-full")) ? 100 : ReadPercentFile(Path("/sim/sd-use"));
   if (pct == -1) return u;
   if (pct < 0) return std::nullopt;  // a number nobody can read is no measurement
   SdUsage set = u.value_or(SdUsage{});
@@ -142,11 +145,35 @@ std::optional<SdUsage> SimulatedSdCard::DoUsage() {
   return set;
 }
 
+int SimulatedSdCard::DoWriteRefusal() {
+  const std::string marker = Path("/sim/sd-full");
+  const int64_t now = MonotonicUs();
+  std::lock_guard<std::mutex> lock(mu_);
+  if (now >= next_look_us_ || marker != looked_at_) {
+    full_ = Exists(marker);
+    looked_at_ = marker;
+    next_look_us_ = now + kFullLookUs;
+  }
+  return full_ ? ENOSPC : 0;
+}
+
 SdCard& SdCardBackend() {
   static DeviceSdCard device;
   static SimulatedSdCard simulated;
   if (IsSimulated()) return simulated;
   return device;
+}
+
+int CardWriteAll(int fd, const void* data, size_t len) {
+  const int refused = SdCardBackend().WriteRefusal();
+  if (refused != 0) return refused;
+  return WriteAll(fd, data, len);
+}
+
+bool IsOnCard(const std::string& real_path) {
+  const std::string card = Path(kCardMount);
+  return real_path.size() > card.size() && real_path.compare(0, card.size(), card) == 0 &&
+         real_path[card.size()] == '/';
 }
 
 }  // namespace platform

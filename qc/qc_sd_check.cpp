@@ -1,10 +1,13 @@
 #include "qc/qc_sd_check.h"
 
+#include <fcntl.h>
+
 #include <cstdio>
 #include <cstring>
 
 #include "base/console.h"
 #include "base/sleep.h"
+#include "platform/fd_io.h"
 #include "platform/paths.h"
 #include "platform/sd_card.h"
 #include "qc/qc_pauses.h"
@@ -18,13 +21,14 @@ constexpr int kLineSize = 512;
 }  // namespace
 
 int save_sdcard() {
-  FILE* file = std::fopen(platform::Path(kTestFile).c_str(), "w");
+  platform::UniqueFd file(
+      ::open(platform::Path(kTestFile).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   bool written = false;
-  if (file != nullptr) {
+  if (file.valid()) {
     SleepMilliseconds(qc_io_settle_ms.load());
-    written = std::fwrite(kTestLine, 1, sizeof kTestLine - 1, file) == sizeof kTestLine - 1;
-    // A full card may refuse the data only when it is flushed.
-    written = std::fclose(file) == 0 && written;
+    written = platform::CardWriteAll(file.get(), kTestLine, sizeof kTestLine - 1) == 0;
+    // A full card may refuse the data only when it is closed.
+    written = file.Close() == 0 && written;
   }
   PrintMsg(written ? "Save SD file success for saving\r" : "Save SD file fail\r");
   return written ? 1 : 0;

@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/sim_jig.h"
 #include "platform/sim_rtc_file.h"
 #include "sim/board/board_files.h"
+#include "sim/board/clock_jump.h"
 
 namespace sim {
 
@@ -55,8 +57,14 @@ Reply Board::Execute(const Command& c, int64_t now_us) {
     case CommandKind::kRtcGet: return RtcGet();
     case CommandKind::kRtcSet: return RtcSet(c.time);
     case CommandKind::kSdInsert: {
+      const bool swap_full = sd_.present() && sd_.full();
       std::string err = sd_.Insert();
-      return err.empty() ? Reply::Ok("card inserted") : Reply::Error(err);
+      if (!err.empty()) return Reply::Error(err);
+      return Reply::Ok(swap_full ? "card with room inserted" : "card inserted");
+    }
+    case CommandKind::kSdFull: {
+      std::string err = sd_.Fill();
+      return err.empty() ? Reply::Ok("card full: writes fail with no space, use 100 %") : Reply::Error(err);
     }
     case CommandKind::kSdRemove: {
       std::string err = sd_.Remove();
@@ -71,6 +79,13 @@ Reply Board::Execute(const Command& c, int64_t now_us) {
       return Reply::Ok("QMI " + c.qmi);
     case CommandKind::kPulse: return StartPulses(c, now_us);
     case CommandKind::kJig: return SetJig(c.on);
+    case CommandKind::kClockJump: {
+      std::string rtc;
+      std::string err = JumpClocks(root_, c.seconds, &rtc);
+      if (!err.empty()) return Reply::Error(err);
+      return Reply::Ok("system clock and RTC moved by " + std::string(c.seconds >= 0 ? "+" : "") +
+                       std::to_string(c.seconds) + " s (RTC " + rtc + "); the firmware follows within a second");
+    }
     case CommandKind::kModem: return modem_.Command(c.words, c.line, now_us);
     case CommandKind::kStop: break;
   }
@@ -100,20 +115,17 @@ Reply Board::StartPulses(const Command& c, int64_t now_us) {
 }
 
 Reply Board::SetJig(bool on) {
-  jig_ = on;
   if (on) {
     for (PulseTrain& p : pulses_) p.Stop();
-    ApplyJig();
+    if (!platform::SimJigFit(root_.dir())) return Reply::Error("cannot fit the jig: " + ErrnoText());
+    jig_ = true;
     return Reply::Ok("jig on: every DI follows DO0 or DO1");
   }
   // Off the jig the inputs are back at the levels set for them.
-  for (int n = 0; n < kDigitalInputs; ++n) WriteDi(n, di_[n]);
+  static_assert(kDigitalInputs == platform::kSimJigInputs, "the jig feeds every input");
+  if (!platform::SimJigRemove(root_.dir(), di_)) return Reply::Error("cannot remove the jig: " + ErrnoText());
+  jig_ = false;
   return Reply::Ok("jig off");
-}
-
-void Board::ApplyJig() {
-  bool active = do_[0] || do_[1];
-  for (int n = 0; n < kDigitalInputs; ++n) WriteDi(n, active);
 }
 
 Reply Board::RtcGet() const {
@@ -134,12 +146,9 @@ void Board::OnLineChange(int gpio, bool level, int64_t now_us) {
   int64_t now_ms = now_us / 1000;
   if (gpio == kStatusLedGpio) status_led_.Observe(level, now_ms);
   if (gpio == kGpsLedGpio) gps_led_.Observe(level, now_ms);
-  for (int n = 0; n < kDigitalOutputs; ++n) {
-    if (gpio == DoGpio(n)) {
-      do_[n] = level;
-      if (jig_) ApplyJig();
-    }
-  }
+  // The firmware's write of an output has set the jig's inputs already;
+  // this covers an output changed by anyone else.
+  if (jig_ && (gpio == DoGpio(0) || gpio == DoGpio(1))) platform::SimJigFollow(root_.dir());
 }
 
 void Board::RunTimers(int64_t now_us) {
@@ -207,6 +216,7 @@ Json Board::State(int64_t now_us) const {
   int use = sd_.UsePercent();
   sd.Set("use", use >= 0 ? Json(use) : Json());
   sd.Set("use_fixed", sd_.use_fixed());
+  sd.Set("full", sd_.full());
   s.Set("sd", sd);
 
   std::string qmi;

@@ -48,7 +48,6 @@ class Board {
   Reply SetJig(bool on);
   Reply RtcGet() const;
   Reply RtcSet(const struct tm& t);
-  void ApplyJig();
   bool WriteDi(int n, bool on);
 
   const BoardRoot& root_;
@@ -58,7 +57,6 @@ class Board {
   bool di_[kDigitalInputs] = {};  // levels set by `di` (the jig overrides them)
   PulseTrain pulses_[kDigitalInputs];
   bool jig_ = false;
-  bool do_[kDigitalOutputs] = {};
   LedMeter status_led_;
   LedMeter gps_led_;
 };

@@ -1,5 +1,8 @@
 #include "sim/board/board_root.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <utility>
 
 #include "sim/board/board_files.h"
@@ -45,6 +48,11 @@ std::string BoardRoot::Layout(bool init_pin_on) const {
   }
   for (int n = 0; n < kAnalogInputs; ++n) {
     if (!CreateFileIfMissing(AiPath(n), "0\n")) return "cannot create " + AiPath(n) + ": " + ErrnoText();
+  }
+  // The board powers up without the jig (`jig on` fits it), whatever the
+  // last run left.
+  if (::unlink(Path("/sim/jig").c_str()) != 0 && errno != ENOENT) {
+    return "cannot remove " + Path("/sim/jig") + ": " + ErrnoText();
   }
   // The packet-data model's answer, defined from the first start on.
   if (!CreateFileIfMissing(Path("/sim/qmi"), "up\n")) {

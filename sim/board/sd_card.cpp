@@ -48,7 +48,12 @@ std::string SdCard::Remove() const {
 }
 
 std::string SdCard::Insert() const {
-  if (present()) return "the card is already in";
+  if (present()) {
+    if (!full()) return "the card is already in";
+    return EndFull();
+  }
+  std::string full_err = EndFull();
+  if (!full_err.empty()) return full_err;
   std::string err = MoveFolderEntries(CardFolder(), MountPointFiles());
   if (err.empty()) err = MoveFolderEntries(CardFilesAside(), CardFolder());
   if (!err.empty()) return err;
@@ -63,12 +68,27 @@ std::string SdCard::SetUse(int percent) const {
   if (!ReplaceFile(UseFile(), std::to_string(percent) + "\n")) {
     return "cannot write " + UseFile() + ": " + ErrnoText();
   }
+  return EndFull();
+}
+
+std::string SdCard::Fill() const {
+  if (!CreateFileIfMissing(FullMarker(), "")) return "cannot create " + FullMarker() + ": " + ErrnoText();
+  return "";
+}
+
+bool SdCard::full() const { return Exists(FullMarker()); }
+
+std::string SdCard::EndFull() const {
+  if (::unlink(FullMarker().c_str()) != 0 && errno != ENOENT) {
+    return "cannot remove " + FullMarker() + ": " + ErrnoText();
+  }
   return "";
 }
 
 bool SdCard::use_fixed() const { return Exists(UseFile()); }
 
 int SdCard::UsePercent() const {
+  if (full()) return 100;
   std::string text;
   if (ReadFile(UseFile(), &text, 64)) {
     char* end = nullptr;

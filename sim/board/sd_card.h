@@ -3,6 +3,8 @@
 // leaves the bare mount point (with whatever was written into it while no
 // card was mounted), `insert` swaps the two sets back, so nothing on either
 // side is ever lost. The firmware learns of the card by DIR/sim/sd-removed.
+// A full card is DIR/sim/sd-full: its use reads 100 % and the firmware's
+// writes to it fail with ENOSPC until `use` or `insert` ends it.
 #pragma once
 
 #include <string>
@@ -16,11 +18,15 @@ class SdCard {
   explicit SdCard(const BoardRoot& root) : root_(root) {}
 
   bool present() const;
-  /// Each returns an empty text, or why it could not be done.
+  /// Each returns an empty text, or why it could not be done. Insert also
+  /// ends a full card (a card swapped for one with room).
   std::string Remove() const;
   std::string Insert() const;
-  /// Fixes the use the firmware sees (0 to 100 per cent).
+  /// Fixes the use the firmware sees (0 to 100 per cent); ends a full card.
   std::string SetUse(int percent) const;
+  /// Fills the card: writes fail with "no space", the use reads 100 %.
+  std::string Fill() const;
+  bool full() const;
 
   /// The use in per cent the firmware sees: the fixed value, else the host
   /// file system's; -1 when neither can be had.
@@ -34,6 +40,8 @@ class SdCard {
   std::string MountPointFiles() const { return root_.Path("/sim/sd-mount-point-files"); }
   std::string Marker() const { return root_.Path("/sim/sd-removed"); }
   std::string UseFile() const { return root_.Path("/sim/sd-use"); }
+  std::string FullMarker() const { return root_.Path("/sim/sd-full"); }
+  std::string EndFull() const;
 
   const BoardRoot& root_;
 };

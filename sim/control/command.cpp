@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "sim/modem/modem_model.h"
+#include "sim/board/clock_jump.h"
 #include "sim/board/pin_map.h"
 #include "sim/board/rtc_time_text.h"
 
@@ -57,7 +58,10 @@ const char* CommandSummary() {
          "rtc set YYYY-MM-DD HH:MM:SS\n"
          "sd insert|remove       put the SD card in or take it out\n"
          "sd use PCT             fix the card's use in per cent\n"
+         "sd full                card writes fail with \"no space\", use 100 % (sd use|insert ends it)\n"
          "qmi up|down|fail       what the packet-data service answers\n"
+         "clock jump +SECONDS|-SECONDS\n"
+         "                       the system clock and the RTC move together\n"
          "pulse N COUNT PERIOD_MS WIDTH_MS\n"
          "                       COUNT pulses on DI N, active WIDTH_MS of every PERIOD_MS\n"
          "jig on|off             factory loop-back jig: every DI follows DO0 or DO1\n"
@@ -154,13 +158,22 @@ bool ParseCommand(const std::string& line, Command* out, std::string* error) {
       c.kind = CommandKind::kSdInsert;
     } else if (n == 2 && w[1] == "remove") {
       c.kind = CommandKind::kSdRemove;
+    } else if (n == 2 && w[1] == "full") {
+      c.kind = CommandKind::kSdFull;
     } else if (n == 3 && w[1] == "use") {
       if (!ParseInt(w[2], 0, 100, &v)) return Fail(error, "the card's use is a per cent from 0 to 100, not '" + w[2] + "'");
       c.kind = CommandKind::kSdUse;
       c.percent = static_cast<int>(v);
     } else {
-      return Fail(error, "usage: sd insert | sd remove | sd use PCT");
+      return Fail(error, "usage: sd insert | sd remove | sd use PCT | sd full");
     }
+  } else if (verb == "clock") {
+    if (n != 3 || w[1] != "jump") return Fail(error, "usage: clock jump +SECONDS|-SECONDS");
+    if (!ParseInt(w[2], -kMaxClockJumpS, kMaxClockJumpS, &v)) {
+      return Fail(error, "'" + w[2] + "' is no jump: whole seconds, e.g. +86400 or -3600, at most ten years");
+    }
+    c.kind = CommandKind::kClockJump;
+    c.seconds = v;
   } else if (verb == "qmi") {
     if (n != 2 || (w[1] != "up" && w[1] != "down" && w[1] != "fail")) return Fail(error, "usage: qmi up|down|fail");
     c.kind = CommandKind::kQmi;

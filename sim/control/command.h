@@ -21,10 +21,12 @@ enum class CommandKind {
   kSdInsert,  // sd insert
   kSdRemove,  // sd remove
   kSdUse,     // sd use PCT
+  kSdFull,    // sd full
   kQmi,       // qmi up|down|fail
   kStop,      // stop
   kPulse,     // pulse N COUNT PERIOD_MS WIDTH_MS
   kJig,       // jig on|off
+  kClockJump, // clock jump +SECONDS|-SECONDS
   kModem,     // sim, net, csq, gps, sms, outbox, calls, sms-fail, call, own-number, modem-delay
   kHelp,      // help
 };
@@ -41,6 +43,7 @@ struct Command {
   int period_ms = 0;               // pulse
   int width_ms = 0;                // pulse
   int percent = 0;                 // sd use
+  long seconds = 0;                // clock jump
   std::string qmi;                 // up, down or fail
 };
 

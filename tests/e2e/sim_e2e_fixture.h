@@ -139,14 +139,15 @@ class SimE2eTest : public ::testing::Test {
   std::string Output() { return sim_->Output(); }
   // A file under the board's root.
   std::string Board(const std::string& relative) { return dir_.Read("root/" + relative); }
-  // Today's user-log day file ("" while there is none).
-  std::string UserLogToday() {
+  // Today's day file of a log ("USR_LOG", "AT_CMD_LOG", "QMI_LOG"; "" while there is none).
+  std::string LogToday(const std::string& log) {
     char day[16];
     const time_t now = time(nullptr);
     std::strftime(day, sizeof day, "%Y/%m/%d", localtime(&now));
-    const std::string log = std::string("root/media/card/USR_LOG/") + day + ".txt";
-    return dir_.Exists(log) ? dir_.Read(log) : "";
+    const std::string file = "root/media/card/" + log + "/" + day + ".txt";
+    return dir_.Exists(file) ? dir_.Read(file) : "";
   }
+  std::string UserLogToday() { return LogToday("USR_LOG"); }
   // Writes APP/config.ini under the board's root (or another folder of the
   // test) from the factory settings as `edit` changes them; its content.
   std::string WriteConfig(const std::function<void()>& edit, const std::string& folder = "root") {

@@ -3,6 +3,7 @@
 #include "hw/clock_sync.h"
 #include "hw_test_env.h"
 #include "platform/sim_rtc_file.h"
+#include "sim/board/clock_jump.h"
 
 namespace {
 
@@ -88,6 +89,43 @@ TEST_F(ClockSyncTest, SettingTheSimulatedClockLeavesTheTickAlone) {
     EXPECT_NEAR(static_cast<double>(GetSystemTimeSeconds()), static_cast<double>(wall + jump_s), 60.0);
     EXPECT_LT(static_cast<uint32_t>(GetTimeTicks() - tick), 60000u);
   }
+}
+
+// `ctl clock jump` while the firmware runs: the wall time and the RTC it
+// reads move together (the clock takes the new offset within a second), and
+// the tick does not move. (A pulse running through jumps: tests/e2e.)
+TEST_F(ClockSyncTest, AJumpOfTheRunningBoardMovesWallTimeAndRtcButNotTheTick) {
+  platform::InstallClock(std::make_unique<platform::SimulatedClock>(platform::Path("/sim/clock")));
+  auto rtc_seconds = [] {
+    RtcTime t{};
+    EXPECT_EQ(RTC_Read(&t), 1);
+    struct tm f {};
+    f.tm_year = t.year - 1900;
+    f.tm_mon = t.mon - 1;
+    f.tm_mday = t.mday;
+    f.tm_hour = t.hour;
+    f.tm_min = t.min;
+    f.tm_sec = t.sec;
+    return static_cast<int64_t>(timegm(&f));
+  };
+  const sim::BoardRoot board(dir_.path());
+  for (const int64_t jump_s : {kDay, -3 * kDay, int64_t{3600}}) {
+    SCOPED_TRACE(jump_s);
+    const uint32_t tick = GetTimeTicks();
+    const int64_t wall = GetSystemTimeSeconds();
+    const int64_t rtc = rtc_seconds();
+    std::string rtc_text;
+    ASSERT_EQ(sim::JumpClocks(board, jump_s, &rtc_text), "");
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return std::llabs(GetSystemTimeSeconds() - (wall + jump_s)) < 60; }));
+    EXPECT_NEAR(static_cast<double>(rtc_seconds()), static_cast<double>(rtc + jump_s), 60.0);
+    EXPECT_LT(static_cast<uint32_t>(GetTimeTicks() - tick), 60000u);
+  }
+  // Beyond the RTC's years nothing moves.
+  std::string rtc_text;
+  const std::string clock_file = dir_.Read("sim/clock");
+  EXPECT_NE(sim::JumpClocks(board, -30 * 366 * kDay, &rtc_text).find("holds the years 2000 to 2099"),
+            std::string::npos);
+  EXPECT_EQ(dir_.Read("sim/clock"), clock_file);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <functional>
 #include <iterator>
+#include <thread>
 
 #include "hw/gpio.h"
 #include "hw_test_env.h"
+#include "platform/sim_jig.h"
 
 namespace {
 
@@ -72,6 +74,51 @@ TEST_F(GpioTest, OutputsAndPrimitivesDriveTheirLines) {
   EXPECT_EQ((std::vector<int>{DOV(0), DOV(1), DOV(7), STA_LED_V(), GPS_LED_V()}), (std::vector<int>{0, 1, 1, 1, 0}));
   ONDO(0);
   EXPECT_EQ(DOV(0), 1);
+}
+
+// The simulated loop-back jig: the inputs read an output's new level as
+// soon as its write returns (the factory test reads them 10 ms later, on a
+// host however busy), also while two threads switch the outputs at once.
+// Removed, the jig gives the inputs back their own levels.
+TEST_F(GpioTest, TheSimulatedJigFollowsEachOutputWithinItsWrite) {
+  auto inputs = [] {
+    std::vector<int> v;
+    for (uint8_t ch = 0; ch < 5; ++ch) v.push_back(DIV(ch));
+    return v;
+  };
+  const std::vector<int> all_on(5, 1), all_off(5, 0);
+  ASSERT_TRUE(platform::SimJigFit(dir_.path()));
+  const struct {
+    const char* step;
+    std::function<int()> write;
+    const std::vector<int>& expected;
+  } steps[] = {
+      {"DO0 on", [] { return ONDO(0); }, all_on},
+      {"DO1 on", [] { return ONDO(1); }, all_on},
+      {"DO0 off, DO1 still on", [] { return OFFDO(0); }, all_on},
+      {"DO1 off", [] { return OFFDO(1); }, all_off},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.step);
+    EXPECT_EQ(s.write(), 0);
+    EXPECT_EQ(inputs(), s.expected);
+  }
+  for (const bool do1_ends_on : {true, false}) {
+    SCOPED_TRACE(do1_ends_on);
+    std::thread do0([] {
+      for (int i = 0; i < 200; ++i) i % 2 ? OFFDO(0) : ONDO(0);
+    });
+    std::thread do1([do1_ends_on] {
+      for (int i = 0; i < 200; ++i) i % 2 == do1_ends_on ? ONDO(1) : OFFDO(1);
+    });
+    do0.join();
+    do1.join();
+    EXPECT_EQ(inputs(), do1_ends_on ? all_on : all_off);
+  }
+  const bool own[5] = {false, true, false, false, false};
+  ASSERT_TRUE(platform::SimJigRemove(dir_.path(), own));
+  ONDO(0);
+  EXPECT_EQ(inputs(), (std::vector<int>{0, 1, 0, 0, 0}));
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
 // The user-log ring and lines, log.ini, and the AT-command and QMI records.
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <climits>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "log/log_files.h"
 #include "log_test_env.h"
+#include "support/console_capture.h"
 
 namespace {
 
@@ -100,6 +105,55 @@ TEST_F(LogStoreTest, AtAndQmiRecordsAreAppendedWhileTheSwitchIsOne) {
   QmiLog("api", "0");
   EXPECT_EQ(root_.Read(kAtFile), at);
   EXPECT_EQ(root_.Read(kQmiFile), qmi);
+}
+
+// A card that refuses records loses them, says so once, and says so again
+// when it takes them; a record the card took only in part is cut off, so
+// the file holds whole records only. (`ctl sd full` end to end: tests/e2e.)
+TEST_F(LogStoreTest, RefusedRecordsAreSaidOnceAndLeaveNoPartBehind) {
+  const char* const kAtFile = "media/card/AT_CMD_LOG/2021/07/13.txt";
+  // Larger than what the console capture holds, which the size limit also bounds.
+  const std::string earlier(8192, 'e');
+  rlimit unlimited{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+  const struct {
+    const char* name;
+    std::function<void()> refuse, take;
+    const char* error;
+  } rows[] = {
+      {"simulated card full", [&] { root_.Write("sim/sd-full", ""); },
+       [&] { std::remove((root_.path() + "/sim/sd-full").c_str()); }, "No space left on device"},
+      {"file fills up mid-record",
+       [&] {
+         rlimit just_above{earlier.size() + 10, unlimited.rlim_max};
+         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &just_above), 0);
+       },
+       [&] { ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &unlimited), 0); }, "File too large"},
+  };
+  signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the process
+  const std::string record = "Time=>08:15:00\r\n" + std::string(100, 'r') + "\r\n";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    root_.Write(kAtFile, earlier);
+    testsupport::ConsoleCapture console;
+    row.refuse();
+    // The simulated card's marker is looked at once a second.
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !LogAppendToday(kAtCmdLogDir, record.data(), record.size()); }));
+    const std::string kept = root_.Read(kAtFile);
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(LogAppendToday(kAtCmdLogDir, record.data(), record.size()));
+    row.take();
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return LogAppendToday(kAtCmdLogDir, record.data(), record.size()); }));
+    EXPECT_EQ(root_.Read(kAtFile), kept + record);
+    EXPECT_EQ((kept.size() - earlier.size()) % record.size(), 0u);
+    const std::string text = console.Text();
+    for (const std::string& told : {">Cannot write /media/card/AT_CMD_LOG/2021/07/13.txt: " + std::string(row.error) +
+                                       "; log records are lost until the card takes them again.\r\n",
+                                   std::string(">The SD card takes log records again.\r\n")}) {
+      EXPECT_NE(text.find(told), std::string::npos) << text;
+      EXPECT_EQ(text.find(told), text.rfind(told)) << text;
+    }
+  }
+  signal(SIGXFSZ, SIG_DFL);
 }
 
 }  // namespace

@@ -75,12 +75,39 @@ TEST_F(BoardTest, StateReport) {
   const std::string json = board_.State(0).Dump(false);
   for (const char* part : {R"("firmware":{"running":false,"pid":null,"starts":2})", R"("init_pin":0,"jig":false)",
                            R"("signal":22)", R"("store":{"used":0,"total":50,"messages":[]})",
-                           R"("sd":{"present":true,"use":42,"use_fixed":true})", R"("qmi":"fail")",
+                           R"("sd":{"present":true,"use":42,"use_fixed":true,"full":false})", R"("qmi":"fail")",
                            R"("modem":{"model":"SIMCOM_SIM7100C")"}) {
     EXPECT_NE(json.find(part), std::string::npos) << part << "\nin " << json;
   }
   Run("sd remove");
   EXPECT_NE(board_.State(0).Dump(false).find(R"("sd":{"present":false)"), std::string::npos);
+}
+
+// A full card reads 100 % until `sd use` or `sd insert` gives it room; the
+// use set before comes back. (The firmware's failing writes: tests/log, e2e.)
+TEST_F(BoardTest, AFullCardEndsWithUseOrInsert) {
+  const struct {
+    const char* ends_it;
+    const char* reply;
+    const char* sd;
+  } rows[] = {
+      {"sd use 30", "card use 30 %", R"("sd":{"present":true,"use":30,"use_fixed":true,"full":false})"},
+      {"sd insert", "card with room inserted", R"("sd":{"present":true,"use":30,"use_fixed":true,"full":false})"},
+      {"sd remove", "card removed", R"("sd":{"present":false,"use":100,"use_fixed":true,"full":true})"},
+      {"sd insert", "card inserted", R"("sd":{"present":true,"use":30,"use_fixed":true,"full":false})"},
+  };
+  Run("sd use 30");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.ends_it);
+    if (!sim::Exists(root_.Path("/sim/sd-full"))) {
+      EXPECT_TRUE(Run("sd full").ok);
+    }
+    EXPECT_NE(board_.State(0).Dump(false).find(R"("use":100,"use_fixed":true,"full":true})"), std::string::npos);
+    const sim::Reply r = Run(row.ends_it);
+    EXPECT_EQ(r.text, row.reply);
+    EXPECT_NE(board_.State(0).Dump(false).find(row.sd), std::string::npos) << board_.State(0).Dump(false);
+  }
+  EXPECT_EQ(Run("sd insert").text, "the card is already in");
 }
 
 TEST_F(BoardTest, NoPulseIsLostWhenTheHostWasBusy) {
