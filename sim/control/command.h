@@ -25,7 +25,8 @@ enum class CommandKind {
   kStop,      // stop
   kPulse,     // pulse N COUNT PERIOD_MS WIDTH_MS
   kJig,       // jig on|off
-  kModem,     // sim, net, csq, gps, sms, outbox, calls, sms-fail, call, own-number, modem-delay
+  kModem,     // sim, net, csq, gps, sms, outbox, calls, sms-fail, call, own-number, modem-delay,
+              // realistic, module, cmgs-delay
   kHelp,      // help
 };
 
