@@ -25,6 +25,8 @@ class AtOutputQueue {
   std::string TakeDue(int64_t now_us);
   /// When the next bytes are due; -1 when nothing is queued.
   int64_t next_due_us() const;
+  /// When the last answer queued is due; -1 when none is queued.
+  int64_t last_answer_due_us() const { return answers_.empty() ? -1 : answers_.back().due_us; }
   bool empty() const { return answers_.empty() && unsolicited_.empty(); }
   /// Forgets everything queued (a module that resets loses its output).
   void Clear();

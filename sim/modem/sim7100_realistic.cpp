@@ -145,7 +145,8 @@ void Sim7100Model::ReportRegistration(int64_t now_us) {
   // A real module reports changes with AT+CREG=1; the realistic one has it
   // on in its stored profile.
   if (reported_registration_ >= 0 && reg != reported_registration_ && (realistic_ || creg_n_ >= 1)) {
-    Unsolicited("+CREG: " + std::to_string(reg), 0, now_us);
+    // A change a command made is reported after that command's answer.
+    Unsolicited("+CREG: " + std::to_string(reg), std::max<int64_t>(0, output_.last_answer_due_us() - now_us), now_us);
   }
   reported_registration_ = reg;
   registration_watch_us_ = registered_from_us_ > now_us ? registered_from_us_ : -1;

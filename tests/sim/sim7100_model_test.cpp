@@ -233,7 +233,7 @@ TEST_F(Sim7100Test, SimBusyAfterPowerUpRadioOnAndPinAndOnDemand) {
     std::string out = Exchange(r.command, 700);
     all += out;
     EXPECT_NE(out.find(std::string(r.command) + "\r\n"), std::string::npos) << r.command << out;
-    EXPECT_EQ(out.substr(out.size() - std::string(r.answer).size()), r.answer) << r.command << ":\n" << out;
+    EXPECT_NE(out.find(r.answer), std::string::npos) << r.command << ":\n" << out;
   }
   // Registration changes are reported in realistic mode.
   for (const char* line : {"\r\nRDY\r\n", "\r\n+CREG: 1\r\n", "\r\n+CREG: 0\r\n"}) {
