@@ -98,4 +98,12 @@ std::unique_ptr<PacketData> MakeAbsentPacketData();
 /// (100 = like a module on a live network).
 std::unique_ptr<PacketData> MakeSimulatedPacketData(int latency_percent = 100);
 
+/// What the simulated service reads, under the root: the network's answer
+/// (a line "up", "down" or "fail"; missing: up) and whether the simulated
+/// module is registered (a line "registered" or "not registered"; missing:
+/// registered). A call comes up only while the module is registered, and
+/// drops when it is not.
+constexpr const char* kSimQmiFile = "/sim/qmi";
+constexpr const char* kSimRegistrationFile = "/sim/registration";
+
 }  // namespace platform

@@ -1,6 +1,7 @@
 // The simulated packet-data service. Each request reads DIR/sim/qmi and
-// answers after a delay like a module's: a status query in tens of
-// milliseconds, a call set-up in about a second.
+// DIR/sim/registration and answers after a delay like a module's: a status
+// query in tens of milliseconds, a call set-up in about a second. While the
+// simulated module is not registered the network is down for calls.
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -15,18 +16,24 @@ namespace {
 
 enum class Network { kUp, kDown, kFail };
 
-Network ReadNetwork() {
-  // A missing or unreadable file is a network that takes calls, as the
-  // simulator lays the file out with "up".
-  FILE* f = std::fopen(Path("/sim/qmi").c_str(), "r");
-  if (f == nullptr) return Network::kUp;
+// The first word of a file under the root; "" when there is none.
+std::string FirstWord(const char* file) {
+  FILE* f = std::fopen(Path(file).c_str(), "r");
+  if (f == nullptr) return "";
   char word[16] = {0};
   const bool read = std::fscanf(f, "%15s", word) == 1;
   std::fclose(f);
-  if (!read) return Network::kUp;
-  const std::string w = word;
-  if (w == "down") return Network::kDown;
+  return read ? word : "";
+}
+
+Network ReadNetwork() {
+  // A missing or unreadable file is a network that takes calls, as the
+  // simulator lays the file out with "up".
+  const std::string w = FirstWord(kSimQmiFile);
   if (w == "fail") return Network::kFail;
+  if (w == "down") return Network::kDown;
+  // A module off the network carries no data call.
+  if (FirstWord(kSimRegistrationFile) == "not") return Network::kDown;
   return Network::kUp;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/packet_data.h"
 #include "platform/sim_jig.h"
 #include "platform/sim_rtc_file.h"
 #include "sim/board/board_files.h"
@@ -219,12 +220,18 @@ Json Board::State(int64_t now_us) const {
   sd.Set("full", sd_.full());
   s.Set("sd", sd);
 
-  std::string qmi;
-  if (ReadFile(root_.Path("/sim/qmi"), &qmi, 64)) {
+  // The packet-data service as the firmware meets it: a network that takes
+  // calls is down for them while the module is not registered.
+  std::string qmi, registration;
+  if (ReadFile(root_.Path(platform::kSimQmiFile), &qmi, 64)) {
     while (!qmi.empty() && (qmi.back() == '\n' || qmi.back() == ' ')) qmi.pop_back();
-    s.Set("qmi", qmi);
+    ReadFile(root_.Path(platform::kSimRegistrationFile), &registration, 64);
+    bool off_network = registration.rfind("not", 0) == 0;
+    s.Set("qmi", qmi == "up" && off_network ? "down" : qmi);
+    s.Set("qmi_setting", qmi);
   } else {
     s.Set("qmi", Json());
+    s.Set("qmi_setting", Json());
   }
   return s;
 }

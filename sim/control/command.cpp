@@ -84,7 +84,15 @@ const char* CommandSummary() {
          "call answer [RINGS]|noanswer|reject|ring-forever\n"
          "                       what a called party does (answer after 2 rings; noanswer:\n"
          "                       NO CARRIER after 60 rings; ring-forever: its voicemail takes a prompt)\n"
-         "calls [clear]          JSON lines, one per call the firmware placed\n";
+         "calls [clear]          JSON lines, one per call the firmware placed\n"
+         "realistic on [SEED]|off\n"
+         "                       the module behaves like a real one: answers in pieces, a late\n"
+         "                       confirmation now and then, SIM busy after power-up, radio-on and PIN,\n"
+         "                       unsolicited lines; seeded so a run repeats (also: run --realistic[=SEED])\n"
+         "module gone SECONDS    the module's port goes silent, then it comes back as after a reset\n"
+         "                       (SIM busy, not registered for a few seconds, data call down)\n"
+         "sim busy SECONDS       the SIM answers busy for that long (0 ends it)\n"
+         "cmgs-delay MS          every +CMGS confirmation comes MS ms after the message (0: as usual)\n";
 }
 
 std::vector<std::string> SplitWords(const std::string& line) {

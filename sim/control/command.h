@@ -27,7 +27,8 @@ enum class CommandKind {
   kPulse,     // pulse N COUNT PERIOD_MS WIDTH_MS
   kJig,       // jig on|off
   kClockJump, // clock jump +SECONDS|-SECONDS
-  kModem,     // sim, net, csq, gps, sms, outbox, calls, sms-fail, call, own-number, modem-delay
+  kModem,     // sim, net, csq, gps, sms, outbox, calls, sms-fail, call, own-number, modem-delay,
+              // realistic, module, cmgs-delay
   kHelp,      // help
 };
 

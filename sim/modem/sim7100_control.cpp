@@ -115,6 +115,12 @@ Reply Sim7100Model::DoCommand(const std::vector<std::string>& w, const std::stri
       extra_delay_us_ = int64_t{v} * 1000;
       r = Reply::Ok("the module answers " + w[1] + " ms later than usual (the firmware waits 100 ms for a query)");
     }
+  } else if (verb == "realistic") {
+    r = RealisticCommand(w, now_us);
+  } else if (verb == "module") {
+    r = ModuleCommand(w, now_us);
+  } else if (verb == "cmgs-delay") {
+    r = CmgsDelayCommand(w);
   } else if (verb == "call") {
     r = CallCommand(w, now_us);
   } else if (verb == "calls") {
@@ -123,11 +129,13 @@ Reply Sim7100Model::DoCommand(const std::vector<std::string>& w, const std::stri
     r = Reply::Error("'" + verb + "' is no command of the module");
   }
   DropCallOffNetwork(now_us);
+  ReportRegistration(now_us);
   Flush(now_us);
   return r;
 }
 
 Reply Sim7100Model::SimCommand(const std::vector<std::string>& w, int64_t now_us) {
+  if (w.size() >= 2 && w[1] == "busy") return SimBusyCommand(w, now_us);
   long unused = 0;
   bool was_ready = EffectiveSim() == SimState::kReady;
   bool was_present = card_ != Card::kAbsent;
@@ -150,7 +158,8 @@ Reply Sim7100Model::SimCommand(const std::vector<std::string>& w, int64_t now_us
     card_ = Card::kAbsent;
     text = "no SIM";
   } else {
-    return Reply::Error("usage: sim ready | sim pin NNNN (4 to 8 digits) | sim failure | sim absent");
+    return Reply::Error(
+        "usage: sim ready | sim pin NNNN (4 to 8 digits) | sim failure | sim absent | sim busy SECONDS");
   }
   pin_attempts_left_ = 3;
   if (fun_ == 0) return Reply::Ok(text + " (the SIM is powered down by AT+CFUN=0 until AT+CFUN=1)");
@@ -192,7 +201,7 @@ Reply Sim7100Model::GpsCommand(const std::vector<std::string>& w) {
                    (gps_on_ ? "" : " (the receiver is off until the firmware sends AT+CGPS=1)"));
 }
 
-Reply Sim7100Model::SmsCommand(const std::vector<std::string>& w, const std::string& line, int64_t) {
+Reply Sim7100Model::SmsCommand(const std::vector<std::string>& w, const std::string& line, int64_t now_us) {
   const char* usage = "usage: sms from NUMBER TEXT | sms from NUMBER --ucs2 HEX | sms pdu [--raw] HEX | sms clear";
   if (w.size() == 2 && w[1] == "clear") {
     store_.Clear();
@@ -212,7 +221,7 @@ Reply Sim7100Model::SmsCommand(const std::vector<std::string>& w, const std::str
     if (!raw && !DecodeDeliver(hex, &unused, &error)) {
       return Reply::Error("not an SMS-DELIVER: " + error + " ('sms pdu --raw HEX' stores it as it is)");
     }
-    return StoreMessage(hex, raw ? "as given" : "");
+    return StoreMessage(hex, raw ? "as given" : "", now_us);
   }
   if (w.size() < 4 || w[1] != "from") return Reply::Error(usage);
   DeliverPdu d;
@@ -226,7 +235,7 @@ Reply Sim7100Model::SmsCommand(const std::vector<std::string>& w, const std::str
     return Reply::Error(error);
   }
   d.time = SmscTimeOf(wall_clock_());
-  return StoreMessage(EncodeDeliver(d), "");
+  return StoreMessage(EncodeDeliver(d), "", now_us);
 }
 
 StoredSms Sim7100Model::Stored(const std::string& pdu) const {
@@ -251,7 +260,7 @@ StoredSms Sim7100Model::Stored(const std::string& pdu) const {
   return m;
 }
 
-Reply Sim7100Model::StoreMessage(const std::string& pdu, const std::string& what) {
+Reply Sim7100Model::StoreMessage(const std::string& pdu, const std::string& what, int64_t now_us) {
   StoredSms m = Stored(pdu);
   std::string coding = m.coding.empty() ? "" : m.coding + ", ";
   int index = store_.Put(m);
@@ -259,6 +268,7 @@ Reply Sim7100Model::StoreMessage(const std::string& pdu, const std::string& what
     return Reply::Error("the store is full (" + std::to_string(store_.size()) +
                         " messages the firmware has not read); 'sms clear' empties it");
   }
+  NewMessageLine(index, now_us);
   return Reply::Ok("SMS stored at index " + std::to_string(index) + " (" + coding +
                    (what.empty() ? "" : what + ", ") + std::to_string(m.tpdu_octets) + " octets)");
 }
@@ -286,6 +296,7 @@ void Sim7100Model::DoAddState(Json& state, int64_t now_us) const {
   m.Set("awaiting_pdu", reader_.in_pdu());
   m.Set("at_commands", commands_seen_);
   m.Set("last_command", last_command_.empty() ? Json() : Json(last_command_));
+  AddRealismState(m, now_us);
   state.Set("modem", m);
   state.Set("sim", SimStatus());
   const char* reg = "not searching";

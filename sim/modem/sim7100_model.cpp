@@ -1,5 +1,6 @@
 #include "sim/modem/sim7100_model.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -23,8 +24,6 @@ constexpr int64_t kRadioOnDelayUs = 300 * kMs;
 constexpr int64_t kSubmitDelayUs = 400 * kMs;
 // The SIM's lines after it powers up or takes its PIN, one after another.
 constexpr int64_t kSimLineGapUs = 300 * kMs;
-// From a ready SIM to a registered module.
-constexpr int64_t kRegistrationDelayUs = 1000 * kMs;
 // A PDU not ended by Ctrl-Z within this time is given up.
 constexpr int64_t kPduTimeoutUs = 30000 * kMs;
 // A message sent to the unit's own number comes back after this time.
@@ -38,6 +37,7 @@ constexpr int kCmeSimNotInserted = 10;
 constexpr int kCmeSimPinRequired = 11;
 constexpr int kCmeSimPukRequired = 12;
 constexpr int kCmeSimFailure = 13;
+constexpr int kCmeSimBusy = 14;
 constexpr int kCmeIncorrectPassword = 16;
 constexpr int kCmeNoNetwork = 30;
 // +CMS error codes.
@@ -63,6 +63,7 @@ const char* CmeText(int code) {
     case kCmeSimPinRequired: return "SIM PIN required";
     case kCmeSimPukRequired: return "SIM PUK required";
     case kCmeSimFailure: return "SIM failure";
+    case kCmeSimBusy: return "SIM busy";
     case kCmeIncorrectPassword: return "incorrect password";
     case kCmeNoNetwork: return "no network service";
     default: return "unknown";
@@ -122,13 +123,22 @@ Sim7100Model::Sim7100Model(Sim7100Options options)
       registered_from_us_(INT64_MIN) {}
 
 void Sim7100Model::PowerOn(int64_t now_us) {
+  // Drawn in this order, so that a seed repeats whatever the compiler.
+  int64_t busy = SimInitUs();
+  int64_t registration = RegistrationDelayUs();
+  Boot(busy, registration, now_us);
+}
+
+void Sim7100Model::Boot(int64_t busy_us, int64_t registration_us, int64_t now_us) {
   int64_t at = 0;
   for (const std::string& line : options_.boot_lines) {
     Unsolicited(line, at, now_us);
     at += kSimLineGapUs;
   }
-  SimLines(at, now_us);
-  registered_from_us_ = now_us + at + kRegistrationDelayUs;
+  if (busy_us > 0) BusyUntil(now_us + at + busy_us);
+  SimLines(at + busy_us, now_us);
+  registered_from_us_ = now_us + at + busy_us + registration_us;
+  ReportRegistration(now_us);
   Flush(now_us);
 }
 
@@ -136,6 +146,7 @@ void Sim7100Model::PowerOn(int64_t now_us) {
 // Bytes in, echo and answers out
 
 void Sim7100Model::DoReceive(const std::string& bytes, int64_t now_us) {
+  if (Gone(now_us)) return;  // nobody reads the port
   std::string echo;
   for (size_t i = 0; i < bytes.size(); ++i) {
     char c = bytes[i];
@@ -147,7 +158,7 @@ void Sim7100Model::DoReceive(const std::string& bytes, int64_t now_us) {
       if (echo_) echo += '\n';
       ++i;
     }
-    output_.AddAnswer(std::move(echo), now_us);
+    Emit(echo, now_us);
     echo.clear();
     switch (e) {
       case AtLineReader::Event::kCommand: HandleLine(reader_.text(), now_us); break;
@@ -161,7 +172,8 @@ void Sim7100Model::DoReceive(const std::string& bytes, int64_t now_us) {
       case AtLineReader::Event::kNone: break;
     }
   }
-  output_.AddAnswer(std::move(echo), now_us);
+  Emit(echo, now_us);
+  ReportRegistration(now_us);
   Flush(now_us);
 }
 
@@ -174,10 +186,12 @@ int64_t Sim7100Model::DoNextDeadlineUs() const {
   consider(call_.next_event_us);
   consider(player_end_us_);
   for (const Delivery& d : deliveries_) consider(d.due_us);
+  RealismDeadlines(&next);
   return next;
 }
 
 void Sim7100Model::DoOnDeadline(int64_t now_us) {
+  if (gone_until_us_ >= 0 && now_us >= gone_until_us_) ComeBack(now_us);
   if (pdu_deadline_us_ >= 0 && now_us >= pdu_deadline_us_) {
     // Nothing came to end the PDU: the module gives it up.
     pdu_deadline_us_ = -1;
@@ -187,25 +201,31 @@ void Sim7100Model::DoOnDeadline(int64_t now_us) {
   CallEvent(now_us);
   if (player_end_us_ >= 0 && now_us >= player_end_us_) StopPlayer(0, now_us);
   for (auto it = deliveries_.begin(); it != deliveries_.end();) {
+    int index = -1;
     if (it->due_us > now_us) {
       ++it;
-    } else if (store_.Put(it->message) >= 0) {
+    } else if ((index = store_.Put(it->message)) >= 0) {
+      NewMessageLine(index, now_us);
       it = deliveries_.erase(it);
     } else {
       it->due_us = now_us + kStoreFullRetryUs;  // the centre tries again later
       ++it;
     }
   }
+  if (next_event_us_ >= 0 && now_us >= next_event_us_) RandomEvent(now_us);
+  if (incoming_.next_us >= 0 && now_us >= incoming_.next_us) IncomingRing(now_us);
+  ReportRegistration(now_us);
   Flush(now_us);
 }
 
 void Sim7100Model::Flush(int64_t now_us) { Send(output_.TakeDue(now_us)); }
 
 void Sim7100Model::Answer(const std::string& bytes, int64_t delay_us, int64_t now_us) {
-  output_.AddAnswer(bytes, now_us + delay_us + extra_delay_us_);
+  Emit(bytes, now_us + delay_us + extra_delay_us_);
 }
 
 void Sim7100Model::Unsolicited(const std::string& line, int64_t after_us, int64_t now_us) {
+  if (Gone(now_us)) return;
   output_.AddUnsolicited(Info(line), now_us + after_us + extra_delay_us_);
 }
 
@@ -256,9 +276,10 @@ std::string Sim7100Model::SimStatus() const {
   return "absent";
 }
 
-void Sim7100Model::SimBecameReady(int64_t now_us) { registered_from_us_ = now_us + kRegistrationDelayUs; }
+void Sim7100Model::SimBecameReady(int64_t now_us) { registered_from_us_ = now_us + RegistrationDelayUs(); }
 
 int Sim7100Model::RegistrationAt(int64_t now_us) const {
+  if (Gone(now_us)) return 0;
   if (fun_ != 1 || EffectiveSim() != SimState::kReady) return 0;  // not searching
   if (network_ == Network::kNone || now_us < registered_from_us_) return 2;  // searching
   return network_ == Network::kHome ? 1 : 5;
@@ -331,6 +352,8 @@ void Sim7100Model::HandleExtended(const std::string& name, char form, const std:
   auto info = [&](const std::string& text) { Answer(Info(text) + kOk, kQueryDelayUs, now_us); };
   std::vector<std::string> a = Arguments(args);
   int n = 0;
+  std::string busy = SimBusyAnswer(name, now_us);
+  if (!busy.empty()) return Answer(busy, kQueryDelayUs, now_us);
 
   if ((name == "+GMM" || name == "+CGMM") && form == 'x') return info(options_.model);
   if (name == "+SIMEI" && form == 'r') return info("+SIMEI: " + options_.imei);
@@ -426,8 +449,11 @@ void Sim7100Model::HandlePin(const std::string& args, int64_t now_us) {
   unlocked_ = true;
   pin_attempts_left_ = 3;
   answer(kOk);
-  SimLines(kSimLineGapUs, now_us + kPinDelayUs);
-  SimBecameReady(now_us);
+  // A SIM that takes its PIN starts its files: busy a while in realistic mode.
+  int64_t busy = SimInitUs();
+  if (busy > 0) BusyUntil(now_us + kPinDelayUs + busy);
+  SimLines(kSimLineGapUs + busy, now_us + kPinDelayUs);
+  SimBecameReady(busy > 0 ? now_us + kPinDelayUs + busy : now_us);
 }
 
 void Sim7100Model::HandleFun(const std::string& args, int64_t now_us) {
@@ -449,12 +475,15 @@ void Sim7100Model::HandleFun(const std::string& args, int64_t now_us) {
     return Answer(kOk, kRadioOffDelayUs, now_us);
   }
   Answer(kOk, kRadioOnDelayUs, now_us);
+  int64_t busy = 0;
   if (was == 0) {
     // The SIM powers up again: a SIM with a PIN wants it again.
     if (card_ == Card::kPin) unlocked_ = false;
-    SimLines(kRadioOnDelayUs + kSimLineGapUs, now_us);
+    busy = SimInitUs();
+    if (busy > 0) BusyUntil(now_us + kRadioOnDelayUs + busy);
+    SimLines(kRadioOnDelayUs + kSimLineGapUs + busy, now_us);
   }
-  if (was != 1) SimBecameReady(now_us + kRadioOnDelayUs);
+  if (was != 1) SimBecameReady(now_us + kRadioOnDelayUs + busy);
 }
 
 void Sim7100Model::HandleGps(char form, const std::string& args, int64_t now_us) {
@@ -544,6 +573,8 @@ void Sim7100Model::HandleSubmitLength(const std::string& args, int64_t now_us) {
 
 void Sim7100Model::HandleSubmit(const std::string& pdu, bool too_long, int64_t now_us) {
   pdu_deadline_us_ = -1;
+  // Drawn for every message, so a seed makes the same messages late.
+  int64_t verdict_us = NetworkVerdictUs(kSubmitDelayUs);
   OutboxRecord r;
   r.time = LocalTime();
   r.pdu = pdu;
@@ -551,6 +582,7 @@ void Sim7100Model::HandleSubmit(const std::string& pdu, bool too_long, int64_t n
   SubmitPdu p;
   std::string why;
   int code = 0;
+  int64_t delay_us = kSubmitDelayUs;
   if (too_long) {
     code = kCmsInvalidPdu;
     why = "the PDU text is longer than " + std::to_string(kMaxPduText) + " characters";
@@ -570,6 +602,7 @@ void Sim7100Model::HandleSubmit(const std::string& pdu, bool too_long, int64_t n
       --sms_fail_left_;
       code = sms_fail_code_;
       why = "sms-fail";
+      delay_us = verdict_us;  // the network refuses it
     } else if (int reg = RegistrationAt(now_us); reg != 1 && reg != 5) {
       code = kCmsNoNetwork;
       why = "not registered";
@@ -577,14 +610,14 @@ void Sim7100Model::HandleSubmit(const std::string& pdu, bool too_long, int64_t n
   }
   if (code != 0) {
     r.error = "+CMS ERROR: " + std::to_string(code) + " (" + why + ")";
-    Answer(CmsError(code), kSubmitDelayUs, now_us);
+    Answer(CmsError(code), delay_us, now_us);
     outbox_.Add(std::move(r));
     return;
   }
   r.accepted = true;
   r.mr = next_mr_;
   next_mr_ = (next_mr_ + 1) % 256;
-  Answer(Info("+CMGS: " + std::to_string(r.mr)) + kOk, kSubmitDelayUs, now_us);
+  Answer(Info("+CMGS: " + std::to_string(r.mr)) + kOk, verdict_us, now_us);
 
   auto digits = [](const std::string& n) { return n[0] == '+' ? n.substr(1) : n; };
   if (!own_number_.empty() && !r.number.empty() && digits(r.number) == digits(own_number_)) {

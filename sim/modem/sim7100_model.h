@@ -13,6 +13,13 @@
 // with a far end that answers, rejects, never answers or rings on until its
 // voicemail takes the prompt. Anything else answers ERROR.
 //
+// In realistic mode (seeded) the module behaves as a real one does: its
+// answers come in pieces spread over up to 300 ms, a confirmation is late
+// now and then, the SIM is busy for a few seconds after power-up, radio-on
+// and PIN entry, and unsolicited lines come between answers (+CMTI, RING,
+// +CREG, +CGPSINFO). Faults on demand in either mode: the module gone for a
+// while (back as after a reset), a busy SIM, late confirmations.
+//
 // Used by one thread at a time (the simulator's loop, or a ModemPtyServer).
 #pragma once
 
@@ -26,6 +33,7 @@
 #include "sim/modem/at_output_queue.h"
 #include "sim/modem/call_log.h"
 #include "sim/modem/modem_model.h"
+#include "sim/modem/realistic_dice.h"
 #include "sim/modem/sms_outbox.h"
 #include "sim/modem/sms_pdu.h"
 #include "sim/modem/sms_store.h"
@@ -76,6 +84,11 @@ class Sim7100Model final : public ModemModel {
   /// The registration state +CREG shows at `now_us` (0, 1, 2 or 5).
   int RegistrationAt(int64_t now_us) const;
 
+  /// Realistic mode on with `seed`, or off. (Before PowerOn, so that the
+  /// SIM is busy after power-up.)
+  void SetRealistic(bool on, uint32_t seed, int64_t now_us);
+  bool realistic() const { return realistic_; }
+
  private:
   enum class SimState { kReady, kPin, kPuk, kFailure, kAbsent, kOff };
   struct Delivery {
@@ -96,6 +109,7 @@ class Sim7100Model final : public ModemModel {
   void DoOnDeadline(int64_t now_us) override;
   Reply DoCommand(const std::vector<std::string>& words, const std::string& line, int64_t now_us) override;
   void DoAddState(Json& state, int64_t now_us) const override;
+  bool DoRegistered(int64_t now_us) const override;
 
   // The AT dialogue (sim7100_model.cpp).
   void HandleLine(const std::string& line, int64_t now_us);
@@ -136,13 +150,44 @@ class Sim7100Model final : public ModemModel {
   void Flush(int64_t now_us);
   SimState EffectiveSim() const;
   void SimBecameReady(int64_t now_us);
+  /// Boot lines, the SIM's start (busy for `busy_us`) and its lines, and
+  /// registration `registration_us` after the SIM is ready.
+  void Boot(int64_t busy_us, int64_t registration_us, int64_t now_us);
+
+  // Realistic mode and faults on demand (sim7100_realistic.cpp).
+  /// Queues echo or an answer; in realistic mode in pieces.
+  void Emit(const std::string& bytes, int64_t due_us);
+  bool Gone(int64_t now_us) const { return gone_until_us_ >= 0 && now_us < gone_until_us_; }
+  bool SimBusy(int64_t now_us) const;
+  /// The answer of a SIM-dependent command while the SIM is busy, or "".
+  std::string SimBusyAnswer(const std::string& name, int64_t now_us) const;
+  /// How long a SIM that starts up (power-up, radio on, PIN) stays busy:
+  /// a few seconds in realistic mode, at once otherwise.
+  int64_t SimInitUs();
+  void BusyUntil(int64_t until_us);
+  /// From a ready SIM to a registered module.
+  int64_t RegistrationDelayUs();
+  /// From Ctrl-Z to the network's verdict on a message, `usual_us` unless
+  /// the network is slow.
+  int64_t NetworkVerdictUs(int64_t usual_us);
+  void ComeBack(int64_t now_us);
+  void ReportRegistration(int64_t now_us);
+  void RandomEvent(int64_t now_us);
+  void IncomingRing(int64_t now_us);
+  void NewMessageLine(int index, int64_t now_us);
+  void RealismDeadlines(int64_t* next) const;
+  Reply RealisticCommand(const std::vector<std::string>& w, int64_t now_us);
+  Reply ModuleCommand(const std::vector<std::string>& w, int64_t now_us);
+  Reply SimBusyCommand(const std::vector<std::string>& w, int64_t now_us);
+  Reply CmgsDelayCommand(const std::vector<std::string>& w);
+  void AddRealismState(Json& modem, int64_t now_us) const;
 
   // The world (sim7100_control.cpp).
   Reply SimCommand(const std::vector<std::string>& w, int64_t now_us);
   Reply NetCommand(const std::vector<std::string>& w, int64_t now_us);
   Reply GpsCommand(const std::vector<std::string>& w);
   Reply SmsCommand(const std::vector<std::string>& w, const std::string& line, int64_t now_us);
-  Reply StoreMessage(const std::string& pdu, const std::string& what);
+  Reply StoreMessage(const std::string& pdu, const std::string& what, int64_t now_us);
   StoredSms Stored(const std::string& pdu) const;
   std::string LocalTime() const;
 
@@ -189,6 +234,22 @@ class Sim7100Model final : public ModemModel {
   std::string own_number_;
   FarEnd far_end_ = FarEnd::kAnswer;
   int answer_rings_ = 2;
+
+  // Realistic mode and faults on demand.
+  bool realistic_ = false;
+  RealisticDice dice_;
+  int64_t sim_busy_until_us_ = -1;
+  int64_t cmgs_delay_us_ = 0;       // every confirmation this late; 0: as usual
+  int64_t gone_until_us_ = -1;      // the port is silent until then
+  int64_t gone_since_us_ = -1;
+  int reported_registration_ = -1;  // the last state a +CREG line reported
+  int64_t registration_watch_us_ = -1;
+  int64_t next_event_us_ = -1;      // the next unsolicited event of realistic mode
+  struct Incoming {
+    std::string number;  // empty: no incoming call
+    int rings_left = 0;
+    int64_t next_us = -1;
+  } incoming_;
 };
 
 }  // namespace sim

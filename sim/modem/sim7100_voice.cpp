@@ -95,6 +95,10 @@ std::string Sim7100Model::DialRefusal(std::string* why, int64_t now_us) const {
     *why = "a call is already up";
     return CmeError(kCmeNotAllowed);
   }
+  if (std::string busy = SimBusyAnswer("D", now_us); !busy.empty()) {
+    *why = "the SIM is busy";
+    return busy;
+  }
   switch (EffectiveSim()) {
     case SimState::kAbsent: *why = "no SIM"; return CmeError(kCmeSimNotInserted);
     case SimState::kFailure: *why = "SIM failure"; return CmeError(kCmeSimFailure);

@@ -1,11 +1,14 @@
 #include "sim/run/run_options.h"
 
+#include "sim/modem/realistic_dice.h"
+
 namespace sim {
 
 const char* SimUsage() {
-  return "usage: qrv806-sim run [--root DIR] [--utility] [--firmware PATH] [-- FIRMWARE-ARGS]\n"
+  return "usage: qrv806-sim run [--root DIR] [--utility] [--realistic[=SEED]] [--firmware PATH] [-- FIRMWARE-ARGS]\n"
          "       qrv806-sim ctl [--root DIR] COMMAND...   ('ctl help' lists the commands)\n"
-         "DIR defaults to ./sim-root and is kept between runs.\n";
+         "DIR defaults to ./sim-root and is kept between runs. --realistic: the module behaves like a real one\n"
+         "(answers in pieces, late confirmations, a busy SIM, unsolicited lines), seeded so a run repeats.\n";
 }
 
 SimOptions ParseSimOptions(const std::vector<std::string>& args) {
@@ -33,6 +36,15 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args) {
       o.root = a.substr(7);
     } else if (run && a == "--utility") {
       o.utility = true;
+    } else if (run && a == "--realistic") {
+      o.realistic = true;
+    } else if (run && a.rfind("--realistic=", 0) == 0) {
+      if (!ParseSeed(a.substr(12), &o.seed)) {
+        o.error = "--realistic=SEED takes a seed from 0 to 4294967295, not '" + a.substr(12) + "'";
+        return o;
+      }
+      o.realistic = true;
+      o.seed_given = true;
     } else if (run && a == "--") {
       o.firmware_args.assign(args.begin() + static_cast<long>(i) + 1, args.end());
       i = args.size();

@@ -1,8 +1,9 @@
 // The command line of qrv806-sim:
-//   qrv806-sim run [--root DIR] [--utility] [--firmware PATH] [-- FIRMWARE-ARGS]
+//   qrv806-sim run [--root DIR] [--utility] [--realistic[=SEED]] [--firmware PATH] [-- FIRMWARE-ARGS]
 //   qrv806-sim ctl [--root DIR] COMMAND...
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@ struct SimOptions {
   enum class Mode { kRun, kCtl, kHelp } mode = Mode::kHelp;
   std::string root = "./sim-root";
   bool utility = false;                     // run: init pin held at power-up
+  bool realistic = false;                   // run: the module behaves like a real one
+  bool seed_given = false;                  // run: --realistic=SEED
+  uint32_t seed = 0;
   std::string firmware;                     // run: empty = qrv806 beside qrv806-sim
   std::vector<std::string> firmware_args;   // run: after "--"
   std::vector<std::string> command;         // ctl

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/packet_data.h"
 #include "platform/system_actions.h"
 #include "sim/board/board.h"
 #include "sim/board/board_files.h"
@@ -22,11 +23,13 @@
 #include "sim/control/control_server.h"
 #include "sim/run/firmware_process.h"
 #include "sim/board/gpio_watch.h"
+#include "sim/board/registration_file.h"
 #include "sim/run/master_port.h"
 #include "sim/modem/modem_model.h"
 #include "sim/modem/modem_port.h"
 #include "sim/run/monotonic.h"
 #include "sim/run/pty_pair.h"
+#include "sim/modem/realistic_dice.h"
 #include "sim/modem/sim7100_model.h"
 #include "sim/run/sim_log.h"
 
@@ -73,6 +76,7 @@ class Simulator {
   std::unique_ptr<ModemPort> modem_port_;
   std::unique_ptr<MasterPort> terminal_, person_;
   std::unique_ptr<Board> board_;
+  std::unique_ptr<RegistrationFile> registration_;
   std::unique_ptr<FirmwareProcess> firmware_;
   int64_t restart_at_us_ = -1;
   bool stop_ = false;
@@ -133,7 +137,15 @@ bool Simulator::SetUp() {
   // The module's player finds the prompts on the board's file system.
   modem_.SetBoardRoot(root_.dir());
   modem_port_ = std::make_unique<ModemPort>(modem_pty_->master(), modem_);
+  modem_.SetNotifier([](const std::string& line) { SimLog("module: %s", line.c_str()); });
+  // Realistic from power-up on, so that the SIM is busy at first.
+  if (options_.realistic) modem_.SetRealistic(true, options_.seed_given ? options_.seed : FreshSeed(), MonotonicUs());
   modem_.PowerOn(MonotonicUs());
+  registration_ = std::make_unique<RegistrationFile>(root_);
+  if (!registration_->Update(modem_.Registered(MonotonicUs()))) {
+    SimLog("cannot write %s: %s", root_.Path(platform::kSimRegistrationFile).c_str(), ErrnoText().c_str());
+    return false;
+  }
   terminal_ = std::make_unique<MasterPort>(terminal_pty_->master(), kTerminalBacklog);
   person_ = std::make_unique<MasterPort>(person_pty_->master(), kTerminalBacklog);
 
@@ -224,6 +236,8 @@ void Simulator::Loop() {
     server_.Handle(fds, now, [&](const std::string& line, int client) { return OnCommand(line, client, now); });
     board_->RunTimers(now);
     modem_port_->RunTimers(now);
+    // The data call follows the module's registration.
+    registration_->Update(modem_.Registered(now));
   }
 }
 

@@ -44,11 +44,12 @@ TEST_F(SimE2eTest, DrivesTheRunningFirmwareAndStops) {
 TEST_F(SimE2eTest, FirmwareArgumentsAndEnd) {
   dir_.Write("fake-firmware.sh", "#!/bin/sh\necho \"fake firmware $*\"\nsleep 1\nexit 7\n");
   chmod((dir_.path() + "/fake-firmware.sh").c_str(), 0755);
-  StartSim({"--firmware", dir_.path() + "/fake-firmware.sh", "--", "2021-07-13", "08:00:00"});
+  StartSim({"--firmware", dir_.path() + "/fake-firmware.sh", "--realistic=7", "--", "2021-07-13", "08:00:00"});
   EXPECT_EQ(sim_->WaitForExit(std::chrono::seconds(60)), 7) << Output();
   std::string out = Output();
   EXPECT_NE(out.find("fake firmware --root " + root_ + " --sim 2021-07-13 08:00:00"), std::string::npos) << out;
   EXPECT_NE(out.find("firmware ended with exit status 7"), std::string::npos) << out;
+  EXPECT_NE(out.find("module: realistic mode on, seed 7 "), std::string::npos) << out;  // to repeat the run
   EXPECT_FALSE(std::filesystem::exists(root_ + "/sim/ctl.sock"));
 }
 
@@ -57,6 +58,7 @@ TEST(SimCommandLine, ErrorsAreClear) {
       {{"ctl", "--root", "/nonexistent/qrv-root", "state"}, 2, "no simulator is running"},
       {{"ctl", "--root", "/tmp"}, 2, "ctl needs a command"},
       {{"run", "--colour"}, 2, "unknown option '--colour'"},
+      {{"run", "--realistic=-1"}, 2, "takes a seed from 0 to 4294967295"},
       {{"fly"}, 2, "unknown action 'fly'"},
       {{"help"}, 0, "usage: qrv806-sim run"},
   };

@@ -94,6 +94,7 @@ TEST_F(PacketDataTest, CallIsKeptWhileUpAndDialledAgainOnlyAfterItDrops) {
     int32_t is_net, net_status;
     int starts, stops;
     const char* console;  // a part of the pass's console
+    const char* registration = "registered";  // what the simulated module says
   };
   const Row rows[] = {
       {"up", 0, 0, 1, 0, "APN: INTERNET\nUsername: \nPassword: \nDialup result=1\r\ndialup ready\n"},
@@ -104,6 +105,10 @@ TEST_F(PacketDataTest, CallIsKeptWhileUpAndDialledAgainOnlyAfterItDrops) {
       {"down", 1, -1, 1, 0, "main(): Error value=14.\nDialup result=0\r\n[0:1][1:1]"},
       {"down", 1, -1, 1, 0, "[48:1][49:1]"},
       {"up", 0, 0, 1, 0, "dialup ready\n"},
+      // A module that loses its network drops the call and cannot dial.
+      {"up", 1, -1, 0, 1, "QMI_wds_hangup() : 1\n", "not registered"},
+      {"up", 1, -1, 1, 0, "Dialup result=0\r\n", "not registered"},
+      {"up", 0, 0, 1, 0, "dialup ready\n"},
       // Unanswered status queries keep the call; the third in a row stops it.
       {"fail", 0, 0, 0, 0, "main(): qmi_client_send_msg_sync() failed. rc=-2.\n"},
       {"fail", 0, 0, 0, 0, ""},
@@ -112,6 +117,7 @@ TEST_F(PacketDataTest, CallIsKeptWhileUpAndDialledAgainOnlyAfterItDrops) {
   };
   for (const Row& row : rows) {
     root_.Write("sim/qmi", std::string(row.network) + "\n");
+    root_.Write("sim/registration", std::string(row.registration) + "\n");
     testsupport::ConsoleCapture console;
     NetSupervisionPass();
     const std::string out = console.Text();

@@ -10,8 +10,12 @@
 #include <string>
 #include <utility>
 
+#include "sim/board/board.h"
+#include "sim/board/registration_file.h"
 #include "sim/control/command.h"
+#include "sim/modem/at_output_queue.h"
 #include "sim/modem/sms_pdu.h"
+#include "support/firmware_process.h"
 
 namespace {
 
@@ -20,7 +24,10 @@ constexpr int64_t kMs = 1000;
 class Sim7100Test : public ::testing::Test {
  protected:
   void SetUp() override {
-    model_.SetSender([this](const std::string& bytes) { out_ += bytes; });
+    model_.SetSender([this](const std::string& bytes) {
+      out_ += bytes;
+      ++sends_;
+    });
     model_.SetWallClock([] { return time_t{1626164109}; });  // 2021-07-13 08:15:09 UTC
   }
   // Lets `ms` pass, with the model acting at each of its deadlines.
@@ -47,6 +54,7 @@ class Sim7100Test : public ::testing::Test {
 
   sim::Sim7100Model model_;
   std::string out_;
+  int sends_ = 0;  // pieces the firmware's reads may meet
   int64_t now_ = 1000 * 1000 * kMs;
 };
 
@@ -144,6 +152,12 @@ TEST_F(Sim7100Test, ControlCommandsCheckTheirInput) {
       {"sms pdu 0004", nullptr},
       {"own-number TIM", nullptr},
       {"csq 32", nullptr},
+      {"realistic on 4294967295", "seed 4294967295"},
+      {"realistic on 4294967296", nullptr},
+      {"realistic off", "off"},
+      {"module gone 0", nullptr},
+      {"sim busy 1.5", nullptr},
+      {"cmgs-delay 600001", nullptr},
   };
   for (const auto& [line, part] : rows) {
     sim::Reply reply = Ctl(line);
@@ -155,6 +169,144 @@ TEST_F(Sim7100Test, ControlCommandsCheckTheirInput) {
   // A full store refuses more, with a hint.
   for (int i = 0; i < 45; ++i) ASSERT_TRUE(Ctl("sms from 1 m").ok);
   EXPECT_NE(Ctl("sms from 1 m").text.find("store is full"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Realistic mode and faults on demand
+
+TEST(AtOutputQueue, NoUnsolicitedLineInsideAnAnswerInPieces) {
+  sim::AtOutputQueue q;
+  q.AddAnswer("\r\n+CSQ: 2", 0, true);
+  q.AddAnswer("2,0\r\n\r\nOK\r\n", 20);
+  q.AddUnsolicited("\r\nRING\r\n", 10);
+  EXPECT_EQ(q.TakeDue(10), "\r\n+CSQ: 2");
+  EXPECT_EQ(q.next_due_us(), 20);  // not the line's 10: no busy wait for it
+  EXPECT_EQ(q.TakeDue(20), "2,0\r\n\r\nOK\r\n\r\nRING\r\n");
+}
+
+// The firmware's queries, a read and a message: answered in pieces over up
+// to 300 ms in realistic mode, yet the same bytes as in plain mode.
+TEST_F(Sim7100Test, RealisticAnswersComeInPiecesYetSayWhatPlainOnesSay) {
+  const std::string lines[] = {"ATI\r\n", "AT+CSQ\r\n", "AT+CREG?\r\n", "AT+CPMS?\r\n", "AT+CGPSINFO\r\n",
+                               "AT+CMGRD=0\r\n", "AT+CMGS=18\r" + kHelloPdu + "\x1A"};
+  ASSERT_TRUE(Ctl("sms from +393331234567 hi").ok);
+  auto run = [&] {
+    std::string all;
+    for (const std::string& line : lines) all += Exchange(line, line.find("CMGS") == std::string::npos ? 400 : 21000);
+    return all;
+  };
+  const std::string plain = run();
+  const int plain_sends = std::exchange(sends_, 0);
+  ASSERT_TRUE(Ctl("sms from +393331234567 hi").ok);
+  ASSERT_TRUE(Ctl("realistic on 7").ok);
+  std::string expected = plain;
+  expected.replace(expected.find("+CMGS: 0"), 8, "+CMGS: 1");  // the next message reference
+  EXPECT_EQ(run(), expected);
+  EXPECT_GT(sends_, plain_sends + 5);
+  // (No unsolicited line within 30 s of the switch: none came in between.)
+}
+
+TEST_F(Sim7100Test, SimBusyAfterPowerUpRadioOnAndPinAndOnDemand) {
+  ASSERT_TRUE(Ctl("realistic on 7").ok);
+  model_.PowerOn(now_);
+  const struct { int64_t before_ms; const char *ctl, *command, *answer; } rows[] = {
+      {0, "", "AT+CPIN?\r\n", "+CME ERROR: SIM busy\r\n"},  // power-up
+      {0, "", "AT+CPMS?\r\n", "+CMS ERROR: 314\r\n"},
+      {0, "", "AT+CSQ\r\n", "+CSQ: 22,0\r\n\r\nOK\r\n"},  // not the SIM's
+      {7000, "", "AT+CPIN?\r\n", "+CPIN: READY\r\n\r\nOK\r\n"},
+      {0, "", "AT+CMEE=1\r\n", "OK\r\n"},
+      {0, "", "AT+CFUN=0\r\n", "OK\r\n"},
+      {0, "", "AT+CFUN=1\r\n", "OK\r\n"},
+      {0, "", "AT+CPIN?\r\n", "+CME ERROR: 14\r\n"},  // radio on
+      {7000, "sim pin 1234", "AT+CPIN=1234\r\n", "OK\r\n"},
+      {0, "", "ATD+393331234567;\r\n", "+CME ERROR: 14\r\n"},  // PIN entry
+      {7000, "realistic off", "AT+CMGD=4,4\r\n", "\r\nOK\r\n"},
+      {0, "sim busy 2", "AT+CMGD=4,4\r\n", "+CMS ERROR: 314\r\n"},  // on demand
+      {2000, "", "AT+CMGD=4,4\r\n", "\r\nOK\r\n"},
+  };
+  std::string all;
+  for (const auto& r : rows) {
+    Advance(r.before_ms);
+    if (*r.ctl) {
+      ASSERT_TRUE(Ctl(r.ctl).ok) << r.ctl;
+    }
+    std::string out = Exchange(r.command, 700);
+    all += out;
+    EXPECT_NE(out.find(std::string(r.command) + "\r\n"), std::string::npos) << r.command << out;
+    EXPECT_NE(out.find(r.answer), std::string::npos) << r.command << ":\n" << out;
+  }
+  // Registration changes are reported in realistic mode.
+  for (const char* line : {"\r\nRDY\r\n", "\r\n+CREG: 1\r\n", "\r\n+CREG: 0\r\n"}) {
+    EXPECT_NE(all.find(line), std::string::npos) << line << all;
+  }
+}
+
+TEST_F(Sim7100Test, LateConfirmations) {
+  auto confirmation_ms = [&] {
+    Exchange("AT+CMGS=18\r" + kHelloPdu + "\x1A", 0);
+    for (int64_t ms = 0; ms <= 25000; ms += 50) {
+      if (out_.find("OK\r\n") != std::string::npos) return std::exchange(out_, ""), ms;
+      Advance(50);
+    }
+    return int64_t{-1};
+  };
+  ASSERT_TRUE(Ctl("cmgs-delay 5000").ok);
+  EXPECT_EQ(confirmation_ms(), 5000);
+  ASSERT_TRUE(Ctl("cmgs-delay 0").ok);
+  EXPECT_EQ(confirmation_ms(), 400);
+  // Realistic: now and then 1 to 20 s instead of 400 ms (plus the pieces).
+  ASSERT_TRUE(Ctl("realistic on 7").ok);
+  int late = 0;
+  for (int i = 0; i < 24; ++i) {
+    int64_t ms = confirmation_ms();
+    ASSERT_GE(ms, 400);
+    ASSERT_LE(ms, 20300);
+    late += ms > 700;
+  }
+  EXPECT_GE(late, 1);
+  EXPECT_LE(late, 10);
+  EXPECT_EQ(model_.outbox().records().back().mr, 25);  // each confirmed once, in order
+}
+
+TEST_F(Sim7100Test, ModuleGoneComesBackAsAfterAReset) {
+  Exchange("ATE0\r\n");
+  ASSERT_TRUE(Ctl("module gone 5").ok);
+  EXPECT_NE(StateJson().find(R"("gone_ms":5000)"), std::string::npos) << StateJson();
+  EXPECT_FALSE(model_.Registered(now_));
+  EXPECT_EQ(Exchange("AT+CSQ\r\n", 4900), "");  // not even echo
+  EXPECT_EQ(Exchange("", 100), "\r\nRDY\r\n");
+  // Echo is back on; the SIM is busy, then the module registers.
+  EXPECT_EQ(Exchange("AT+CPIN?\r\n"), "AT+CPIN?\r\n\r\n+CME ERROR: SIM busy\r\n");
+  EXPECT_NE(Exchange("", 3200).find("+CPIN: READY"), std::string::npos);  // after RDY and 3 s
+  EXPECT_EQ(model_.RegistrationAt(now_), 2);
+  Advance(3000);
+  EXPECT_TRUE(model_.Registered(now_));
+}
+
+// The data call's service reads the registration the board writes for it.
+TEST_F(Sim7100Test, DataCallOnlyWhileRegistered) {
+  testsupport::TempDir dir;
+  sim::BoardRoot root(dir.path());
+  ASSERT_EQ(root.Layout(false), "");
+  sim::Board board(root, model_);
+  sim::RegistrationFile file(root);
+  const struct { const char* ctl; int64_t after_ms; const char *registration, *qmi; } rows[] = {
+      {"", 0, "registered\n", R"("qmi": "up")"},
+      {"net none", 0, "not registered\n", R"("qmi": "down")"},
+      {"net roaming", 0, "registered\n", R"("qmi": "up")"},
+      {"module gone 2", 0, "not registered\n", R"("qmi": "down")"},
+      {"", 2000 + 300 + 3000 + 2900, "not registered\n", R"("qmi": "down")"},  // RDY, SIM busy, searching
+      {"", 200, "registered\n", R"("qmi": "up")"},
+  };
+  for (const auto& r : rows) {
+    if (*r.ctl) {
+      ASSERT_TRUE(Ctl(r.ctl).ok) << r.ctl;
+    }
+    Advance(r.after_ms);
+    ASSERT_TRUE(file.Update(model_.Registered(now_)));
+    EXPECT_EQ(dir.Read("sim/registration"), r.registration) << r.ctl << r.after_ms;
+    EXPECT_NE(board.State(now_).Dump().find(r.qmi), std::string::npos) << r.ctl << r.after_ms;
+  }
 }
 
 }  // namespace
