@@ -42,6 +42,9 @@ constexpr int kStopGraceMs = 3000;
 // Console bytes that wait for a terminal nobody reads are few: a line
 // without a listener loses them, as a real one would.
 constexpr size_t kTerminalBacklog = 4096;
+// What a person who opens the terminal later still finds of the console:
+// the last lines, not minutes of them.
+constexpr size_t kTerminalKept = 2048;
 
 std::string Absolute(const std::string& dir) {
   char buf[PATH_MAX];
@@ -136,6 +139,7 @@ bool Simulator::SetUp() {
   modem_.PowerOn(MonotonicUs());
   terminal_ = std::make_unique<MasterPort>(terminal_pty_->master(), kTerminalBacklog);
   person_ = std::make_unique<MasterPort>(person_pty_->master(), kTerminalBacklog);
+  person_->BoundUnread(person_pty_->held_slave(), kTerminalKept);
 
   board_ = std::make_unique<Board>(root_, modem_);
   watch_ = std::make_unique<GpioWatch>(root_, std::vector<int>{DoGpio(0), DoGpio(1), kStatusLedGpio, kGpsLedGpio});
