@@ -72,7 +72,8 @@ Reply Board::Execute(const Command& c, int64_t now_us) {
     case CommandKind::kPulse: return StartPulses(c, now_us);
     case CommandKind::kJig: return SetJig(c.on);
     case CommandKind::kModem: return modem_.Command(c.words, c.line, now_us);
-    case CommandKind::kStop: break;
+    case CommandKind::kStop:
+    case CommandKind::kConsole: break;  // the loop's own
   }
   return Reply::Error("'" + c.line + "' is not handled here");
 }

@@ -11,6 +11,7 @@ namespace sim {
 struct SimOptions {
   enum class Mode { kRun, kCtl, kHelp } mode = Mode::kHelp;
   std::string root = "./sim-root";
+  bool root_given = false;                  // --root on the command line
   bool utility = false;                     // run: init pin held at power-up
   std::string firmware;                     // run: empty = qrv806 beside qrv806-sim
   std::vector<std::string> firmware_args;   // run: after "--"
