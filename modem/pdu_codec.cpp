@@ -231,9 +231,7 @@ int gsmEncodePdu(const pdu_param* param, char* text) {
 int gsmDecodePdu(const char* text, pdu_param* param) {
   std::memset(param, 0, sizeof(*param));
   HexReader in(text);
-  bool ok = true;
-
-  ok = ok && ReadCentre(in, param);
+  bool ok = ReadCentre(in, param);
 
   uint8_t first_octet = 0;  // type and header indicator are not looked at
   uint8_t oa_digits = 0;

@@ -1,13 +1,12 @@
 #include "sim/run/simulator.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/signalfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <fcntl.h>
 
 #include <cerrno>
 #include <climits>
@@ -72,7 +71,7 @@ class Simulator {
   void OnFirmwareEnded(int wait_status, int64_t now_us);
   Reply OnCommand(const std::string& line, int client, int64_t now_us);
   void PublishFirmwareInfo();
-  void PassConsoleOn();
+  bool PassConsoleOn();
 
   SimOptions options_;
   BoardRoot root_;
@@ -256,13 +255,14 @@ void Simulator::Loop() {
   }
 }
 
-void Simulator::PassConsoleOn() {
+// True when more may be waiting: one call is bounded, so a chatty start-up
+// cannot starve the lines and the socket.
+bool Simulator::PassConsoleOn() {
   char buf[4096];
-  // Bounded, so a chatty start-up cannot starve the lines and the socket.
   for (int i = 0; i < 16; ++i) {
     ssize_t n = ::read(console_read_, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n <= 0) return false;
     for (ssize_t done = 0; done < n;) {
       ssize_t w = ::write(STDOUT_FILENO, buf + done, static_cast<size_t>(n - done));
       if (w < 0 && errno == EINTR) continue;
@@ -271,6 +271,7 @@ void Simulator::PassConsoleOn() {
     }
     console_.Add(std::string(buf, static_cast<size_t>(n)));
   }
+  return true;
 }
 
 void Simulator::OnSignals() {
@@ -321,8 +322,8 @@ void Simulator::TearDown() {
   }
   // Its last lines, written while it stopped.
   if (console_read_ >= 0) {
-    PassConsoleOn();
-    PassConsoleOn();  // each pass is bounded; a stop says little
+    while (PassConsoleOn()) {
+    }
   }
   if (stop_client_ >= 0) {
     server_.Answer(stop_client_, Reply::Ok("stopped"));
