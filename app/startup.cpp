@@ -89,6 +89,9 @@ void SetClocksFromArguments(const std::string& date, const std::string& time) {
 
 // The factory file replaces a configuration the reader refused; the refused
 // one is kept beside it, so one bad line never loses a site's settings.
+// After -resetconfig the refused file is the legacy one that option has
+// just written: no site's settings, and an earlier refused copy is worth
+// more than it.
 void KeepRefusedConfig() {
   const std::string config = platform::Path("/APP/config.ini");
   if (access(config.c_str(), F_OK) != 0) return;
@@ -97,7 +100,7 @@ void KeepRefusedConfig() {
   }
 }
 
-void LoadConfiguration() {
+void LoadConfiguration(bool reset_requested) {
   read_gain_offset();
   init_orvel_config();
   if (read_orvel_config() == 1) {
@@ -105,7 +108,7 @@ void LoadConfiguration() {
   } else {
     set_default();
     PrintMsg(">Initial parameters failed, set default value.\r\n");
-    KeepRefusedConfig();
+    if (!reset_requested) KeepRefusedConfig();
     save_orvel_config();
   }
   if (read_counter_status() == 0) {
@@ -163,9 +166,10 @@ int RunFirmware(int argc, char** argv) {
   if (if_fw_exist.load() == 1) check_if_fw_update();
 
   // 7, 8: the device's own arguments.
+  const bool reset_requested = opt.args.size() == 2 && opt.args[1] == "-resetconfig";
   if (opt.args.size() == 3) {
     SetClocksFromArguments(opt.args[1], opt.args[2]);
-  } else if (opt.args.size() == 2 && opt.args[1] == "-resetconfig") {
+  } else if (reset_requested) {
     PrintMsg("reset config, and save it.\r\n");
     init_qel_config();
     save_qel_config();
@@ -181,7 +185,7 @@ int RunFirmware(int argc, char** argv) {
   if (if_fw_update.load() == 1) RunUpdateMode();
 
   // 11, 12: settings, calibration and counters.
-  LoadConfiguration();
+  LoadConfiguration(reset_requested);
 
   // 14, 15: the serial port's role and the operating mode.
   if (ChooseOperatingMode(sys_config.cIsUart2SMS, PIN_INIT_V()) == OperatingMode::kUtility) {

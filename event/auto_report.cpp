@@ -68,6 +68,18 @@ void MoveOnePeriod(int n) {
   SetEnd(n);
 }
 
+// Moves a window that closed before `now` on by as many whole periods as
+// it takes to end at or after `now`, in one step: a due time of 0 (a
+// hand-written file) or months old would otherwise cost a console line per
+// period. The result is that of adding one period at a time.
+void CatchUp(int n, uint32_t now) {
+  EventStatus& st = event_status[n];
+  const uint64_t period = uint64_t{PeriodDays(orvel_event[n])} * kDay;
+  const uint64_t periods = (uint64_t{now} - st.ulNextReportTimeEnd + period - 1) / period;
+  st.ulNextReportTimeSt = static_cast<uint32_t>(st.ulNextReportTimeSt + periods * period);
+  SetEnd(n);
+}
+
 // A due time more than one period ahead can only come from a clock set
 // back (or a file written under another clock). The schedule is not moved
 // back, as that would send again the periods it already passed: the report
@@ -107,10 +119,10 @@ void auto_report_set() {
           st.ulNextReportTimeSt = today + hms;
           SetEnd(n);
         }
-        while (st.ulNextReportTimeEnd < now) {
+        if (st.ulNextReportTimeEnd < now) {
           PrintMsg(">After the time of sending the SMS, add one cycle time(%d day).\r\n",
                    static_cast<int>(ev.auto_report.report_days));
-          MoveOnePeriod(n);
+          CatchUp(n, now);
         }
         PrintMsg("------Next report time(event:%d)------\r\n", n);
         PrintWindow(n);

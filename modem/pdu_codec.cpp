@@ -67,6 +67,9 @@ class HexReader {
     return true;
   }
 
+  // Octets read so far.
+  int octets_read() const { return pos_ / 2; }
+
   // `n` semi-octet characters back in digit order, keeping at most
   // `max_digits` of them.
   bool Number(int n, char* digits, int max_digits) {
@@ -103,6 +106,43 @@ bool CheckDestination(const char* tpa, int size, bool* international, const char
     if ((*digits)[i] < '0' || (*digits)[i] > '9') return false;
   }
   return true;
+}
+
+// The service centre part that opens both kinds of PDU: its length, and
+// when not 0 its type and digits.
+bool ReadCentre(HexReader& in, pdu_param* param) {
+  uint8_t sca_len = 0;
+  if (!in.Octet(&sca_len) || sca_len > kMaxScaOctets) return false;
+  if (sca_len == 0) return true;
+  uint8_t sca_toa = 0;
+  return in.Octet(&sca_toa) &&
+         in.Number(2 * (sca_len - 1), param->SCA, static_cast<int>(sizeof(param->SCA)) - 1);
+}
+
+// The user data length and the data, read in the alphabet of `TP_DCS`.
+// Returns the decoded length as gsmDecodePdu does, or -1 when the data is
+// shorter than announced.
+int ReadUserData(HexReader& in, pdu_param* param) {
+  uint8_t udl = 0;
+  if (!in.Octet(&udl)) return -1;
+  const uint8_t coding = gsmDcsCoding(param->TP_DCS);
+  if (coding == kCodingGsm7) {
+    int septet_count = udl < kPduMaxSeptets ? udl : kPduMaxSeptets;
+    int octet_count = (7 * septet_count + 7) / 8;
+    uint8_t packed[kPduMaxOctets];
+    // Unpacking can yield one septet more than announced, plus a terminator.
+    uint8_t septets[kPduMaxSeptets + 2];
+    if (!in.Octets(packed, octet_count)) return -1;
+    gsmDecode7bit(packed, septets, octet_count);
+    param->TP_UDL = static_cast<uint8_t>(septet_count);
+    return gsm7Bit2Iso(septets, param->TP_UD, septet_count);
+  }
+  int octet_count = udl < kPduMaxOctets ? udl : kPduMaxOctets;
+  uint8_t data[kPduMaxOctets];
+  if (!in.Octets(data, octet_count)) return -1;
+  uint8_t* dst = reinterpret_cast<uint8_t*>(param->TP_UD);
+  param->TP_UDL = static_cast<uint8_t>(octet_count);
+  return coding == kCodingUcs2 ? gsmDecodeUcs2(data, dst, octet_count) : gsmDecode8bit(data, dst, octet_count);
 }
 
 }  // namespace
@@ -191,15 +231,7 @@ int gsmEncodePdu(const pdu_param* param, char* text) {
 int gsmDecodePdu(const char* text, pdu_param* param) {
   std::memset(param, 0, sizeof(*param));
   HexReader in(text);
-  bool ok = true;
-
-  uint8_t sca_len = 0;
-  ok = ok && in.Octet(&sca_len) && sca_len <= kMaxScaOctets;
-  if (ok && sca_len > 0) {
-    uint8_t sca_toa = 0;
-    ok = in.Octet(&sca_toa) &&
-         in.Number(2 * (sca_len - 1), param->SCA, static_cast<int>(sizeof(param->SCA)) - 1);
-  }
+  bool ok = ReadCentre(in, param);
 
   uint8_t first_octet = 0;  // type and header indicator are not looked at
   uint8_t oa_digits = 0;
@@ -220,37 +252,47 @@ int gsmDecodePdu(const char* text, pdu_param* param) {
   ok = ok && in.Octet(&param->TP_PID) && in.Octet(&param->TP_DCS) &&
        in.Number(kSctsDigits, param->TP_SCTS, kSctsDigits);
 
-  uint8_t udl = 0;
-  ok = ok && in.Octet(&udl);
-  int result = -1;
-  const uint8_t coding = gsmDcsCoding(param->TP_DCS);
-  if (ok && coding == kCodingGsm7) {
-    int septet_count = udl < kPduMaxSeptets ? udl : kPduMaxSeptets;
-    int octet_count = (7 * septet_count + 7) / 8;
-    uint8_t packed[kPduMaxOctets];
-    // Unpacking can yield one septet more than announced, plus a terminator.
-    uint8_t septets[kPduMaxSeptets + 2];
-    ok = in.Octets(packed, octet_count);
-    if (ok) {
-      gsmDecode7bit(packed, septets, octet_count);
-      param->TP_UDL = static_cast<uint8_t>(septet_count);
-      result = gsm7Bit2Iso(septets, param->TP_UD, septet_count);
-    }
-  } else if (ok) {
-    int octet_count = udl < kPduMaxOctets ? udl : kPduMaxOctets;
-    uint8_t data[kPduMaxOctets];
-    ok = in.Octets(data, octet_count);
-    if (ok) {
-      uint8_t* dst = reinterpret_cast<uint8_t*>(param->TP_UD);
-      param->TP_UDL = static_cast<uint8_t>(octet_count);
-      result = coding == kCodingUcs2 ? gsmDecodeUcs2(data, dst, octet_count)
-                                     : gsmDecode8bit(data, dst, octet_count);
-    }
-  }
-
-  if (!ok) {
+  const int result = ok ? ReadUserData(in, param) : -1;
+  if (result < 0) {
     std::memset(param, 0, sizeof(*param));
     return -1;
   }
+  return result;
+}
+
+int gsmDecodeSubmitPdu(const char* text, pdu_param* param, SubmitFields* fields) {
+  std::memset(param, 0, sizeof(*param));
+  *fields = SubmitFields{};
+  HexReader in(text);
+  bool ok = ReadCentre(in, param);
+  const int tpdu_start = in.octets_read();
+
+  uint8_t da_digits = 0;
+  ok = ok && in.Octet(&fields->first_octet) && in.Octet(&fields->message_reference) &&
+       in.Octet(&da_digits) && da_digits >= 1 && da_digits <= kPduMaxDigits && in.Octet(&param->TOA);
+  if (ok) {
+    // "+" for an international number, as the sender was given it; at most
+    // 15 digits follow.
+    char* digits = param->TPA;
+    if ((param->TOA & 0x70) == 0x10) *digits++ = '+';
+    ok = in.Number(da_digits + (da_digits & 1), digits, kPduMaxDigits + 1);
+    if (ok && static_cast<int>(std::strlen(digits)) > da_digits) digits[da_digits] = '\0';
+  }
+  ok = ok && in.Octet(&param->TP_PID) && in.Octet(&param->TP_DCS);
+
+  // Bits 4 and 3 of the first octet: none, enhanced (7 octets), relative
+  // (1 octet) or absolute (7 octets).
+  static const int kValidityOctets[] = {0, 7, 1, 7};
+  fields->validity_format = static_cast<uint8_t>((fields->first_octet >> 3) & 0x03);
+  fields->validity_octets = kValidityOctets[fields->validity_format];
+  ok = ok && in.Octets(fields->validity, fields->validity_octets);
+
+  const int result = ok ? ReadUserData(in, param) : -1;
+  if (result < 0) {
+    std::memset(param, 0, sizeof(*param));
+    *fields = SubmitFields{};
+    return -1;
+  }
+  fields->tpdu_octets = in.octets_read() - tpdu_start;
   return result;
 }

@@ -1,6 +1,7 @@
 // SMS PDU codec: a message parameter record to the hexadecimal text of an
 // SMS-SUBMIT (for "AT+CMGS=%d\r%s") and the hexadecimal text of a received
-// SMS-DELIVER (the answer to "AT+CMGRD=%d\r\n") back into a record. Pure: no
+// SMS-DELIVER (the answer to "AT+CMGRD=%d\r\n") back into a record; for
+// the tools, an SMS-SUBMIT back into a record too. Pure: no
 // I/O and no state but constant tables, so any thread may call it.
 #pragma once
 
@@ -89,3 +90,26 @@ int gsmEncodePdu(const pdu_param* param, char* text);
 /// it announces, a service centre address is longer than 12 octets or an
 /// originator longer than 20 digits; `param` is then all zero.
 int gsmDecodePdu(const char* text, pdu_param* param);
+
+/// The fields of an SMS-SUBMIT that the record has no place for.
+struct SubmitFields {
+  uint8_t first_octet;
+  uint8_t message_reference;
+  /// Bits 4..3 of the first octet: 0 none, 1 enhanced, 2 relative, 3 absolute.
+  uint8_t validity_format;
+  uint8_t validity[7];
+  int validity_octets;
+  /// Octets after the service centre part: the length "AT+CMGS=%d" announces.
+  int tpdu_octets;
+};
+
+/// Parses an SMS-SUBMIT (what the unit sends, as its AT log keeps it) from
+/// the hexadecimal digits at the start of `text`, for tools that read AT
+/// logs; the unit itself only builds them. `TPA` is the destination as
+/// gsmEncodePdu takes it ("+" and digits for type 0x91), `TOA` its type,
+/// the user data as gsmDecodePdu reads it; `TP_SCTS` stays empty.
+/// Returns the decoded user data length, or -1 when the text ends before a
+/// field it announces, a service centre address is longer than 12 octets or
+/// the destination has no digit or more than 15; `param` and `fields` are
+/// then all zero.
+int gsmDecodeSubmitPdu(const char* text, pdu_param* param, SubmitFields* fields);

@@ -1,6 +1,7 @@
 // qrv806-pdu: the firmware's SMS PDU codec on the command line, for
 // technicians who read AT logs. `encode` prints what the unit sends for a
-// message; `decode` shows a received SMS-DELIVER the way the unit reads it.
+// message; `decode` shows a received SMS-DELIVER the way the unit reads it,
+// or a sent SMS-SUBMIT field by field.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,8 +27,10 @@ constexpr char kUsage[] =
     "        sign take two); use \"--\" before a text that starts with \"-\".\n"
     "        --ucs2 HEX sends UCS2 octets (big-endian units), --8bit HEX sends\n"
     "        8-bit data; at most 140 octets.\n"
-    "decode  prints the fields of an SMS-DELIVER PDU as the unit decodes them\n"
-    "        (the line after \"+CMGRD: ...\" in the AT log).\n"
+    "decode  prints the fields of a PDU of the AT log and says which kind it is:\n"
+    "        an SMS-SUBMIT the unit sent (the line after \"AT+CMGS=<length>\")\n"
+    "        or an SMS-DELIVER it received (the line after \"+CMGRD: ...\"), the\n"
+    "        latter as the unit decodes it.\n"
     "\n"
     "exit status: 0 done, 1 bad number, hex, text or PDU, 2 bad command line.\n";
 
@@ -228,7 +231,8 @@ int Encode(int argc, char** argv) {
 }
 
 // The unit's ISO-8859-1 text for a terminal: UTF-8, with control characters
-// (the Greek letters among them) written as escapes.
+// (the Greek letters among them) written as escapes and 0xA4 as the euro
+// sign.
 std::string ShowIsoText(const char* text, int len) {
   std::string out;
   for (int i = 0; i < len; ++i) {
@@ -244,7 +248,8 @@ std::string ShowIsoText(const char* text, int len) {
       std::snprintf(esc, sizeof(esc), "\\x%02X", c);
       out += esc;
     } else {
-      AppendUtf8(c, &out);
+      // The unit keeps the euro sign as 0xA4, as `encode` takes it.
+      AppendUtf8(c == 0xA4 ? 0x20AC : c, &out);
     }
   }
   return out;
@@ -283,36 +288,22 @@ std::string ShowTimeStamp(const char* scts) {
          s.substr(12, 2) + ")";
 }
 
-int Decode(int argc, char** argv) {
-  if (argc < 1) return UsageError("decode: missing HEX");
-  if (argc > 1) return UsageError(("decode: unexpected argument " + std::string(argv[1])).c_str());
-  std::string hex = argv[0];
-  // Tolerate the line end of a pasted AT log line.
-  while (!hex.empty() && (hex.back() == '\r' || hex.back() == '\n' || hex.back() == ' ')) {
-    hex.pop_back();
+// Relative validity period (TS 23.040 9.2.3.12.1) as people say it.
+std::string ShowRelativeValidity(uint8_t v) {
+  int minutes = 0;
+  if (v <= 143) {
+    minutes = (v + 1) * 5;
+  } else if (v <= 167) {
+    minutes = 12 * 60 + (v - 143) * 30;
+  } else if (v <= 196) {
+    return std::to_string(v - 166) + " days";
+  } else {
+    return std::to_string(v - 192) + " weeks";
   }
-  std::vector<uint8_t> octets;
-  if (!ParseHex(hex, &octets)) return kExitBadInput;
-  if (octets.empty()) {
-    std::fprintf(stderr, "%s: bad hex: empty\n", kProgram);
-    return kExitBadInput;
-  }
+  return minutes % 60 == 0 ? std::to_string(minutes / 60) + " hours" : std::to_string(minutes) + " minutes";
+}
 
-  pdu_param param;
-  int len = gsmDecodePdu(hex.c_str(), &param);
-  if (len < 0) {
-    std::fprintf(stderr,
-                 "%s: not a complete SMS-DELIVER: the PDU ends before a field it announces, "
-                 "or an address is longer than TS 23.040 allows\n",
-                 kProgram);
-    return kExitBadInput;
-  }
-
-  std::printf("centre:      %s\n", param.SCA[0] != '\0' ? param.SCA : "(none)");
-  std::printf("originator:  %s (type of address 0x%02X%s)\n", param.TPA, param.TOA,
-              (param.TOA & 0x70) == 0x10 ? ", international, shown without +" : "");
-  std::printf("time stamp:  %s\n", ShowTimeStamp(param.TP_SCTS).c_str());
-  std::printf("protocol:    0x%02X\n", param.TP_PID);
+void ShowUserData(const pdu_param& param, int len) {
   // The alphabet the unit reads the coding byte as; a class or message
   // waiting indication does not change it.
   const uint8_t alphabet = gsmDcsCoding(param.TP_DCS);
@@ -329,9 +320,27 @@ int Decode(int argc, char** argv) {
     std::printf("hex:         %s\n", hex_data);
     if (alphabet == kCodingUcs2) std::printf("text:        %s\n", ShowUcs2(data, len).c_str());
   }
+}
+
+int DecodeDeliver(const std::string& hex, uint8_t first) {
+  pdu_param param;
+  int len = gsmDecodePdu(hex.c_str(), &param);
+  if (len < 0) {
+    std::fprintf(stderr,
+                 "%s: not a complete SMS-DELIVER: the PDU ends before a field it announces, "
+                 "or an address is longer than TS 23.040 allows\n",
+                 kProgram);
+    return kExitBadInput;
+  }
+  std::printf("type:        SMS-DELIVER (a message the unit receives)\n");
+  std::printf("centre:      %s\n", param.SCA[0] != '\0' ? param.SCA : "(none)");
+  std::printf("originator:  %s (type of address 0x%02X%s)\n", param.TPA, param.TOA,
+              (param.TOA & 0x70) == 0x10 ? ", international, shown without +" : "");
+  std::printf("time stamp:  %s\n", ShowTimeStamp(param.TP_SCTS).c_str());
+  std::printf("protocol:    0x%02X\n", param.TP_PID);
+  ShowUserData(param, len);
 
   // What the unit does not look at, but a technician may want to know.
-  uint8_t first = octets.size() > static_cast<size_t>(octets[0]) + 1 ? octets[octets[0] + 1] : 0;
   if ((first & 0x03) != 0) {
     std::printf("note:        first octet 0x%02X is not an SMS-DELIVER; the unit decodes it as one\n",
                 first);
@@ -340,6 +349,61 @@ int Decode(int argc, char** argv) {
     std::printf("note:        a user data header is present; the unit takes it as part of the data\n");
   }
   return 0;
+}
+
+int DecodeSubmit(const std::string& hex) {
+  pdu_param param;
+  SubmitFields fields;
+  int len = gsmDecodeSubmitPdu(hex.c_str(), &param, &fields);
+  if (len < 0) {
+    std::fprintf(stderr,
+                 "%s: not a complete SMS-SUBMIT: the PDU ends before a field it announces, "
+                 "the centre address is longer than 12 octets, or the destination has no "
+                 "digit or more than 15\n",
+                 kProgram);
+    return kExitBadInput;
+  }
+  std::printf("type:        SMS-SUBMIT (a message the unit sends)\n");
+  std::printf("centre:      %s\n", param.SCA[0] != '\0' ? param.SCA : "(none: the SIM's)");
+  std::printf("destination: %s (type of address 0x%02X)\n", param.TPA, param.TOA);
+  std::printf("reference:   %d\n", fields.message_reference);
+  std::printf("protocol:    0x%02X\n", param.TP_PID);
+  if (fields.validity_format == 2) {
+    std::printf("validity:    0x%02X (%s)\n", fields.validity[0], ShowRelativeValidity(fields.validity[0]).c_str());
+  } else if (fields.validity_format != 0) {
+    char hex_vp[2 * sizeof fields.validity + 1];
+    gsmBytes2String(fields.validity, hex_vp, fields.validity_octets);
+    std::printf("validity:    %s (%s)\n", hex_vp, fields.validity_format == 1 ? "enhanced" : "absolute");
+  }
+  ShowUserData(param, len);
+  std::printf("AT+CMGS:     %d (octets after the centre part)\n", fields.tpdu_octets);
+  if ((fields.first_octet & 0x40) != 0) {
+    std::printf("note:        a user data header is present; it is shown as part of the data\n");
+  }
+  return 0;
+}
+
+// An AT log holds both directions: the PDU after "AT+CMGS=" is an
+// SMS-SUBMIT, the one after "+CMGRD:" an SMS-DELIVER. The message type
+// bits of the first octet tell them apart.
+int Decode(int argc, char** argv) {
+  if (argc < 1) return UsageError("decode: missing HEX");
+  if (argc > 1) return UsageError(("decode: unexpected argument " + std::string(argv[1])).c_str());
+  std::string hex = argv[0];
+  // Tolerate the line end of a pasted AT log line, and the Ctrl-Z that ends
+  // a PDU on the line.
+  while (!hex.empty() && (hex.back() == '\r' || hex.back() == '\n' || hex.back() == ' ' || hex.back() == 0x1A)) {
+    hex.pop_back();
+  }
+  std::vector<uint8_t> octets;
+  if (!ParseHex(hex, &octets)) return kExitBadInput;
+  if (octets.empty()) {
+    std::fprintf(stderr, "%s: bad hex: empty\n", kProgram);
+    return kExitBadInput;
+  }
+  const size_t at = static_cast<size_t>(octets[0]) + 1;
+  const uint8_t first = at < octets.size() ? octets[at] : 0;
+  return (first & 0x03) == 0x01 ? DecodeSubmit(hex) : DecodeDeliver(hex, first);
 }
 
 }  // namespace

@@ -88,7 +88,8 @@ Reply Board::Execute(const Command& c, int64_t now_us) {
                        std::to_string(c.seconds) + " s (RTC " + rtc + "); the firmware follows within a second");
     }
     case CommandKind::kModem: return modem_.Command(c.words, c.line, now_us);
-    case CommandKind::kStop: break;
+    case CommandKind::kStop:
+    case CommandKind::kConsole: break;  // the loop's own
   }
   return Reply::Error("'" + c.line + "' is not handled here");
 }

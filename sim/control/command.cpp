@@ -19,6 +19,9 @@ constexpr long kMaxPeriodMs = 3600 * 1000;
 // Inputs of the board take -10.26 V to +10.04 V; a little beyond that
 // saturates the converter, much beyond it is a typing error.
 constexpr double kMaxVolts = 50.0;
+// Console lines `console` shows, and the most the simulator keeps.
+constexpr long kConsoleLinesDefault = 20;
+constexpr long kConsoleLinesMax = 200;
 
 bool ParseOnOff(const std::string& s, bool* on) {
   if (s == "on") {
@@ -66,6 +69,9 @@ const char* CommandSummary() {
          "                       COUNT pulses on DI N, active WIDTH_MS of every PERIOD_MS\n"
          "jig on|off             factory loop-back jig: every DI follows DO0 or DO1\n"
          "stop                   stop the firmware and the simulator\n"
+         "console [LINES]        the firmware's last console lines (20, at most 200)\n"
+         "watch                  a live view of the board in this terminal, until Ctrl-C\n"
+         "help                   this list (needs no running board)\n"
          "sim ready|failure|absent\n"
          "                       the module's SIM card\n"
          "sim pin NNNN           a SIM that asks for PIN NNNN (three wrong ones: PUK 12345678)\n"
@@ -198,6 +204,11 @@ bool ParseCommand(const std::string& line, Command* out, std::string* error) {
     c.count = static_cast<int>(count);
     c.period_ms = static_cast<int>(period);
     c.width_ms = static_cast<int>(width);
+  } else if (verb == "console") {
+    v = kConsoleLinesDefault;
+    if (n > 2 || (n == 2 && !ParseInt(w[1], 1, kConsoleLinesMax, &v))) return Fail(error, "usage: console [LINES] (1 to 200)");
+    c.kind = CommandKind::kConsole;
+    c.count = static_cast<int>(v);
   } else if (IsModemCommand(verb)) {
     c.kind = CommandKind::kModem;
   } else {

@@ -30,6 +30,7 @@ enum class CommandKind {
   kModem,     // sim, net, csq, gps, sms, outbox, calls, sms-fail, call, own-number, modem-delay,
               // realistic, module, cmgs-delay
   kHelp,      // help
+  kConsole,   // console [LINES]
 };
 
 struct Command {
@@ -40,7 +41,7 @@ struct Command {
   bool on = false;                 // di, initpin, jig
   double volts = 0;                // ai
   struct tm time {};               // rtc set
-  int count = 0;                   // pulse
+  int count = 0;                   // pulse; console lines
   int period_ms = 0;               // pulse
   int width_ms = 0;                // pulse
   int percent = 0;                 // sd use

@@ -6,12 +6,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "sim/board/board_root.h"
+#include "sim/control/command.h"
 #include "sim/control/control_protocol.h"
+#include "sim/control/watch.h"
 
 namespace sim {
 
@@ -89,7 +92,39 @@ bool SendCommand(const std::string& socket_path, const std::string& line, int ti
   return true;
 }
 
+std::string CtlDefaultRoot() {
+  const std::string here = "./sim-root";
+  if (::access(BoardRoot(here).SocketPath().c_str(), F_OK) == 0) return here;
+  char self[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return here;
+  self[n] = '\0';
+  std::string pointer = self;
+  pointer = pointer.substr(0, pointer.rfind('/') + 1) + "make-run-root";
+  FILE* f = std::fopen(pointer.c_str(), "r");
+  if (f == nullptr) return here;
+  char line[PATH_MAX];
+  const bool got = std::fgets(line, sizeof line, f) != nullptr;
+  std::fclose(f);
+  if (!got) return here;
+  std::string root = line;
+  while (!root.empty() && (root.back() == '\n' || root.back() == '\r')) root.pop_back();
+  return root.empty() ? here : root;
+}
+
 int RunCtl(const std::string& root, const std::vector<std::string>& words) {
+  // The list is the program's own: it needs no running board.
+  if (words.size() == 1 && words[0] == "help") {
+    std::fputs(CommandSummary(), stdout);
+    return 0;
+  }
+  if (!words.empty() && words[0] == "watch") {
+    if (words.size() != 1) {
+      std::fprintf(stderr, "qrv806-sim: usage: ctl [--root DIR] watch\n");
+      return 1;
+    }
+    return RunWatch(root);
+  }
   std::string line;
   for (const std::string& w : words) {
     if (w.find('\n') != std::string::npos) {

@@ -15,6 +15,14 @@ bool SendCommand(const std::string& socket_path, const std::string& line, int ti
 
 /// Joins the words, sends them and prints the answer: exit status 0 on
 /// success, 1 when the simulator refused the command, 2 when none answered.
+/// `help` is answered here and `watch` runs here, on the simulator's
+/// answers, until Ctrl-C.
 int RunCtl(const std::string& root, const std::vector<std::string>& words);
+
+/// The root `ctl` uses without --root: ./sim-root while a board runs there
+/// (its control socket exists), else the root that the last `make run` of
+/// this build chose, named in the file `make-run-root` beside this program,
+/// else ./sim-root.
+std::string CtlDefaultRoot();
 
 }  // namespace sim

@@ -1,5 +1,6 @@
 // A small JSON value for the simulator's answers: the state report of
-// `ctl state` (printed indented) and JSON lines (printed compact).
+// `ctl state` (printed indented) and JSON lines (printed compact), and read
+// back by `ctl watch`.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,21 @@ class Json {
   static Json Object() { return Json(Type::kObject); }
 
   Type type() const { return type_; }
+
+  /// Reading a value (`ctl watch` reads the state report): a member or an
+  /// item that is not there, or is of another type, reads as null, false,
+  /// 0 or "".
+  const Json& operator[](const std::string& key) const;
+  const Json& operator[](size_t index) const;
+  size_t size() const { return items_.size(); }
+  bool is_null() const { return type_ == Type::kNull; }
+  bool AsBool() const { return type_ == Type::kBool && bool_; }
+  double AsNumber() const;
+  const std::string& AsString() const { return string_; }
+
+  /// Reads JSON text; false when it is not one whole JSON value (or nests
+  /// deeper than 32 levels).
+  static bool Parse(const std::string& text, Json* out);
 
   /// Appends to an array.
   Json& Add(Json v);

@@ -13,8 +13,8 @@
 
 namespace sim {
 
-FirmwareProcess::FirmwareProcess(std::string binary, std::vector<std::string> args)
-    : binary_(std::move(binary)), args_(std::move(args)) {}
+FirmwareProcess::FirmwareProcess(std::string binary, std::vector<std::string> args, int console_fd)
+    : binary_(std::move(binary)), args_(std::move(args)), console_fd_(console_fd) {}
 
 FirmwareProcess::~FirmwareProcess() {
   if (running()) Stop(1000);
@@ -54,6 +54,7 @@ bool FirmwareProcess::Start(std::string* error) {
       dup2(null_fd, STDIN_FILENO);
       if (null_fd != STDIN_FILENO) ::close(null_fd);
     }
+    dup2(console_fd_, STDOUT_FILENO);  // without close-on-exec
     execv(binary_.c_str(), argv.data());
     const char msg[] = "[sim] cannot start the firmware\n";
     ssize_t ignored = ::write(STDERR_FILENO, msg, sizeof msg - 1);

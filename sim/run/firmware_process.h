@@ -1,5 +1,5 @@
 // The firmware run by the simulated board: started as `qrv806 --root DIR
-// --sim ARGS...`, its console passed through to the simulator's output.
+// --sim ARGS...`, its console going to a descriptor the simulator reads.
 #pragma once
 
 #include <sys/types.h>
@@ -11,7 +11,9 @@ namespace sim {
 
 class FirmwareProcess {
  public:
-  FirmwareProcess(std::string binary, std::vector<std::string> args);
+  /// The firmware's standard output goes to `console_fd` (which stays
+  /// owned by the caller).
+  FirmwareProcess(std::string binary, std::vector<std::string> args, int console_fd);
   ~FirmwareProcess();
   FirmwareProcess(const FirmwareProcess&) = delete;
   FirmwareProcess& operator=(const FirmwareProcess&) = delete;
@@ -31,6 +33,7 @@ class FirmwareProcess {
  private:
   std::string binary_;
   std::vector<std::string> args_;
+  int console_fd_;
   pid_t pid_ = -1;
   int starts_ = 0;
 };

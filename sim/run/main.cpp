@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   }
   switch (o.mode) {
     case sim::SimOptions::Mode::kRun: return sim::RunSimulator(o);
-    case sim::SimOptions::Mode::kCtl: return sim::RunCtl(o.root, o.command);
+    case sim::SimOptions::Mode::kCtl: return sim::RunCtl(o.root_given ? o.root : sim::CtlDefaultRoot(), o.command);
     case sim::SimOptions::Mode::kHelp: std::fputs(sim::SimUsage(), stdout); return 0;
   }
   return 2;

@@ -24,11 +24,24 @@ class MasterPort {
   bool wants_write() const { return !pending_.empty(); }
   size_t dropped() const { return dropped_; }
 
+  /// Bounds what waits unread at the far end, `slave_fd` (which stays owned
+  /// by the caller): once more than half as much again as `keep` bytes
+  /// wait there, they are discarded and only the newest `keep` bytes sent
+  /// are offered again. A pseudo-terminal would otherwise hold many
+  /// kilobytes for a reader who comes minutes later; a serial line nobody
+  /// listens to keeps nothing.
+  void BoundUnread(int slave_fd, size_t keep);
+
  private:
+  void TrimUnread();
+
   int fd_;
   size_t max_pending_;
   std::string pending_;
   size_t dropped_ = 0;
+  int slave_fd_ = -1;
+  size_t keep_ = 0;
+  std::string recent_;  // the newest bytes written, at most keep_
 };
 
 }  // namespace sim

@@ -22,6 +22,9 @@ class PtyPair {
 
   /// The master side, non-blocking.
   int master() const { return master_; }
+  /// The slave side the simulator holds open (for looking at what waits
+  /// unread on it).
+  int held_slave() const { return held_slave_; }
   /// e.g. /dev/pts/7
   const std::string& slave_path() const { return slave_path_; }
 

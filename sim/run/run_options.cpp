@@ -7,8 +7,14 @@ namespace sim {
 const char* SimUsage() {
   return "usage: qrv806-sim run [--root DIR] [--utility] [--realistic[=SEED]] [--firmware PATH] [-- FIRMWARE-ARGS]\n"
          "       qrv806-sim ctl [--root DIR] COMMAND...   ('ctl help' lists the commands)\n"
-         "DIR defaults to ./sim-root and is kept between runs. --realistic: the module behaves like a real one\n"
-         "(answers in pieces, late confirmations, a busy SIM, unsolicited lines), seeded so a run repeats.\n";
+         "DIR defaults to ./sim-root and is kept between runs. Without --root, ctl
+"
+         "talks to ./sim-root, or, when no board runs there, to the board of the last
+"
+         "'make run' of this build. --realistic: the module behaves like a real one
+"
+         "(answers in pieces, late confirmations, a busy SIM, unsolicited lines), seeded so a run repeats.
+";
 }
 
 SimOptions ParseSimOptions(const std::vector<std::string>& args) {
@@ -32,8 +38,10 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args) {
         return o;
       }
       (a == "--root" ? o.root : o.firmware) = args[++i];
+      o.root_given = o.root_given || a == "--root";
     } else if (a.rfind("--root=", 0) == 0) {
       o.root = a.substr(7);
+      o.root_given = true;
     } else if (run && a == "--utility") {
       o.utility = true;
     } else if (run && a == "--realistic") {

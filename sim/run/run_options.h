@@ -12,6 +12,7 @@ namespace sim {
 struct SimOptions {
   enum class Mode { kRun, kCtl, kHelp } mode = Mode::kHelp;
   std::string root = "./sim-root";
+  bool root_given = false;                  // --root on the command line
   bool utility = false;                     // run: init pin held at power-up
   bool realistic = false;                   // run: the module behaves like a real one
   bool seed_given = false;                  // run: --realistic=SEED

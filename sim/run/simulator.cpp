@@ -1,5 +1,6 @@
 #include "sim/run/simulator.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -21,6 +22,7 @@
 #include "sim/board/board_root.h"
 #include "sim/control/command.h"
 #include "sim/control/control_server.h"
+#include "sim/run/console_tail.h"
 #include "sim/run/firmware_process.h"
 #include "sim/board/gpio_watch.h"
 #include "sim/board/registration_file.h"
@@ -45,6 +47,13 @@ constexpr int kStopGraceMs = 3000;
 // Console bytes that wait for a terminal nobody reads are few: a line
 // without a listener loses them, as a real one would.
 constexpr size_t kTerminalBacklog = 4096;
+// What a person who opens the terminal later still finds of the console:
+// the last lines, not minutes of them.
+constexpr size_t kTerminalKept = 2048;
+// The console lines `ctl console` can show; the firmware cuts its own at
+// 255 characters.
+constexpr size_t kConsoleLines = 200;
+constexpr size_t kConsoleLineMax = 512;
 
 std::string Absolute(const std::string& dir) {
   char buf[PATH_MAX];
@@ -65,10 +74,17 @@ class Simulator {
   void OnFirmwareEnded(int wait_status, int64_t now_us);
   Reply OnCommand(const std::string& line, int client, int64_t now_us);
   void PublishFirmwareInfo();
+  bool PassConsoleOn();
 
   SimOptions options_;
   BoardRoot root_;
   int signal_fd_ = -1;
+  // The firmware's standard output: read here, passed on to ours and kept
+  // in the tail. The write end stays open here too, so the pipe never
+  // reports a hang-up between two firmware runs.
+  int console_read_ = -1;
+  int console_write_ = -1;
+  ConsoleTail console_{kConsoleLines, kConsoleLineMax};
   ControlServer server_;
   std::unique_ptr<PtyPair> modem_pty_, terminal_pty_, person_pty_;
   std::unique_ptr<GpioWatch> watch_;
@@ -148,6 +164,7 @@ bool Simulator::SetUp() {
   }
   terminal_ = std::make_unique<MasterPort>(terminal_pty_->master(), kTerminalBacklog);
   person_ = std::make_unique<MasterPort>(person_pty_->master(), kTerminalBacklog);
+  person_->BoundUnread(person_pty_->held_slave(), kTerminalKept);
 
   board_ = std::make_unique<Board>(root_, modem_);
   watch_ = std::make_unique<GpioWatch>(root_, std::vector<int>{DoGpio(0), DoGpio(1), kStatusLedGpio, kGpsLedGpio});
@@ -158,10 +175,19 @@ bool Simulator::SetUp() {
   int64_t now = MonotonicUs();
   for (const auto& c : watch_->TakeChanges()) board_->OnLineChange(c.gpio, c.level, now);
 
+  int console[2];
+  if (::pipe2(console, O_CLOEXEC) != 0) {
+    SimLog("pipe: %s", ErrnoText().c_str());
+    return false;
+  }
+  console_read_ = console[0];
+  console_write_ = console[1];
+  ::fcntl(console_read_, F_SETFL, O_NONBLOCK);
+
   std::string binary = options_.firmware.empty() ? FirmwareBesideSelf() : options_.firmware;
   std::vector<std::string> args = {"--root", root_.dir(), "--sim"};
   args.insert(args.end(), options_.firmware_args.begin(), options_.firmware_args.end());
-  firmware_ = std::make_unique<FirmwareProcess>(binary, args);
+  firmware_ = std::make_unique<FirmwareProcess>(binary, args, console_write_);
 
   SimLog("board at %s; terminal: %s (e.g. picocom %s); control: qrv806-sim ctl --root %s help", root_.dir().c_str(),
          root_.Path("/term").c_str(), root_.Path("/term").c_str(), root_.dir().c_str());
@@ -192,6 +218,7 @@ void Simulator::Loop() {
     fds.push_back({modem_port_->fd(), static_cast<short>(POLLIN | (modem_port_->wants_write() ? POLLOUT : 0)), 0});
     fds.push_back({terminal_->fd(), static_cast<short>(POLLIN | (terminal_->wants_write() ? POLLOUT : 0)), 0});
     fds.push_back({person_->fd(), static_cast<short>(POLLIN | (person_->wants_write() ? POLLOUT : 0)), 0});
+    fds.push_back({console_read_, POLLIN, 0});
     int64_t deadline = server_.AddPollFds(&fds);
     for (int64_t d : {board_->NextTimerUs(), modem_port_->NextDeadlineUs(), restart_at_us_}) {
       if (d >= 0 && (deadline < 0 || d < deadline)) deadline = d;
@@ -219,6 +246,7 @@ void Simulator::Loop() {
     if (fds[4].revents & POLLIN) terminal_->Send(person_->ReadAvailable());
     if (fds[3].revents & POLLOUT) terminal_->Flush();
     if (fds[4].revents & POLLOUT) person_->Flush();
+    if (fds[5].revents & POLLIN) PassConsoleOn();
 
     if (restart_at_us_ >= 0 && now >= restart_at_us_ && !stop_) {
       restart_at_us_ = -1;
@@ -239,6 +267,25 @@ void Simulator::Loop() {
     // The data call follows the module's registration.
     registration_->Update(modem_.Registered(now));
   }
+}
+
+// True when more may be waiting: one call is bounded, so a chatty start-up
+// cannot starve the lines and the socket.
+bool Simulator::PassConsoleOn() {
+  char buf[4096];
+  for (int i = 0; i < 16; ++i) {
+    ssize_t n = ::read(console_read_, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    for (ssize_t done = 0; done < n;) {
+      ssize_t w = ::write(STDOUT_FILENO, buf + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) break;  // our output is gone: the tail still keeps it
+      done += w;
+    }
+    console_.Add(std::string(buf, static_cast<size_t>(n)));
+  }
+  return true;
 }
 
 void Simulator::OnSignals() {
@@ -271,6 +318,7 @@ Reply Simulator::OnCommand(const std::string& line, int client, int64_t now_us) 
   Command c;
   std::string error;
   if (!ParseCommand(line, &c, &error)) return Reply::Error(error);
+  if (c.kind == CommandKind::kConsole) return Reply::Ok(console_.Last(static_cast<size_t>(c.count)));
   if (c.kind == CommandKind::kStop) {
     // Answered once the board is down, so `ctl stop` returns when it is.
     stop_ = true;
@@ -286,6 +334,11 @@ void Simulator::TearDown() {
     SimLog("stopping the firmware (pid %d)", static_cast<int>(firmware_->pid()));
     firmware_->Stop(kStopGraceMs);
   }
+  // Its last lines, written while it stopped.
+  if (console_read_ >= 0) {
+    while (PassConsoleOn()) {
+    }
+  }
   if (stop_client_ >= 0) {
     server_.Answer(stop_client_, Reply::Ok("stopped"));
     server_.Drain(1000);
@@ -295,6 +348,8 @@ void Simulator::TearDown() {
   if (terminal_pty_) RemoveLinkTo(terminal_pty_->slave_path(), root_.Path("/dev/ttyHSL3"));
   if (person_pty_) RemoveLinkTo(person_pty_->slave_path(), root_.Path("/term"));
   if (signal_fd_ >= 0) ::close(signal_fd_);
+  if (console_read_ >= 0) ::close(console_read_);
+  if (console_write_ >= 0) ::close(console_write_);
   if (board_) SimLog("board stopped");
 }
 

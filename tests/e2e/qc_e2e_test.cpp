@@ -1,11 +1,17 @@
 // The production line's QC dialogue on the simulated board: tools/qc-station
 // drives a unit started in utility mode through every step, and the
 // calibration it stores is the one the next start reads.
+#include <poll.h>
+
+#include <atomic>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "e2e/sim_e2e_fixture.h"
+#include "sim/run/pty_pair.h"
 
 namespace e2e {
 
@@ -68,6 +74,82 @@ TEST_F(QcE2eTest, StationPassesEveryStepAndTheNextStartReadsTheCalibration) {
   ASSERT_EQ(iosta.rfind("!QRV-806XK;IOSTA;OK;", 0), 0u) << iosta << Output();
   EXPECT_NEAR(Field(iosta, 9), 7.5, 0.01) << iosta;  // AI1
   EXPECT_NEAR(Field(iosta, 10), -3, 0.01) << iosta;  // AI2
+}
+
+// A unit the test plays on a pseudo-terminal at ROOT/term: each request
+// gets the answer of the first row it starts with, or none.
+class FakeUnit {
+ public:
+  FakeUnit(const std::string& root, std::vector<std::pair<std::string, std::string>> answers)
+      : answers_(std::move(answers)) {
+    std::string error;
+    pty_ = sim::PtyPair::Open(&error);
+    EXPECT_TRUE(pty_ && sim::PlaceLink(pty_->slave_path(), root + "/term", &error)) << error;
+    if (pty_) thread_ = std::thread([this] { Serve(); });
+  }
+  ~FakeUnit() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  void Serve() {
+    std::string in;
+    while (!stop_) {
+      pollfd p{pty_->master(), POLLIN, 0};
+      if (poll(&p, 1, 50) <= 0) continue;
+      char buf[256];
+      const ssize_t n = read(pty_->master(), buf, sizeof buf);
+      if (n > 0) in.append(buf, static_cast<size_t>(n));
+      for (size_t cr; (cr = in.find('\r')) != std::string::npos; in.erase(0, cr + 1)) {
+        for (const auto& row : answers_) {
+          if (in.compare(0, row.first.size(), row.first) != 0) continue;
+          EXPECT_EQ(write(pty_->master(), row.second.data(), row.second.size()), static_cast<ssize_t>(row.second.size()));
+          break;
+        }
+      }
+    }
+  }
+
+  std::vector<std::pair<std::string, std::string>> answers_;
+  std::unique_ptr<sim::PtyPair> pty_;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+};
+
+// What the station says of a unit that cannot pass: one not in utility
+// mode, and one whose reading is far from the reference applied.
+TEST(QcStation, SaysWhatIsWrongWithTheUnit) {
+  const std::vector<std::pair<std::string, std::string>> in_test = {
+      {"@QCTEST", "!U;QCTEST;OK;QRV-806XK\r\n**********QC START**********\r\n"},
+      {"@FWVER", "!FWVER;ORVEL_v1.2.4\r\n"},
+      {"@QCAI0;", "@QCAI0;OK;3.3000;1\r\n"},
+      {"@QCAI1;", "@QCAI1;OK;0.0100;1\r\n"},
+      {"@QCAI2;", "@QCAI1;OK;-9.9900;1\r\n"},
+      {"@BREAK", "***********QC END***********\r\n"},
+  };
+  const struct {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> answers;
+    std::vector<const char*> lines;
+  } rows[] = {
+      {"silent: not in utility mode", {}, {"FAIL QCTEST no \"!ID;QCTEST;OK;QRV-806XK\" reply (got nothing); the unit "
+                                           "answers these requests only in utility mode: start it with the init pin held"}},
+      {"3.3 V read at +10 V",
+       in_test,
+       {"FAIL QCAI0 reading 3.3000 at +10.0 V is outside +8.0 to +12.0 V: is the reference applied, and to AI0?\n",
+        "PASS QCAI1 reading 0.0100 at +0.0 V\n", "PASS QCAI2 reading -9.9900 at -10.0 V\n"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    testsupport::TempDir root;
+    FakeUnit unit(root.path(), row.answers);
+    const CtlResult station = RunSim({"--sim", root.path(), "--sim-ctl", "/bin/true", "--timeout", "0.5",
+                                      "--ready-timeout", "2", "--sms-timeout", "0.5"},
+                                     kStation);
+    EXPECT_EQ(station.status, 1);
+    for (const char* line : row.lines) EXPECT_NE(station.out.find(line), std::string::npos) << station.out;
+  }
 }
 
 }  // namespace e2e

@@ -20,6 +20,17 @@ TEST_F(SimE2eTest, DrivesTheRunningFirmwareAndStops) {
   EXPECT_EQ(Board("sys/class/gpio/gpio27/value"), "1\n");
   EXPECT_EQ(Member(State(), "di"), "[1, 0, 0, 0, 0]");
 
+  // The console as the board passed it on, and the live view, which a stop
+  // signal ends like Ctrl-C, with the cursor given back.
+  Await([&] { return Ctl({"console", "200"}).out.find("[thread_net is start]\n") != std::string::npos; },
+        "the console tail");
+  {
+    testsupport::ChildProcess watch(kSim, {"ctl", "--root", root_, "watch"}, dir_.path() + "/watch.txt");
+    EXPECT_TRUE(watch.WaitForOutput("DI0 \u25CF DI1 \u25CB")) << watch.Output();
+    EXPECT_EQ(watch.Stop(), 0);
+    EXPECT_NE(watch.Output().find("\x1b[?25h"), std::string::npos);
+  }
+
   // A refused command: its reason and status 1.
   const CtlResult bad = Ctl({"di", "9", "on"});
   EXPECT_EQ(bad.status, 1);
@@ -61,6 +72,7 @@ TEST(SimCommandLine, ErrorsAreClear) {
       {{"run", "--realistic=-1"}, 2, "takes a seed from 0 to 4294967295"},
       {{"fly"}, 2, "unknown action 'fly'"},
       {{"help"}, 0, "usage: qrv806-sim run"},
+      {{"ctl", "--root", "/nonexistent/qrv-root", "help"}, 0, "console [LINES]"},  // no board needed
   };
   for (const auto& r : rows) {
     CtlResult got = RunSim(r.args);

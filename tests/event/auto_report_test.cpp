@@ -80,6 +80,35 @@ TEST_F(AutoReportTest, PeriodsMissedWindowsAndDisabledEvents) {
   EXPECT_NE(dir_.Read("APP/config.ini").find("rp_ulNextReportTimeSt"), std::string::npos);
 }
 
+// A due time far behind is caught up in one step with one console line,
+// to the due time that adding a period at a time reaches.
+TEST_F(AutoReportTest, FarBehindIsCaughtUpWithOneLine) {
+  const struct {
+    const char* what;
+    const char* hms;
+    uint32_t days;
+    uint32_t stored, next;
+    int sent;
+  } rows[] = {
+      {"0, as a hand-written file leaves it", "000000", 1, 0, kMidnight + kDay, 1},
+      {"a year ago, daily", "083000", 1, kMidnight - 365 * kDay + 30600, kMidnight + kDay + 30600, 1},
+      {"a year ago, weekly", "083000", 7, kMidnight - 365 * kDay + 30600, kMidnight + 6 * kDay + 30600, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    Fresh();
+    orvel_event[6].auto_report = AutoReport{1, row.days, ""};
+    std::strcpy(orvel_event[6].auto_report.report_HMS, row.hms);
+    st().ulNextReportTimeSt = row.stored;
+    EXPECT_EQ(StartAndRun(0), row.sent);
+    EXPECT_EQ(st().ulNextReportTimeSt, row.next);
+    const std::string line = ">After the time of sending the SMS, add one cycle time(";
+    size_t lines = 0;
+    for (size_t at = console_.find(line); at != std::string::npos; at = console_.find(line, at + 1)) ++lines;
+    EXPECT_EQ(lines, 1u);
+  }
+}
+
 // A window that a visit saw open but could not send in (the event was off
 // then) and that closed meanwhile moves on by one period, unsent.
 TEST_F(AutoReportTest, ClosedWindowIsDelayedWithoutSending) {

@@ -1,7 +1,8 @@
-// Any input as a received PDU: gsmDecodePdu must give a bounded record or
-// -1, never read past the text or write past the record. Each input is tried
-// twice: as the hexadecimal text itself, and as raw octets turned into hex
-// (which reaches the deeper fields far more often).
+// Any input as a received PDU (gsmDecodePdu) and as a sent one
+// (gsmDecodeSubmitPdu): each must give a bounded record or -1, never read
+// past the text or write past the record. Each input is tried twice: as
+// the hexadecimal text itself, and as raw octets turned into hex (which
+// reaches the deeper fields far more often).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,10 +13,7 @@
 
 namespace {
 
-void Check(const char* text) {
-  pdu_param p;
-  int n = gsmDecodePdu(text, &p);
-  if (n == -1) return;
+void CheckRecord(const pdu_param& p, int n) {
   if (n < 0) abort();
   if (strnlen(p.SCA, sizeof(p.SCA)) > 15 || strnlen(p.TPA, sizeof(p.TPA)) > 15 ||
       strnlen(p.TP_SCTS, sizeof(p.TP_SCTS)) > 14) {
@@ -27,6 +25,19 @@ void Check(const char* text) {
   } else if (p.TP_UDL > kPduMaxOctets || n != p.TP_UDL) {
     abort();
   }
+}
+
+void Check(const char* text) {
+  pdu_param p;
+  int n = gsmDecodePdu(text, &p);
+  if (n != -1) CheckRecord(p, n);
+  SubmitFields f;
+  n = gsmDecodeSubmitPdu(text, &p, &f);
+  if (n == -1) return;
+  // The destination may carry a "+" before its 15 digits.
+  if (strnlen(p.TPA, sizeof(p.TPA)) > 16 || f.validity_octets > 7 || f.tpdu_octets < 1) abort();
+  p.TPA[0] = '\0';
+  CheckRecord(p, n);
 }
 
 }  // namespace

@@ -205,4 +205,29 @@ TEST(PduDecodeTest, BrokenPdusFailCleanly) {
   }
 }
 
+// An SMS-SUBMIT read back, for the tools that read AT logs: the unit's own,
+// and forms it never sends (a centre, no or an absolute validity period).
+TEST(PduDecodeTest, SubmitsReadBack) {
+  const std::string hello = "05E8329BFD06";
+  // PDU; destination, type, validity octets, TPDU octets, decoded length ("" destination = refused).
+  const struct { std::string pdu; const char* tpa; uint8_t toa; int vp, tpdu, result; } rows[] = {
+      {Encode("+4915112345678", 0, "hello"), "+4915112345678", 0x91, 1, 20, 5},
+      {Encode("12345", 8, std::string("\x00H", 2)), "12345", 0x81, 1, 13, 2},
+      {"07917283010010F5" "012A05812143F50000" + hello, "12345", 0x81, 0, 15, 5},
+      {"00" "192A05812143F50000" "21071308150000" + hello, "12345", 0x81, 7, 22, 5},
+      {"00" "112A00810000AA" + hello, "", 0, 0, 0, -1},                                     // no digit
+      {"00" "112A10812143658709214365870921F40000AA" + hello, "", 0, 0, 0, -1},             // 16 digits
+      {"00" "192A05812143F50000" "210713" + hello.substr(0, 2), "", 0, 0, 0, -1},           // validity short
+      {Encode("12345", 0, "hello").substr(0, 30), "", 0, 0, 0, -1},                         // user data short
+  };
+  for (const auto& row : rows) {
+    pdu_param p;
+    SubmitFields f;
+    EXPECT_EQ(gsmDecodeSubmitPdu(row.pdu.c_str(), &p, &f), row.result) << row.pdu;
+    EXPECT_EQ(std::string(p.TPA) + "," + std::to_string(p.TOA), std::string(row.tpa) + "," + std::to_string(row.toa));
+    EXPECT_EQ(f.validity_octets, row.vp) << row.pdu;
+    EXPECT_EQ(f.tpdu_octets, row.tpdu) << row.pdu;
+  }
+}
+
 }  // namespace

@@ -34,6 +34,7 @@ TEST(PduToolTest, EncodeDecodeAndRefusal) {
   r = Tool({"decode", "07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
+            "type:        SMS-DELIVER (a message the unit receives)\n"
             "centre:      27381000015\n"
             "originator:  27838890001 (type of address 0xC8)\n"
             "time stamp:  99032915165908 (1999-03-29 15:16:59, zone digits 08)\n"
@@ -41,6 +42,20 @@ TEST(PduToolTest, EncodeDecodeAndRefusal) {
             "coding:      0x00 (GSM 7-bit)\n"
             "length:      10 septets, 10 characters\n"
             "text:        hellohello\n");
+  // What the AT log keeps of a sent message.
+  r = Tool({"decode", "0011000D91945111325476F80000AA0BE83468C3C36F7CA04D19"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "type:        SMS-SUBMIT (a message the unit sends)\n"
+            "centre:      (none: the SIM's)\n"
+            "destination: +4915112345678 (type of address 0x91)\n"
+            "reference:   0\n"
+            "protocol:    0x00\n"
+            "validity:    0xAA (4 days)\n"
+            "coding:      0x00 (GSM 7-bit)\n"
+            "length:      11 septets, 8 characters\n"
+            "text:        hi [x] \xE2\x82\xAC\n"
+            "AT+CMGS:     25 (octets after the centre part)\n");
   // Bad input: a clear message on the error stream, nothing on the output.
   r = Tool({"encode", "12345", std::string(159, 'a') + "["});
   EXPECT_EQ(r.status, 1);
