@@ -7,14 +7,10 @@ namespace sim {
 const char* SimUsage() {
   return "usage: qrv806-sim run [--root DIR] [--utility] [--realistic[=SEED]] [--firmware PATH] [-- FIRMWARE-ARGS]\n"
          "       qrv806-sim ctl [--root DIR] COMMAND...   ('ctl help' lists the commands)\n"
-         "DIR defaults to ./sim-root and is kept between runs. Without --root, ctl
-"
-         "talks to ./sim-root, or, when no board runs there, to the board of the last
-"
-         "'make run' of this build. --realistic: the module behaves like a real one
-"
-         "(answers in pieces, late confirmations, a busy SIM, unsolicited lines), seeded so a run repeats.
-";
+         "DIR defaults to ./sim-root and is kept between runs. Without --root, ctl\n"
+         "talks to ./sim-root, or, when no board runs there, to the board of the last\n"
+         "'make run' of this build. --realistic: the module behaves like a real one\n"
+         "(answers in pieces, late confirmations, a busy SIM, unsolicited lines), seeded so a run repeats.\n";
 }
 
 SimOptions ParseSimOptions(const std::vector<std::string>& args) {
