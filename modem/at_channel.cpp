@@ -1,6 +1,7 @@
 #include "modem/at_channel.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/console.h"
 #include "base/sleep.h"
@@ -61,6 +62,20 @@ bool AtChannel::WriteCollect(const char* cmd, int len, std::string* answer, cons
     n = DoRead(area, room < kAtResponseArea ? room : kAtResponseArea);
     if (n > 0) answer->append(area, static_cast<size_t>(n));
   }
+}
+
+int AtChannel::WriteReadWhole(const char* cmd, int len, char* response, int wait_ms, bool until_prompt) {
+  int n = WriteRead(cmd, len, response, wait_ms);
+  if (n < 0) n = 0;
+  auto ended = [&] {
+    return FinalResultEnd(response) != 0 || (until_prompt && std::strstr(response, "> ") != nullptr);
+  };
+  for (int waited = 0; waited < kAtWholeMaxMs && n < kAtResponseArea && !ended(); waited += kAtWholePollMs) {
+    Pause(kAtWholePollMs);
+    int more = DoRead(response + n, kAtResponseArea - n);
+    if (more > 0) n += more;
+  }
+  return n;
 }
 
 int SerialAtChannel::DoWriteRead(const char* cmd, int len, char* response, int wait_ms) {

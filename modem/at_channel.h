@@ -18,6 +18,9 @@ constexpr int kAtCommandSize = 1024;
 /// and most bytes kept aside between two looks at them.
 constexpr int kAtCollectMax = 4096;
 constexpr int kAtAsideMax = 4096;
+/// How long, beyond its fixed wait, an answer not yet ended is read on.
+constexpr int kAtWholePollMs = 20;
+constexpr int kAtWholeMaxMs = 1000;
 
 class AtChannel {
  public:
@@ -29,6 +32,12 @@ class AtChannel {
   int WriteRead(const char* cmd, int len, char* response, int wait_ms) {
     return DoWriteRead(cmd, len, response, wait_ms);
   }
+  /// WriteRead, then, while the answer has not ended (no final result code,
+  /// nor with `until_prompt` the "> " prompt of AT+CMGS), a look every
+  /// kAtWholePollMs for at most kAtWholeMaxMs more: a module's answer may come
+  /// in pieces, and an end read with the next command would be taken for
+  /// that command's answer. Returns the number of bytes placed.
+  int WriteReadWhole(const char* cmd, int len, char* response, int wait_ms, bool until_prompt = false);
   /// What is pending, at most `max_len` bytes, without waiting and without
   /// clearing `buf` first; 0 when nothing is pending.
   int Read(char* buf, int max_len) { return DoRead(buf, max_len); }

@@ -44,7 +44,7 @@ constexpr int kStopCheckMs = 100;
 // aside and looked at by the SMS steps and at the end of the pass.
 int Exchange(AtChannel& channel, const char* command, char* response, int wait_ms) {
   channel.SetAsideWaiting();
-  return channel.WriteRead(command, static_cast<int>(std::strlen(command)), response, wait_ms);
+  return channel.WriteReadWhole(command, static_cast<int>(std::strlen(command)), response, wait_ms);
 }
 
 // A command whose answer only goes to the AT log.

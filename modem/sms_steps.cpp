@@ -44,9 +44,9 @@ std::deque<sms_msg>& ReadAhead() {
   return messages;
 }
 
-int Exchange(AtChannel& channel, const char* command, char* response, int wait_ms) {
+int Exchange(AtChannel& channel, const char* command, char* response, int wait_ms, bool until_prompt = false) {
   channel.SetAsideWaiting();
-  return channel.WriteRead(command, static_cast<int>(std::strlen(command)), response, wait_ms);
+  return channel.WriteReadWhole(command, static_cast<int>(std::strlen(command)), response, wait_ms, until_prompt);
 }
 
 bool IsBlank(const std::string& text) { return text.find_first_not_of("\r\n") == std::string::npos; }
@@ -129,7 +129,7 @@ int32_t SendOne(AtChannel& channel, const sms_msg& job) {
   const char* rest = cr + 1;
 
   char response[kAtResponseSize];
-  Exchange(channel, command_line.c_str(), response, kCmgsLineWaitMs);
+  Exchange(channel, command_line.c_str(), response, kCmgsLineWaitMs, true);
   const std::string log_command = command_line + "\n";
   const std::string first_answer = response;
   // Nothing of this message has gone out yet: a confirmation here is late.
@@ -144,15 +144,22 @@ int32_t SendOne(AtChannel& channel, const sms_msg& job) {
   std::string pdu(rest);
   if (!pdu.empty() && pdu.back() == 0x1A) pdu.pop_back();
   AtCmdLog(log_command.c_str(), (first_answer + pdu + "\n").c_str());
+  // The verdict comes behind the module's echo of this PDU; what came before
+  // the echo belongs to earlier exchanges (a late confirmation among it).
+  const char* own = response;
+  if (const char* echo = pdu.empty() ? nullptr : std::strstr(response, pdu.c_str())) {
+    ReportLateConfirmations(std::string(response, static_cast<size_t>(echo - response)));
+    own = echo + pdu.size();
+  }
   size_t end = 0;
-  CmgsAnswer verdict = ParseCmgsAnswer(response, &end);
+  CmgsAnswer verdict = ParseCmgsAnswer(own, &end);
   if (verdict == CmgsAnswer::kNoVerdict) {
     if (Unconfirmed().size() >= kUnconfirmedMax) Unconfirmed().pop_front();
     Unconfirmed().push_back({log_command, job.phone});
     return kSmsSendFailed;
   }
   // Behind this message's own final result code: answers to earlier ones.
-  ReportLateConfirmations(response + end);
+  ReportLateConfirmations(own + end);
   return verdict == CmgsAnswer::kConfirmed ? kSmsSendDone : kSmsSendFailed;
 }
 

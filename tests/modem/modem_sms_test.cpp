@@ -158,6 +158,21 @@ TEST_F(SmsStepTest, ALateConfirmationCountsOnlyForItsOwnMessage) {
   }
   EXPECT_NE(testmodem::AtLog(root_.path()).find("Cmmand=>(late) AT+CMGS=18\r\n\r\nResponse=>\r\n+CMGS: 46 for the SMS to 1111111111\n"),
             std::string::npos);
+
+  // It arrives in the same read as the next message's refusal, before the
+  // module's echo of that PDU: the verdict is the refusal behind the echo.
+  testmodem::ResetModemGlobals();
+  FakeModule module;
+  const std::string pdu2 = "0011000A8122222222220000AA05E8329BFD06\x1a";
+  module.script.push_back({"0011000A811111111111", {}});
+  module.script.push_back({pdu2, {{0, late + pdu2 + "\r\n+CMS ERROR: 500\r\n"}}});
+  testsupport::ConsoleCapture capture;
+  for (const char* phone : {"1111111111", "2222222222"}) {
+    sms_send_one(Message(phone, 0, "hello"));
+    ModemPass(module, testmodem::reboot_stop);
+    EXPECT_EQ(send_sms_status, 4) << phone;
+  }
+  EXPECT_NE(capture.Text().find(">late +CMGS: 46 for the SMS to 1111111111"), std::string::npos) << capture.Text();
 }
 
 // Stored messages whose read answers come in pieces, late or together: each
