@@ -43,9 +43,11 @@ class Call {
   int32_t Place(const voice_msg& job);
 
  private:
+  // The answer is read on to its final result code: one that comes in
+  // pieces after the fixed wait would otherwise read as no answer.
   void Exchange(const char* command, int wait_ms) {
     std::snprintf(command_, sizeof command_, "%s", command);
-    channel_.WriteRead(command_, static_cast<int>(std::strlen(command_)), area_, wait_ms);
+    channel_.WriteReadWhole(command_, static_cast<int>(std::strlen(command_)), area_, wait_ms);
   }
   void Log() { AtCmdLog(command_, area_); }
   // What arrived since the last look, over the front of the area; older text
@@ -134,6 +136,8 @@ int32_t Call::Place(const voice_msg& job) {
     PrintMsg(">send_voice: number refused: \"%.49s\"\r\n", job.phone);
     return kVoiceFailed;
   }
+  // What came before the call is no part of it (the SMS steps look at it).
+  channel_.SetAsideWaiting();
   Exchange("AT+MORING=1\r\n", kCommandWaitMs);
   PrintMsg(">AT+MORING recv:%s\n", area_);
   Log();
@@ -150,6 +154,13 @@ int32_t Call::Place(const voice_msg& job) {
   Log();
   if (!Has(area_, "OK")) {
     PrintMsg(">send_voice_status(ATD) --> 4\r\n");
+    // Without any answer the call may have gone up all the same: hang up,
+    // or it would hold the line and refuse every later dial.
+    if (!Has(area_, "ERROR")) {
+      Exchange("AT+CHUP\r\n", kHangUpWaitMs);
+      PrintMsg(">AT+CHUP recv:%s\n", area_);
+      Log();
+    }
     return kVoiceFailed;
   }
 

@@ -90,9 +90,12 @@ class SimE2eTest : public ::testing::Test {
     if (Alive(firmware_pid_)) kill(firmware_pid_, SIGKILL);
   }
 
-  // Starts `qrv806-sim run --root ROOT ARGS...`, its output to a file.
+  // Starts `qrv806-sim run --root ROOT ARGS...`, its output to a file; with
+  // QRV_E2E_REALISTIC=SEED in the environment (the e2e-realistic label) the
+  // module behaves like a real one.
   void StartSim(std::vector<std::string> args = {}) {
     args.insert(args.begin(), {"run", "--root", root_});
+    if (const char* seed = std::getenv("QRV_E2E_REALISTIC")) args.insert(args.begin() + 3, std::string("--realistic=") + seed);
     sim_ = std::make_unique<testsupport::ChildProcess>(kSim, args, dir_.path() + "/sim-output.txt");
   }
 

@@ -156,6 +156,13 @@ TEST_F(VoiceCallTest, SilentFarEndTimesOut) {
   EXPECT_EQ(Has(">send_voice_status(AT+CHUP) --> 4\r\n"), ">send_voice_status(AT+CHUP) --> 4\r\n");
   // A number that would smuggle a command past the dial is never dialled.
   EXPECT_EQ(Call(module, "123;+CFUN=0", "EVNT0.wav"), 4);
+  // A dial without any answer may have placed the call: it is hung up, so it
+  // cannot hold the line against every later dial.
+  module.overrides = {{"ATD0912345678;\r\n", ""}};
+  module.exchanges.clear();
+  EXPECT_EQ(Call(module, "0912345678", "EVNT0.wav"), 4);
+  ASSERT_EQ(module.exchanges.size(), 3u);
+  EXPECT_EQ(module.exchanges[2].command, "AT+CHUP\r\n");
 }
 
 // The module's answer to `bytes` within `wait_ms`, as the channel reads it.
