@@ -93,10 +93,13 @@ bool LogMakeDirs(const std::string& device_dir) {
 bool LogAppendToday(const char* subdir, const char* text, size_t len) {
   // Without the card the mount point is a bare folder of the board's own
   // flash: logs written there would fill it, so they are dropped instead.
-  if (!platform::SdCardBackend().IsPresent()) return false;
   const std::string file = LogTodayFile(subdir);
   if (file.empty()) return false;
   std::lock_guard<std::mutex> lock(g_append_mu);
+  if (!platform::SdCardBackend().IsPresent()) {
+    TellFailure(file, ENOMEDIUM);
+    return false;
+  }
   if (!LogMakeDirs(file.substr(0, file.rfind('/')))) {
     TellFailure(file, errno);
     return false;

@@ -195,4 +195,91 @@ TEST_F(FaultE2eTest, PacketDataFailsAndComesBackAndTheTerminalSurvivesGarbage) {
   EXPECT_TRUE(Alive(firmware_pid_));
 }
 
+// The module goes away for a minute while an alarm fires: the alarm waits
+// and goes out once the module is back (SIM ready, registered again).
+TEST_F(FaultE2eTest, ModuleGoneForAMinuteWhileAnAlarmFires) {
+  WriteConfig([] {
+    OrvelEvent& ev = orvel_event[0];
+    ev.is_event_enable = 1;
+    ev.di[0] = DiConfig{1, 4, 50, 300, 0};
+    Phones(ev, {"0911111111", "0922222222"});
+    std::snprintf(ev.msg, kMsgSize, "Door open");
+  });
+  StartRegistered();
+  AwaitFirstModemPass();
+  ASSERT_EQ(Ctl({"module", "gone", "60"}).status, 0);
+  const auto gone = Clock::now();
+  ASSERT_EQ(Ctl({"di", "0", "on"}).status, 0);
+  Await([&] { return ConsoleHas(">Module not ready (SIM status 2, registration "); }, "the alarm said to wait");
+  Await([&] { return Member(State(), "gone_ms") == "0"; }, "the module back", 120);
+  const double back = SecondsSince(gone);
+  Await([&] { return Sent("Door open") == 2; }, "the alarm to both phones after the module came back", 120);
+  EXPECT_TRUE(ConsoleHas(">Module ready again: waiting jobs go on"));
+  EXPECT_EQ(Count(Ctl({"outbox"}).out, "\"number\""), 2) << Ctl({"outbox"}).out;
+  Figure("module gone 60 s: alarm sent to 2 of 2 phones, 0 duplicates, the last " +
+         std::to_string(SecondsSince(gone) - back) + " s after the module came back");
+}
+
+// The card goes while the AT log is written, and comes back: the lost
+// records are said once, and the log goes on where it was.
+TEST_F(FaultE2eTest, CardRemovedWhileLoggingAndPutBack) {
+  dir_.Write("root/APP/log.ini", "@LOGEN;1\r\n");
+  StartRegistered();
+  Await([&] { return !LogToday("AT_CMD_LOG").empty(); }, "the AT-command log");
+  const size_t mark = Output().size();
+  ASSERT_EQ(Ctl({"sd", "remove"}).status, 0);
+  Await([&] { return ConsoleHas(">Cannot write /media/card/", mark); }, "the lost records said");
+  EXPECT_EQ(Count(ConsoleFrom(mark), ">Cannot write "), 1) << ConsoleFrom(mark);
+  const auto inserted = Clock::now();
+  ASSERT_EQ(Ctl({"sd", "insert"}).status, 0);
+  const size_t size = LogToday("AT_CMD_LOG").size();
+  Await([&] { return ConsoleHas(">The SD card takes log records again.", mark); }, "the card taking records again");
+  Await([&] { return LogToday("AT_CMD_LOG").size() > size; }, "new AT records on the card");
+  Figure("card removed while logging: records again " + std::to_string(SecondsSince(inserted)) +
+         " s after the card was back");
+  EXPECT_TRUE(Alive(firmware_pid_));
+}
+
+// The clock jumps a day forward and back: the daily report goes out once
+// per period, and an input alarm raised across the jumps is not lost.
+TEST_F(FaultE2eTest, ClockJumpsADayForwardAndBackWithoutASecondReport) {
+  const time_t due = time(nullptr) + 40;
+  struct tm tm {};
+  localtime_r(&due, &tm);
+  WriteConfig([&] {
+    OrvelEvent& report = orvel_event[3];
+    report.is_event_enable = 1;
+    report.auto_report.cIsEnable = 1;
+    report.auto_report.report_days = 1;
+    std::strftime(report.auto_report.report_HMS, sizeof report.auto_report.report_HMS, "%H%M%S", &tm);
+    report.cIsNewUtilitySet = 1;
+    Phones(report, {"0944444444"});
+    OrvelEvent& door = orvel_event[0];
+    door.is_event_enable = 1;
+    door.di[0] = DiConfig{1, 4, 5000, 300, 0};  // held 5 s across a jump
+    Phones(door, {"0911111111"});
+    std::snprintf(door.msg, kMsgSize, "Door open");
+  });
+  StartRegistered();
+  auto reports = [&] { return Count(Ctl({"outbox"}).out, "\"text\":\"CRPT"); };
+  Await([&] { return reports() == 1; }, "the report at its time", 120);
+
+  // A day on, less 20 s: the next report is due 20 s later, and goes once.
+  ASSERT_EQ(Ctl({"di", "0", "on"}).status, 0);
+  ASSERT_EQ(Ctl({"clock", "jump", "+86380"}).status, 0);
+  Await([&] { return reports() == 2; }, "the next day's report after the jump forward", 120);
+  Await([&] { return Sent("Door open") == 1; }, "the door alarm held across the jump", 60);
+
+  // Back by a minute: the report time passes again, and nothing is sent.
+  const size_t mark = Output().size();
+  ASSERT_EQ(Ctl({"clock", "jump", "-60"}).status, 0);
+  Await([&] { return ConsoleHas(">Clock is behind the report schedule", mark); }, "the report said to wait", 60);
+  ASSERT_EQ(Ctl({"di", "0", "off"}).status, 0);
+  // The report time comes round again within a minute of the jump back.
+  const auto back = Clock::now();
+  ASSERT_FALSE(WaitFor([&] { return reports() > 2; }, 80)) << Ctl({"outbox"}).out;
+  Figure("clock a day forward and 1 min back: 2 reports for 2 periods (none twice), door alarm sent once; watched " +
+         std::to_string(SecondsSince(back)) + " s after the jump back");
+}
+
 }  // namespace e2e

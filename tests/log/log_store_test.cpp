@@ -129,6 +129,9 @@ TEST_F(LogStoreTest, RefusedRecordsAreSaidOnceAndLeaveNoPartBehind) {
          ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &just_above), 0);
        },
        [&] { ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &unlimited), 0); }, "File too large"},
+      // Nothing is written to the bare mount point (the board's own flash).
+      {"card taken out", [&] { root_.Write("sim/sd-removed", ""); },
+       [&] { std::remove((root_.path() + "/sim/sd-removed").c_str()); }, "No medium found"},
   };
   signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the process
   const std::string record = "Time=>08:15:00\r\n" + std::string(100, 'r') + "\r\n";
