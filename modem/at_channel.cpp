@@ -78,6 +78,20 @@ int AtChannel::WriteReadWhole(const char* cmd, int len, char* response, int wait
   return n;
 }
 
+void AtChannel::SetAsideAround(const char* cmd, char* response) {
+  std::string echo(cmd);
+  while (!echo.empty() && (echo.back() == '\n' || echo.back() == '\r')) echo.pop_back();
+  const char* at = echo.empty() ? nullptr : std::strstr(response, echo.c_str());
+  if (at == nullptr) return;
+  std::string text(response);
+  const size_t begin = static_cast<size_t>(at - response);
+  const size_t end = FinalResultEnd(text.c_str() + begin);
+  std::string answer = text.substr(begin, end == 0 ? std::string::npos : end);
+  SetAside(text.substr(0, begin) + (end == 0 ? "" : text.substr(begin + end)));
+  std::memset(response, 0, kAtResponseSize);
+  answer.copy(response, kAtResponseArea);
+}
+
 int SerialAtChannel::DoWriteRead(const char* cmd, int len, char* response, int wait_ms) {
   return uart_write_read(fd_, cmd, len, response, wait_ms);
 }

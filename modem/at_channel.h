@@ -38,6 +38,11 @@ class AtChannel {
   /// in pieces, and an end read with the next command would be taken for
   /// that command's answer. Returns the number of bytes placed.
   int WriteReadWhole(const char* cmd, int len, char* response, int wait_ms, bool until_prompt = false);
+  /// Keeps in `response` only the answer to `cmd`: what came before the
+  /// module's echo of the command, or behind the answer's final result code,
+  /// is set aside (a late confirmation or an unsolicited line between two
+  /// answers is no part of either). Without the echo nothing is moved.
+  void SetAsideAround(const char* cmd, char* response);
   /// What is pending, at most `max_len` bytes, without waiting and without
   /// clearing `buf` first; 0 when nothing is pending.
   int Read(char* buf, int max_len) { return DoRead(buf, max_len); }

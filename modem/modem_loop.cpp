@@ -44,7 +44,9 @@ constexpr int kStopCheckMs = 100;
 // aside and looked at by the SMS steps and at the end of the pass.
 int Exchange(AtChannel& channel, const char* command, char* response, int wait_ms) {
   channel.SetAsideWaiting();
-  return channel.WriteReadWhole(command, static_cast<int>(std::strlen(command)), response, wait_ms);
+  int n = channel.WriteReadWhole(command, static_cast<int>(std::strlen(command)), response, wait_ms);
+  channel.SetAsideAround(command, response);
+  return n;
 }
 
 // A command whose answer only goes to the AT log.

@@ -46,7 +46,9 @@ std::deque<sms_msg>& ReadAhead() {
 
 int Exchange(AtChannel& channel, const char* command, char* response, int wait_ms, bool until_prompt = false) {
   channel.SetAsideWaiting();
-  return channel.WriteReadWhole(command, static_cast<int>(std::strlen(command)), response, wait_ms, until_prompt);
+  int n = channel.WriteReadWhole(command, static_cast<int>(std::strlen(command)), response, wait_ms, until_prompt);
+  if (!until_prompt) channel.SetAsideAround(command, response);
+  return n;
 }
 
 bool IsBlank(const std::string& text) { return text.find_first_not_of("\r\n") == std::string::npos; }
@@ -100,12 +102,21 @@ size_t KeepStoredMessages(const std::string& text, const char* where) {
 bool ExamineSetAside(AtChannel& channel) {
   std::string text = channel.TakeSetAside();
   if (IsBlank(text)) return true;
+  // A line still coming (a late confirmation cut in pieces) waits for its
+  // end: read in parts, it would be recognised in neither.
+  const size_t line_end = text.rfind('\n');
+  const size_t whole = line_end == std::string::npos ? 0 : line_end + 1;
+  const std::string coming = text.substr(whole);
+  text.erase(whole);
+  if (IsBlank(text)) {
+    channel.SetAside(coming);
+    return true;
+  }
   AtCmdLog("(set aside)\r\n", text.c_str());
   ReportLateConfirmations(text);
   size_t begun = KeepStoredMessages(text, "read late");
-  if (begun == text.size()) return true;
-  channel.SetAside(text.substr(begun));
-  return false;
+  channel.SetAside(text.substr(begun) + coming);
+  return begun == text.size();
 }
 
 bool HandOverReadAhead() {

@@ -173,6 +173,16 @@ TEST_F(SmsStepTest, ALateConfirmationCountsOnlyForItsOwnMessage) {
     EXPECT_EQ(send_sms_status, 4) << phone;
   }
   EXPECT_NE(capture.Text().find(">late +CMGS: 46 for the SMS to 1111111111"), std::string::npos) << capture.Text();
+
+  // It comes in two pieces, each set aside by a different look: the line is
+  // put together before it is read.
+  testmodem::ResetModemGlobals();
+  FakeModule cut;
+  cut.script.push_back({"0011000A811111111111", {{5000, "\r\n+CM"}, {5600, "GS: 47\r\n\r\nOK\r\n"}}});
+  testsupport::ConsoleCapture pieces;
+  sms_send_one(Message("1111111111", 0, "hello"));
+  for (int pass = 0; pass < 6; ++pass) ModemPass(cut, testmodem::reboot_stop);
+  EXPECT_NE(pieces.Text().find(">late +CMGS: 47 for the SMS to 1111111111"), std::string::npos) << pieces.Text();
 }
 
 // Stored messages whose read answers come in pieces, late or together: each
