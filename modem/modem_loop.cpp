@@ -207,6 +207,11 @@ int ModemPass(AtChannel& channel, const std::atomic<bool>& stop) {
   char response[kAtResponseSize];
   if (is_do_first_time_cmd.load() == 0) FirstPassCommands(channel, response);
   if (!CheckSim(channel, response, stop)) return -1;
+  // A module that was reset has its GPS receiver off again.
+  if (TakeModuleRestarted()) {
+    PrintMsg(">Module restarted: GPS switched on again\r\n");
+    ExchangeAndLog(channel, "AT+CGPS=1\r\n", response);
+  }
   PollRegistration(channel, response);
   PollSignal(channel, response);
   ExchangeAndLog(channel, "AT+CNSMOD?\r\n", response);

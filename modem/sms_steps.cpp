@@ -51,6 +51,12 @@ int Exchange(AtChannel& channel, const char* command, char* response, int wait_m
   return n;
 }
 
+// Seen by the modem thread alone.
+bool& ModuleRestarted() {
+  static bool restarted = false;
+  return restarted;
+}
+
 bool IsBlank(const std::string& text) { return text.find_first_not_of("\r\n") == std::string::npos; }
 
 // Every "+CMGS:" in text that answers no command of the message being sent:
@@ -113,6 +119,7 @@ bool ExamineSetAside(AtChannel& channel) {
     return true;
   }
   AtCmdLog("(set aside)\r\n", text.c_str());
+  if (text.find("\r\nRDY\r\n") != std::string::npos) ModuleRestarted() = true;
   ReportLateConfirmations(text);
   size_t begun = KeepStoredMessages(text, "read late");
   channel.SetAside(text.substr(begun) + coming);
@@ -176,7 +183,14 @@ int32_t SendOne(AtChannel& channel, const sms_msg& job) {
 
 }  // namespace
 
+bool TakeModuleRestarted() {
+  const bool restarted = ModuleRestarted();
+  ModuleRestarted() = false;
+  return restarted;
+}
+
 void ResetSmsTransport() {
+  ModuleRestarted() = false;
   Unconfirmed().clear();
   ReadAhead().clear();
 }

@@ -89,5 +89,8 @@ void FetchNewSms(AtChannel& channel);
 /// confirmations, stored messages read late), waiting a bounded time for
 /// the rest of a stored message's answer that has begun to come.
 void SettleSetAside(AtChannel& channel);
+/// True once after the set-aside input held the module's boot line ("RDY"):
+/// the module was reset, and the settings the first pass made are gone.
+bool TakeModuleRestarted();
 /// A fresh process: no message read ahead, no send awaiting a confirmation.
 void ResetSmsTransport();

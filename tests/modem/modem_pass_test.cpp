@@ -136,6 +136,15 @@ TEST_F(ModemPassTest, EveryFifthUnusableAnswerRestartsTheRadio) {
   EXPECT_EQ(modem_count4reset, 0);
   EXPECT_EQ(modem_creg, 5);
   EXPECT_EQ(modem_csq, 22);
+
+  // A module reset between two passes (its boot line arrives unasked): the
+  // next pass switches the GPS receiver on again, once.
+  module_.script = {{"AT+CNSMOD?", {{0, "AT+CNSMOD?\r\r\n+CNSMOD: 0,4\r\n\r\nOK\r\n"}, {300, "\r\nRDY\r\n"}}}};
+  const int on = module_.Count("AT+CGPS=1");
+  Pass();
+  Pass();
+  Pass();
+  EXPECT_EQ(module_.Count("AT+CGPS=1"), on + 1);
 }
 
 // A job handed over while the module cannot send waits, instead of using up
