@@ -184,6 +184,16 @@ bool ModuleCanSend() {
   return modem_cpin_status.load() == 0 && (creg == 1 || creg == 5);
 }
 
+// True at the first answer after a pass that the module did not answer at
+// all (`response` holds the answer to AT+CPIN?).
+bool ModuleAnswersAgain(const char* response) {
+  static bool silent = false;  // the modem thread's own
+  const bool blank = std::strspn(response, "\r\n") == std::strlen(response);
+  const bool again = silent && !blank;
+  silent = blank;
+  return again;
+}
+
 // Says once when jobs start to wait for the module, and once when they go on.
 void NoteWaitingJobs(bool ready) {
   static bool told = false;  // the modem thread's own
@@ -207,8 +217,10 @@ int ModemPass(AtChannel& channel, const std::atomic<bool>& stop) {
   char response[kAtResponseSize];
   if (is_do_first_time_cmd.load() == 0) FirstPassCommands(channel, response);
   if (!CheckSim(channel, response, stop)) return -1;
-  // A module that was reset has its GPS receiver off again.
-  if (TakeModuleRestarted()) {
+  // A module that was reset (its boot line seen, or answers again after a
+  // silent pass) has its GPS receiver off again.
+  const bool answers_again = ModuleAnswersAgain(response);
+  if (TakeModuleRestarted() || answers_again) {
     PrintMsg(">Module restarted: GPS switched on again\r\n");
     ExchangeAndLog(channel, "AT+CGPS=1\r\n", response);
   }
