@@ -216,6 +216,7 @@ TEST_F(FaultE2eTest, ModuleGoneForAMinuteWhileAnAlarmFires) {
   const double back = SecondsSince(gone);
   Await([&] { return Sent("Door open") == 2; }, "the alarm to both phones after the module came back", 120);
   EXPECT_TRUE(ConsoleHas(">Module ready again: waiting jobs go on"));
+  EXPECT_TRUE(ConsoleHas(">Module restarted: GPS switched on again")) << Output();
   EXPECT_EQ(Count(Ctl({"outbox"}).out, "\"number\""), 2) << Ctl({"outbox"}).out;
   Figure("module gone 60 s: alarm sent to 2 of 2 phones, 0 duplicates, the last " +
          std::to_string(SecondsSince(gone) - back) + " s after the module came back");
