@@ -78,6 +78,12 @@ int AtChannel::WriteReadWhole(const char* cmd, int len, char* response, int wait
   return n;
 }
 
+void AtChannel::Exchange(const char* cmd, char* response, int wait_ms, bool until_prompt) {
+  SetAsideWaiting();
+  WriteReadWhole(cmd, static_cast<int>(std::strlen(cmd)), response, wait_ms, until_prompt);
+  if (!until_prompt) SetAsideAround(cmd, response);
+}
+
 void AtChannel::SetAsideAround(const char* cmd, char* response) {
   std::string echo(cmd);
   while (!echo.empty() && (echo.back() == '\n' || echo.back() == '\r')) echo.pop_back();

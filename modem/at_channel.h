@@ -38,6 +38,11 @@ class AtChannel {
   /// in pieces, and an end read with the next command would be taken for
   /// that command's answer. Returns the number of bytes placed.
   int WriteReadWhole(const char* cmd, int len, char* response, int wait_ms, bool until_prompt = false);
+  /// One command of the supervisor's dialogue: waiting input set aside, the
+  /// command written, its answer read whole (WriteReadWhole) and, unless it
+  /// waits for the AT+CMGS prompt, kept apart from what came around it
+  /// (SetAsideAround).
+  void Exchange(const char* cmd, char* response, int wait_ms, bool until_prompt = false);
   /// Keeps in `response` only the answer to `cmd`: what came before the
   /// module's echo of the command, or behind the answer's final result code,
   /// is set aside (a late confirmation or an unsolicited line between two

@@ -39,19 +39,9 @@ constexpr int kSimFailuresBeforeReboot = 1300;
 constexpr int kPassRestMs = 1000;
 constexpr int kStopCheckMs = 100;
 
-
-// Input that came before the command is no part of its answer: it is set
-// aside and looked at by the SMS steps and at the end of the pass.
-int Exchange(AtChannel& channel, const char* command, char* response, int wait_ms) {
-  channel.SetAsideWaiting();
-  int n = channel.WriteReadWhole(command, static_cast<int>(std::strlen(command)), response, wait_ms);
-  channel.SetAsideAround(command, response);
-  return n;
-}
-
 // A command whose answer only goes to the AT log.
 void ExchangeAndLog(AtChannel& channel, const char* command, char* response, int wait_ms = kQueryWaitMs) {
-  Exchange(channel, command, response, wait_ms);
+  channel.Exchange(command, response, wait_ms);
   AtCmdLog(command, response);
 }
 
@@ -100,7 +90,7 @@ void EnterPin(AtChannel& channel, char* response) {
 
 void RadioCommand(AtChannel& channel, const char* command, char* response, int wait_ms) {
   PrintMsg(">send: %s\n", command);
-  Exchange(channel, command, response, wait_ms);
+  channel.Exchange(command, response, wait_ms);
   PrintMsg(">recv:\n%s\n", response);
   AtCmdLog(command, response);
 }

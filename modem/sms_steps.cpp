@@ -44,13 +44,6 @@ std::deque<sms_msg>& ReadAhead() {
   return messages;
 }
 
-int Exchange(AtChannel& channel, const char* command, char* response, int wait_ms, bool until_prompt = false) {
-  channel.SetAsideWaiting();
-  int n = channel.WriteReadWhole(command, static_cast<int>(std::strlen(command)), response, wait_ms, until_prompt);
-  if (!until_prompt) channel.SetAsideAround(command, response);
-  return n;
-}
-
 // Seen by the modem thread alone.
 bool& ModuleRestarted() {
   static bool restarted = false;
@@ -147,7 +140,7 @@ int32_t SendOne(AtChannel& channel, const sms_msg& job) {
   const char* rest = cr + 1;
 
   char response[kAtResponseSize];
-  Exchange(channel, command_line.c_str(), response, kCmgsLineWaitMs, true);
+  channel.Exchange(command_line.c_str(), response, kCmgsLineWaitMs, true);
   const std::string log_command = command_line + "\n";
   const std::string first_answer = response;
   // Nothing of this message has gone out yet: a confirmation here is late.
@@ -157,7 +150,7 @@ int32_t SendOne(AtChannel& channel, const sms_msg& job) {
     return kSmsSendFailed;
   }
 
-  Exchange(channel, rest, response, kCmgsPduWaitMs);
+  channel.Exchange(rest, response, kCmgsPduWaitMs);
   // The log keeps the PDU as text, without its Ctrl-Z.
   std::string pdu(rest);
   if (!pdu.empty() && pdu.back() == 0x1A) pdu.pop_back();
@@ -215,7 +208,7 @@ void FetchNewSms(AtChannel& channel) {
 
   char response[kAtResponseSize];
   const char* storage_query = "AT+CPMS?\r\n";
-  Exchange(channel, storage_query, response, kQueryWaitMs);
+  channel.Exchange(storage_query, response, kQueryWaitMs);
   AtCmdLog(storage_query, response);
   int used = 0;
   int total = 0;
