@@ -6,6 +6,7 @@ BUILD   := build
 ASAN    := build-asan
 TSAN    := build-tsan
 FUZZ    := build-fuzz
+LINT    := build-lint
 FUZZ_SECONDS ?= 20
 # The board: armhf (32-bit ARM Linux), cross-compiled; tests under qemu-arm.
 CROSS   := build-armhf
@@ -13,7 +14,7 @@ CROSS_TOOLCHAIN := cmake/toolchain-armhf.cmake
 CROSS_STRIP := arm-linux-gnueabihf-strip
 FW_SIZE_LIMIT := 600000
 
-.PHONY: all deps build run test test-asan test-tsan tsan fuzz fuzz-smoke bench cross cross-configure cross-test install clean
+.PHONY: all deps build run test test-asan test-tsan tsan lint fuzz fuzz-smoke bench cross cross-configure cross-test install clean
 
 all: build
 
@@ -31,12 +32,16 @@ build: deps $(BUILD)/build.ninja
 run: build
 	@scripts/run-sim.sh $(BUILD) $(ROOT)
 
-test: deps test-asan test-tsan fuzz-smoke cross cross-test
+test: deps test-asan lint test-tsan fuzz-smoke cross cross-test
 
 test-asan:
 	$(CMAKE) -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRV_SANITIZE=ON
 	$(CMAKE) --build $(ASAN) -j $(JOBS)
 	cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
+
+# clang-tidy and cppcheck over the firmware (scripts/lint.sh); any finding fails.
+lint: deps
+	@scripts/lint.sh $(LINT)
 
 tsan: deps test-tsan
 
@@ -91,4 +96,4 @@ install: cross
 	DESTDIR=$(abspath $(DESTDIR)) $(CMAKE) --install $(CROSS) --prefix / --strip
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(TSAN) $(FUZZ) $(CROSS)
+	rm -rf $(BUILD) $(ASAN) $(TSAN) $(FUZZ) $(LINT) $(CROSS)
