@@ -56,8 +56,12 @@ int save_sms_log(const char* text, const char* phone, int sms_mode, int directio
   std::string line;
   config::AppendFormat(&line, "%s>%s>%s>%s>%s\r\n", OneLine(text).c_str(), sms_mode == 8 ? "UCS2" : "7BIT",
                        received ? "RECV" : "SEND", number.c_str(), when);
-  std::fwrite(line.data(), 1, line.size(), file);
-  std::fclose(file);
+  // A full or failing card must not pass for a journalled message.
+  const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
+  if (std::fclose(file) != 0 || !written) {
+    PrintMsg(">Write file(sms_log.ini) fail\r\n");
+    return -1;
+  }
   return 0;
 }
 

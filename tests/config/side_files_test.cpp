@@ -112,6 +112,13 @@ TEST_F(SideFilesTest, SmsJournalLines) {
     want.push_back(row.line);
   }
   EXPECT_EQ(SplitCrLf(ReadApp("sms_log.ini")), want);
+  // A card that takes no more (here: a file size limit) fails the save.
+  ConsoleCapture console;
+  {
+    configtest::FileSizeLimit cut(ReadApp("sms_log.ini").size() + 10);
+    EXPECT_EQ(save_sms_log("a message longer than ten bytes", "0912345678", 0, 0), -1);
+  }
+  EXPECT_NE(console.Text().find(">Write file(sms_log.ini) fail\r\n"), std::string::npos);
 }
 
 // (The layout of gain.ini: the factory test's; of CTStatus.ini: the factory
