@@ -30,12 +30,12 @@ bool ListUpdateFolder(std::vector<std::string>* names) {
 // cp and mv wrote their complaints to standard error; so do these.
 void Copy(const char* from, const char* to) {
   int err = sd_update_files::CopyFile(platform::Path(from), platform::Path(to));
-  if (err != 0) std::fprintf(stderr, "cp: %s -> %s: %s\n", from, to, std::strerror(err));
+  if (err != 0) std::fprintf(stderr, "cp: %s -> %s: %s\n", from, to, std::strerror(err));  // NOLINT(concurrency-mt-unsafe): glibc keeps an unknown code's text per thread
 }
 
 void Move(const char* from, const char* to) {
   int err = sd_update_files::MoveFile(platform::Path(from), platform::Path(to));
-  if (err != 0) std::fprintf(stderr, "mv: %s -> %s: %s\n", from, to, std::strerror(err));
+  if (err != 0) std::fprintf(stderr, "mv: %s -> %s: %s\n", from, to, std::strerror(err));  // NOLINT(concurrency-mt-unsafe): glibc keeps an unknown code's text per thread
 }
 
 }  // namespace

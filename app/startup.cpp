@@ -82,7 +82,7 @@ void SetClocksFromArguments(const std::string& date, const std::string& time) {
   int32_t pattern = if_fw_update_error.load() == 1 ? 6 : 5;
   sta_led_step = pattern;
   gps_flag = pattern;
-  sleep(kUpdateRebootDelayS);
+  sleep(kUpdateRebootDelayS);  // NOLINT(concurrency-mt-unsafe): unsafe only beside a SIGCHLD handler, which this process has none of
   platform::Reboot();
   for (;;) pause();
 }
