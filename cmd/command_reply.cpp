@@ -27,7 +27,7 @@ int VReply(const char* format, va_list ap) {
     n = kReplySize - 1;
     // A cut reply still ends its line, so the host is not left waiting.
     const size_t f = std::strlen(format);
-    if (f >= 2 && std::strcmp(format + f - 2, "\r\n") == 0) std::memcpy(strCMDTemp + n - 2, "\r\n", 2);
+    if (f >= 2 && std::strcmp(format + f - 2, "\r\n") == 0) std::memcpy(strCMDTemp + n - 2, "\r\n", 2);  // NOLINT(bugprone-not-null-terminated-result): the text still ends at n, where vsnprintf put its zero
   }
   ReplyWrite(strCMDTemp, n);
   return n;

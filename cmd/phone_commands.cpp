@@ -232,7 +232,7 @@ int cmd_msg(char* line, int match_len) {
   if (ucs2) {
     // Four hexadecimal digits per character, exactly as many as the count
     // says: anything else would store a message other than the one sent.
-    if (len < 1 || len > static_cast<uint32_t>(kUcs2CharsMax) || text_len != 4 * len || !IsHexText(text)) {
+    if (len < 1 || len > static_cast<uint32_t>(kUcs2CharsMax) || text_len != size_t{4} * len || !IsHexText(text)) {
       return ReplyEr(cmd);
     }
     char bytes[kMsgSize];

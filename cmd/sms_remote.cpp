@@ -75,7 +75,7 @@ struct Request {
 };
 
 bool Request::Reply(const char* format, ...) {
-  char text[2 * sizeof reply];
+  char text[2 * sizeof reply];  // cppcheck-suppress shadowVariable ; the answer as formatted, kept apart from the request
   va_list args;
   va_start(args, format);
   const int n = std::vsnprintf(text, sizeof text, format, args);
