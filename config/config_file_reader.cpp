@@ -53,7 +53,7 @@ int ClampInt(int64_t v) {
 // `value` has already been checked to fit `size` with its zero.
 void CopyText(char* field, size_t size, const char* value) {
   std::memset(field, 0, size);
-  std::memcpy(field, value, std::strlen(value));
+  std::memcpy(field, value, std::strlen(value));  // NOLINT(bugprone-not-null-terminated-result): the field was zeroed above and the value fits with its zero
 }
 
 // A ","-separated phone list: up to ten entries are stored in order; more
@@ -178,7 +178,7 @@ class ConfigReader {
   void Advance();
 
   FILE* file_;
-  char line_[config::kLineBufferSize];
+  char line_[config::kLineBufferSize] = {};
   int event_ = 0;
   int field_ = kEnable;
   int di_ = 0;
@@ -601,7 +601,7 @@ int read_orvel_config() {
       PrintMsg(">Open file fail(config.ini) for reading\r\n");
     } else {
       ok = ConfigReader(file).Read();
-      std::fclose(file);
+      std::fclose(file);  // NOLINT(cert-err33-c): read only: nothing to lose
     }
   }
 

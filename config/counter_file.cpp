@@ -23,7 +23,7 @@ std::mutex& CounterFileMutex() {
 }
 
 int UnknownContent(FILE* file) {
-  std::fclose(file);
+  std::fclose(file);  // NOLINT(cert-err33-c): read only: nothing to lose
   PrintMsg(">Unknown content, set all value as default.\r\n");
   return 0;
 }
@@ -63,7 +63,7 @@ int read_counter_status() {
       }
     }
   }
-  std::fclose(file);
+  std::fclose(file);  // NOLINT(cert-err33-c): read only: nothing to lose
   return 1;
 }
 

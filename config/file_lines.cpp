@@ -30,7 +30,7 @@ LineRead ReadFileLine(FILE* file, char* buf, int* len) {
       if (next == '\n') {
         store(next);
       } else if (next != EOF) {
-        std::ungetc(next, file);
+        std::ungetc(next, file);  // NOLINT(cert-err33-c): one character just read can always go back
       }
       break;
     }

@@ -36,7 +36,7 @@ struct CalibrationLine {
 bool Accept(const CalibrationLine& line, double v) { return line.is_gain ? GainInRange(v) : OffsetInRange(v); }
 
 int UnknownContent(FILE* file) {
-  std::fclose(file);
+  std::fclose(file);  // NOLINT(cert-err33-c): read only: nothing to lose
   SetDefaultCalibration();
   PrintMsg(">Unknown content, set all value as default.\r\n");
   return 0;
@@ -84,7 +84,7 @@ int read_gain_offset() {
       PrintMsg(line.range_error, v);
     }
   }
-  std::fclose(file);
+  std::fclose(file);  // NOLINT(cert-err33-c): read only: nothing to lose
   return 1;
 }
 

@@ -42,10 +42,10 @@ void Hex2HexStr(char* out, const char* bytes, int len) {
   int i = 0;
   for (; i < len; ++i) {
     unsigned char b = static_cast<unsigned char>(bytes[i]);
-    out[2 * i] = kDigits[b >> 4];
+    out[2 * i] = kDigits[b >> 4];  // NOLINT(bugprone-implicit-widening-of-multiplication-result): i is below kHexMaxBytes
     out[2 * i + 1] = kDigits[b & 0x0F];
   }
-  out[2 * i] = '\0';
+  out[2 * i] = '\0';  // NOLINT(bugprone-implicit-widening-of-multiplication-result): i is at most kHexMaxBytes
 }
 
 void HexStr2Hex(const char* text, char* out) {
