@@ -32,7 +32,7 @@ int Field(const char* text, size_t pos, size_t n) {
   if (pos >= len) return 0;
   char part[8] = {};
   std::memcpy(part, text + pos, std::min(n, std::min(len - pos, sizeof part - 1)));
-  return std::atoi(part);
+  return std::atoi(part);  // NOLINT(cert-err34-c): seven characters at most cannot overflow, and no digits is 0 as wanted
 }
 
 void SetSysrtc(const RtcTime& t) {
