@@ -55,10 +55,10 @@ int LogDelete() {
   for (const std::string& year : years) {
     std::vector<std::string> months;
     // A folder that cannot be read lists nothing, as `ls` printed nothing.
-    LogListNames(at_root + "/" + year, true, &months);
+    LogListNames(at_root + "/" + year, true, &months);  // NOLINT(performance-inefficient-string-concatenation): one path per folder listed; plain reads better
     for (const std::string& month : months) {
       std::vector<std::string> days;
-      LogListNames(at_root + "/" + year + "/" + month, false, &days);
+      LogListNames(at_root + "/" + year + "/" + month, false, &days);  // NOLINT(performance-inefficient-string-concatenation): one path per folder listed; plain reads better
       for (const std::string& day : days) {
         if (year == today_year && month == today_month && day == today_file) continue;
         for (const char* sub : {kAtCmdLogDir, kQmiLogDir, kUserLogDir}) {
