@@ -19,10 +19,10 @@ char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' +
 
 int gsmBytes2String(const uint8_t* bytes, char* text, int n) {
   for (int i = 0; i < n; ++i) {
-    text[2 * i] = kHexDigits[bytes[i] >> 4];
+    text[2 * i] = kHexDigits[bytes[i] >> 4];  // NOLINT(bugprone-implicit-widening-of-multiplication-result): 2n is bounded by the caller's text, a PDU's size
     text[2 * i + 1] = kHexDigits[bytes[i] & 0x0F];
   }
-  text[2 * n] = '\0';
+  text[2 * n] = '\0';  // NOLINT(bugprone-implicit-widening-of-multiplication-result): 2n is bounded by the caller's text, a PDU's size
   return 2 * n;
 }
 

@@ -85,7 +85,7 @@ void QmiPrint(const char* format, ...) {
   va_start(args, format);
   std::vprintf(format, args);
   va_end(args);
-  std::fflush(stdout);
+  std::fflush(stdout);  // NOLINT(cert-err33-c): console text: nothing to do if it fails
 }
 
 int QMI_Init() {

@@ -35,7 +35,7 @@ void CopyMessage(sms_msg* dst, const sms_msg& src) {
 
 }  // namespace
 
-int sms_send_one(sms_msg msg) {
+int sms_send_one(const sms_msg& msg) {
   std::lock_guard<std::mutex> lock(SendClaimMutex());
   if (is_send_sms.load() != 0) return 0;
   CopyMessage(&send_sms, msg);

@@ -52,7 +52,7 @@ extern std::atomic<int32_t> is_new_sms;
 /// Hands one message to the modem thread: 0 (nothing changed) while the
 /// mailbox is busy, else 1 with send_sms_status 1. The caller then polls
 /// send_sms_status for 3 (sent) or 4 (failed).
-int sms_send_one(sms_msg msg);
+int sms_send_one(const sms_msg& msg);
 /// Takes the received message into `dst`: 1 when there was one, else 0.
 int sms_check_new_one(sms_msg* dst);
 

@@ -25,7 +25,7 @@ bool ReadAt(FILE* f, long long at, void* out, size_t len) {
 }
 
 struct FileCloser {
-  void operator()(FILE* f) const { std::fclose(f); }
+  void operator()(FILE* f) const { std::fclose(f); }  // NOLINT(cert-err33-c): wave files are only read: nothing to lose
 };
 
 }  // namespace
