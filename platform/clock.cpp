@@ -61,8 +61,8 @@ bool ReadClockOffsetFile(const std::string& path, int64_t* offset_us) {
   FILE* f = std::fopen(path.c_str(), "r");
   if (!f) return false;
   long long v = 0;
-  const bool read = std::fscanf(f, "%lld", &v) == 1;
-  std::fclose(f);
+  const bool read = std::fscanf(f, "%lld", &v) == 1;  // NOLINT(cert-err34-c): glibc clamps an overflowing number, which the range check below refuses
+  std::fclose(f);  // NOLINT(cert-err33-c): read only: nothing to lose
   // Beyond a few thousand years it is a damaged file, not a clock.
   constexpr long long kMaxOffsetUs = 100000LL * 86400 * 1000000;
   if (!read || v > kMaxOffsetUs || v < -kMaxOffsetUs) return false;

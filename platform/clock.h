@@ -55,7 +55,7 @@ class DeviceClock final : public Clock {
 /// access of its own).
 class SimulatedClock final : public Clock {
  public:
-  static constexpr int64_t kLookUs = 1000 * 1000;
+  static constexpr int64_t kLookUs = int64_t{1000} * 1000;
 
   explicit SimulatedClock(std::string offset_file);
   int64_t offset_us() const;

@@ -17,7 +17,7 @@ bool ListSortedNames(const std::string& dir, std::vector<std::string>* names,
   names->clear();
   std::unique_ptr<DIR, DirCloser> d(::opendir(dir.c_str()));
   if (!d) return false;
-  while (dirent* e = ::readdir(d.get())) {
+  while (dirent* e = ::readdir(d.get())) {  // NOLINT(concurrency-mt-unsafe): each listing reads a stream of its own, which glibc's readdir is safe for
     if (e->d_name[0] == '.') continue;
     if (keep && !keep(dir + "/" + e->d_name)) continue;
     names->push_back(e->d_name);

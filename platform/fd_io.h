@@ -13,12 +13,12 @@ class UniqueFd {
  public:
   explicit UniqueFd(int fd = -1) : fd_(fd) {}
   ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) ::close(fd_);  // NOLINT(cert-err33-c): a writer that cares calls Close() and looks at its result
   }
   UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
   UniqueFd& operator=(UniqueFd&& other) noexcept {
     if (this != &other) {
-      if (fd_ >= 0) ::close(fd_);
+      if (fd_ >= 0) ::close(fd_);  // NOLINT(cert-err33-c): a writer that cares calls Close() and looks at its result
       fd_ = other.fd_;
       other.fd_ = -1;
     }

@@ -122,7 +122,7 @@ class LibQmiPacketData final : public PacketData {
     if (!open) {
       std::printf("QMI endpoint %s cannot be opened: %s\n", endpoint.path.c_str(),
                   error != nullptr ? error->message : "?");
-      std::fflush(stdout);
+      std::fflush(stdout);  // NOLINT(cert-err33-c): console text: nothing to do if it fails
       g_clear_error(&error);
       return -1;
     }

@@ -12,7 +12,7 @@ class NoQmi final : public PacketData {
   bool BuiltIn() const override { return false; }
   int Init() override {
     std::printf("packet data is not built in (this firmware was built without libqmi)\n");
-    std::fflush(stdout);
+    std::fflush(stdout);  // NOLINT(cert-err33-c): console text: nothing to do if it fails
     return -1;
   }
   bool ServiceObject(QmiService) override { return false; }

@@ -65,7 +65,7 @@ class SimulatedSdCard final : public SdCard {
  public:
   /// How long a look at DIR/sim/sd-full is trusted, so that a write costs
   /// no file-system call of its own.
-  static constexpr int64_t kFullLookUs = 1000 * 1000;
+  static constexpr int64_t kFullLookUs = int64_t{1000} * 1000;
 
  private:
   SdPresence DoPresence() override;

@@ -40,12 +40,12 @@ SimRtcState SimRtcLoad(const std::string& root, time_t host_now) {
   if (fd < 0) return state;
   char buf[64];
   ssize_t n = read(fd, buf, sizeof buf - 1);
-  close(fd);
+  close(fd);  // NOLINT(cert-err33-c): read only: nothing to lose
   if (n <= 0) return state;
   buf[n] = 0;
   long long offset = 0;
   int shift = 0;
-  if (std::sscanf(buf, "%lld %d", &offset, &shift) != 2) return state;
+  if (std::sscanf(buf, "%lld %d", &offset, &shift) != 2) return state;  // NOLINT(cert-err34-c): glibc clamps an overflowing number, which the range check below refuses
   // An offset beyond a few thousand years is a damaged file, not a clock.
   constexpr long long kMaxOffset = 100000LL * 86400;
   if (offset > kMaxOffset || offset < -kMaxOffset) return state;

@@ -15,8 +15,8 @@ namespace {
 std::atomic<RebootHook> g_hook{nullptr};
 
 void SimulatedReboot() {
-  std::fflush(stdout);
-  std::fflush(stderr);
+  std::fflush(stdout);  // NOLINT(cert-err33-c): console text: the process ends next whatever it returns
+  std::fflush(stderr);  // NOLINT(cert-err33-c): console text: the process ends next whatever it returns
   // _exit: the other threads are still running, so no static destructors.
   _exit(kRebootExitStatus);
 }
@@ -27,7 +27,7 @@ void Do(bool force) {
     return;
   }
   if (IsSimulated()) SimulatedReboot();
-  std::fflush(stdout);
+  std::fflush(stdout);  // NOLINT(cert-err33-c): console text: the reboot follows whatever it returns
   sync();
   if (!force) {
     // init 6 without a shell: the init process stops the services first.
