@@ -45,7 +45,7 @@ SimRtcState SimRtcLoad(const std::string& root, time_t host_now) {
   buf[n] = 0;
   long long offset = 0;
   int shift = 0;
-  if (std::sscanf(buf, "%lld %d", &offset, &shift) != 2) return state;  // NOLINT(cert-err34-c): glibc clamps an overflowing number, which the range check below refuses
+  if (std::sscanf(buf, "%lld %d", &offset, &shift) != 2) return state;  // NOLINT(cert-err34-c): glibc clamps an overflowing offset, which the range check refuses; any shift is taken mod 7
   // An offset beyond a few thousand years is a damaged file, not a clock.
   constexpr long long kMaxOffset = 100000LL * 86400;
   if (offset > kMaxOffset || offset < -kMaxOffset) return state;
