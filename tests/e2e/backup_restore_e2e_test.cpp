@@ -84,7 +84,7 @@ TEST_F(BackupRestoreE2eTest, ARestoredFreshUnitSavesTheSameConfigIni) {
   const std::string text = dir_.Read("unit.txt");
   for (const char* line : {"# name: PUMP-STATION-4\n", "# model: QRV-806XK\n", "# firmware: ORVEL_v1.2.4 20210713\n",
                            "\n@EVNT1;AI3;HL;500;60;7.250000;-2.500000;DO_ALL_ON;0;VOICE_OFF;SMSDBS_ON\n",
-                           "\n@MSG1;UCS2;3;95805DF2958B\n", "\n@PHONE0;2;0911111111;0922222222\n"}) {
+                           "\n@MSG1;UCS2;3;95805DF2958B\n", "\n@EVNT5;REPORT;7;083000;SMSDBS_ON\n", "\n@PHONE0;2;0911111111;0922222222\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
   }
   StopBoard();

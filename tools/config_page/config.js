@@ -10,6 +10,12 @@ let settings = null;
 let editing = -1;
 let liveTimer = null;
 
+// A line under a form: a fault in red, a result in green.
+function note(id, text, fault) {
+  $(id).textContent = text;
+  $(id).classList.toggle('done', !fault);
+}
+
 function banner(text, kind) {
   const b = $('banner');
   b.textContent = text || '';
@@ -110,7 +116,8 @@ function parseDefinition(text) {
   ev.kind = m[1];
   ev.channel = Number(m[2] || 0);
   if (ev.kind === 'REPORT') {
-    ev.days = Number(f[1]); ev.hms = f[2]; ev.smsdbs = f[3];
+    // Answered with the output and voice parts too; the SMS form is last.
+    ev.days = Number(f[1]); ev.hms = f[2]; ev.smsdbs = f[f.length - 1];
     return ev;
   }
   ev.type = f[1]; ev.hold = Number(f[2]); ev.reset = Number(f[3]);
@@ -325,11 +332,11 @@ function updateEventRequests() {
   $('ev-msg-count').textContent = '(' + len + ($('ev-coding').value === 'UCS2' ? ' of 70)' : ' of 160)');
   try {
     $('ev-requests').textContent = eventRequests().join('\n');
-    $('ev-problem').textContent = '';
+    note('ev-problem', '', true);
     $('ev-write').disabled = false;
   } catch (e) {
     $('ev-requests').textContent = '';
-    $('ev-problem').textContent = e.message;
+    note('ev-problem', e.message, true);
     $('ev-write').disabled = true;
   }
 }
@@ -340,7 +347,7 @@ async function writeEvent(ev) {
   try { requests = eventRequests(); } catch (e) { $('ev-problem').textContent = e.message; return; }
   banner('');
   if (await send(requests)) {
-    $('ev-problem').textContent = 'written (not saved yet)';
+    note('ev-problem', 'written (not saved yet)', false);
     await reloadSettings();
   } else {
     $('ev-problem').textContent = 'the unit refused a request: see the answers below';
@@ -403,7 +410,7 @@ async function writeUnit(ev) {
   $('u-problem').textContent = '';
   banner('');
   if (await send(requests)) {
-    $('u-problem').textContent = 'written (not saved yet)';
+    note('u-problem', 'written (not saved yet)', false);
     $('u-pin').value = '';
     await readUnit();
   } else {

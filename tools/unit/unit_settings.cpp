@@ -32,6 +32,19 @@ std::string Joined(const std::vector<std::string>& phones) {
 
 bool HasSeparator(const std::string& text) { return text.find(';') != std::string::npos; }
 
+// The set form of a definition as the query answers it. A report is
+// answered with the output and voice parts too ("REPORT;7;083000;
+// DO_ALL_OFF;0;VOICE_OFF;SMSDBS_ON"), but set with days, time and the SMS
+// form alone.
+std::string SetForm(const std::string& definition) {
+  if (definition.rfind("REPORT;", 0) != 0) return definition;
+  size_t cut = 0;
+  for (int i = 0; i < 3 && cut != std::string::npos; ++i) cut = definition.find(';', cut + 1);
+  const size_t last = definition.rfind(';');
+  if (cut == std::string::npos || last < cut) return definition;
+  return definition.substr(0, cut) + definition.substr(last);
+}
+
 }  // namespace
 
 bool ReadSettings(const AskFn& ask, UnitSettings* out, std::string* error) {
@@ -112,7 +125,7 @@ std::vector<SetRequest> SetRequests(const UnitSettings& s) {
   for (int n = 0; n < kEvents; ++n) {
     const EventSettings& ev = s.events[n];
     const std::string num = std::to_string(n);
-    add("@EVNT" + num + ";" + ev.definition, "event " + num);
+    add("@EVNT" + num + ";" + SetForm(ev.definition), "event " + num);
     add("@PHONE" + num + ";" + Joined(ev.phones));
     if (ev.length == 0) {
       add("@MSG" + num + ";(CLR)");
