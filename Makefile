@@ -1,5 +1,8 @@
 # Front door of the project: `make run` and `make test` work on a fresh machine.
 JOBS    ?= $(shell nproc)
+# The end-to-end tests mostly wait on the simulated board's timing, so more
+# of them run at once than there are cores.
+CTEST_JOBS ?= $(shell echo $$(( $(JOBS) * 2 )))
 ROOT    ?= $(CURDIR)/sim-root
 CMAKE   := cmake
 BUILD   := build
@@ -36,7 +39,7 @@ test: deps test-asan test-tsan fuzz-smoke cross cross-test
 test-asan:
 	$(CMAKE) -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRV_SANITIZE=ON
 	$(CMAKE) --build $(ASAN) -j $(JOBS)
-	cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN) && ctest --output-on-failure -j $(CTEST_JOBS)
 
 tsan: deps test-tsan
 
@@ -46,7 +49,7 @@ test-tsan:
 	# The realistic run and the fault scenarios drive the same threads as the
 	# plain end-to-end suite; they run in the address build only, which keeps
 	# CI within its time.
-	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -LE e2e-realistic -E '^FaultE2eTest[.]'
+	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(CTEST_JOBS) -LE e2e-realistic -E '^FaultE2eTest[.]'
 
 $(FUZZ)/build.ninja:
 	CXX=clang++ $(CMAKE) -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRV_FUZZ=ON \
