@@ -16,7 +16,8 @@ jobs=${5:-2}
 per_test_s=600
 [ -x "$test_e2e" ] || { echo "cross-e2e: $test_e2e is not built" >&2; exit 1; }
 [ -x "$firmware" ] || { echo "cross-e2e: $firmware is not built" >&2; exit 1; }
-read -r emulator_program _ <<<"$emulator"
+read -r emulator_program _ <<<"$emulator" || true
+[ -n "${emulator_program:-}" ] || { echo "cross-e2e: no emulator named (CMAKE_CROSSCOMPILING_EMULATOR of the toolchain file)" >&2; exit 1; }
 command -v "$emulator_program" >/dev/null || { echo "cross-e2e: no $emulator_program (make deps installs it)" >&2; exit 1; }
 
 export QRV_E2E_FIRMWARE=$firmware QRV_E2E_FIRMWARE_PREFIX=$emulator
