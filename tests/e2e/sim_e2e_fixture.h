@@ -41,7 +41,7 @@ inline const std::string kFirmware = FirmwareFromEnvironment("QRV_E2E_FIRMWARE")
 inline const std::string kFirmwarePrefix = FirmwareFromEnvironment("QRV_E2E_FIRMWARE_PREFIX");
 
 // Generous: a sanitizer build on a busy two-core machine starts slowly, and
-// a firmware under an emulator runs several times slower still.
+// an emulated firmware suffers most from a busy machine.
 template <typename F>
 bool WaitFor(F done, int timeout_s = 60) {
   const int scale = kFirmwarePrefix.empty() ? 1 : 3;
