@@ -16,7 +16,7 @@ CROSS_TOOLCHAIN := cmake/toolchain-armhf.cmake
 CROSS_STRIP := arm-linux-gnueabihf-strip
 FW_SIZE_LIMIT := 600000
 
-.PHONY: all deps build run test test-asan test-tsan tsan fuzz fuzz-smoke fuzz-long bench cross cross-configure cross-test install clean
+.PHONY: all deps build run test test-asan test-tsan tsan fuzz fuzz-smoke fuzz-long bench cross cross-configure cross-test cross-e2e install clean
 
 all: build
 
@@ -34,7 +34,7 @@ build: deps $(BUILD)/build.ninja
 run: build
 	@scripts/run-sim.sh $(BUILD) $(ROOT)
 
-test: deps test-asan test-tsan fuzz-smoke cross cross-test
+test: deps test-asan test-tsan fuzz-smoke cross cross-test cross-e2e
 
 test-asan:
 	$(CMAKE) -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRV_SANITIZE=ON
@@ -92,6 +92,17 @@ cross: deps cross-configure
 cross-test: deps cross-configure
 	$(CMAKE) --build $(CROSS) -j $(JOBS)
 	cd $(CROSS) && ctest --output-on-failure -j $(JOBS)
+
+# The board's firmware on the simulated board: chosen end-to-end scenarios of
+# the host suite, the firmware from the cross build under the toolchain
+# file's emulator, the simulator and the test programs from the host's
+# sanitizer build (the one test-asan builds).
+CROSS_EMULATOR = $(shell sed -n 's/^set(CMAKE_CROSSCOMPILING_EMULATOR \(.*\))$$/\1/p' $(CROSS_TOOLCHAIN))
+CROSS_E2E_FILTER := AlarmE2eTest.Inputs*:SmsControlE2eTest.*:UtilityE2eTest.*:QcE2eTest.*:Report2040E2eTest.*
+cross-e2e: deps cross
+	$(CMAKE) -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRV_SANITIZE=ON
+	$(CMAKE) --build $(ASAN) -j $(JOBS) --target test_e2e
+	@scripts/cross-e2e.sh $(ASAN)/tests/test_e2e $(CURDIR)/$(CROSS)/qrv806 "$(CROSS_EMULATOR)" "$(CROSS_E2E_FILTER)"
 
 # The board's files under DESTDIR: /APP/qrv806 (stripped), /APP/fw and the
 # start-up files.
