@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/console.h"
 #include "base/log_ring.h"
@@ -32,11 +34,18 @@ void NoReboot(bool) {}
 // and reading back config.ini is config_roundtrip_fuzz's work, with an
 // oracle (here it would be most of every run).
 bool Skipped(const char* line) {
-  static const char* const kSkipped[] = {"@QCTEST", "@SAVE", "@TEST"};
-  for (int i : MatchingEntries(line)) {
-    for (const char* name : kSkipped) {
-      if (std::strcmp(u_cmd[i].name, name) == 0) return true;
+  // The names with their match lengths, looked up in the table once.
+  static const std::vector<std::pair<const char*, size_t>> kSkipped = [] {
+    std::vector<std::pair<const char*, size_t>> entries;
+    for (const char* name : {"@QCTEST", "@SAVE", "@TEST"}) {
+      for (int i = 0; i < uiCmdCount; ++i) {
+        if (std::strcmp(u_cmd[i].name, name) == 0) entries.emplace_back(name, static_cast<size_t>(u_cmd[i].match_len));
+      }
     }
+    return entries;
+  }();
+  for (const auto& [name, len] : kSkipped) {
+    if (std::strncmp(line, name, len) == 0) return true;
   }
   return false;
 }
