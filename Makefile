@@ -1,5 +1,8 @@
 # Front door of the project: `make run` and `make test` work on a fresh machine.
 JOBS    ?= $(shell nproc)
+# The end-to-end tests mostly wait on the simulated board's timing, so more
+# of them run at once than there are cores.
+CTEST_JOBS ?= $(shell echo $$(( $(JOBS) * 2 )))
 ROOT    ?= $(CURDIR)/sim-root
 CMAKE   := cmake
 BUILD   := build
@@ -7,14 +10,14 @@ ASAN    := build-asan
 TSAN    := build-tsan
 FUZZ    := build-fuzz
 LINT    := build-lint
-FUZZ_SECONDS ?= 20
+FUZZ_SECONDS ?= 300
 # The board: armhf (32-bit ARM Linux), cross-compiled; tests under qemu-arm.
 CROSS   := build-armhf
 CROSS_TOOLCHAIN := cmake/toolchain-armhf.cmake
 CROSS_STRIP := arm-linux-gnueabihf-strip
 FW_SIZE_LIMIT := 600000
 
-.PHONY: all deps build run test test-asan test-tsan tsan lint fuzz fuzz-smoke bench cross cross-configure cross-test install clean
+.PHONY: all deps build run test test-asan test-tsan tsan lint fuzz fuzz-smoke fuzz-long bench cross cross-configure cross-test cross-e2e install clean
 
 all: build
 
@@ -32,12 +35,12 @@ build: deps $(BUILD)/build.ninja
 run: build
 	@scripts/run-sim.sh $(BUILD) $(ROOT)
 
-test: deps test-asan lint test-tsan fuzz-smoke cross cross-test
+test: deps test-asan lint test-tsan fuzz-smoke cross cross-test cross-e2e
 
 test-asan:
 	$(CMAKE) -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRV_SANITIZE=ON
 	$(CMAKE) --build $(ASAN) -j $(JOBS)
-	cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN) && ctest --output-on-failure -j $(CTEST_JOBS)
 
 # clang-tidy and cppcheck over the firmware (scripts/lint.sh); any finding fails.
 lint: deps
@@ -48,10 +51,14 @@ tsan: deps test-tsan
 test-tsan:
 	$(CMAKE) -S . -B $(TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRV_TSAN=ON
 	$(CMAKE) --build $(TSAN) -j $(JOBS)
-	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+	# The realistic run and the fault scenarios drive the same threads as the
+	# plain end-to-end suite; they run in the address build only, which keeps
+	# CI within its time.
+	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(CTEST_JOBS) -LE e2e-realistic -E '^FaultE2eTest[.]'
 
 $(FUZZ)/build.ninja:
-	CXX=clang++ $(CMAKE) -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRV_FUZZ=ON
+	CXX=clang++ $(CMAKE) -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRV_FUZZ=ON \
+	  $(shell command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 fuzz: deps $(FUZZ)/build.ninja
 	$(CMAKE) --build $(FUZZ) -j $(JOBS)
@@ -59,6 +66,12 @@ fuzz: deps $(FUZZ)/build.ninja
 # A short run of every fuzz target from its seed corpus.
 fuzz-smoke: fuzz
 	@scripts/fuzz-smoke.sh $(FUZZ) 10
+
+# Every fuzz target for FUZZ_SECONDS (300) each, one after another: the
+# executions, the rate and the findings per target, then a table; fails on
+# a finding (kept in $(FUZZ)/fuzz-findings).
+fuzz-long: fuzz
+	@scripts/fuzz-run.sh $(FUZZ) $(FUZZ_SECONDS)
 
 bench: build
 	$(CMAKE) --build $(BUILD) -j $(JOBS) --target qrv806-bench
@@ -84,6 +97,17 @@ cross: deps cross-configure
 cross-test: deps cross-configure
 	$(CMAKE) --build $(CROSS) -j $(JOBS)
 	cd $(CROSS) && ctest --output-on-failure -j $(JOBS)
+
+# The board's firmware on the simulated board: chosen end-to-end scenarios of
+# the host suite, the firmware from the cross build under the toolchain
+# file's emulator, the simulator and the test programs from the host's
+# sanitizer build (the one test-asan builds).
+CROSS_EMULATOR = $(shell sed -n 's/^set(CMAKE_CROSSCOMPILING_EMULATOR \(.*\))$$/\1/p' $(CROSS_TOOLCHAIN))
+CROSS_E2E_FILTER := AlarmE2eTest.Inputs*:SmsControlE2eTest.*:UtilityE2eTest.*:QcE2eTest.*:Report2040E2eTest.*
+cross-e2e: deps cross
+	$(CMAKE) -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRV_SANITIZE=ON
+	$(CMAKE) --build $(ASAN) -j $(JOBS) --target test_e2e
+	@scripts/cross-e2e.sh $(ASAN)/tests/test_e2e $(CURDIR)/$(CROSS)/qrv806 "$(CROSS_EMULATOR)" "$(CROSS_E2E_FILTER)"
 
 # The board's files under DESTDIR: /APP/qrv806 (stripped), /APP/fw and the
 # start-up files.

@@ -12,7 +12,14 @@
 std::atomic<uint8_t> cDebugMode{0};
 std::atomic<int> uart1{0};
 
+namespace {
+std::atomic<bool> discarded{false};
+}  // namespace
+
+void ConsoleDiscard(bool on) { discarded.store(on); }
+
 void ConsoleWrite(const char* text, int len) {
+  if (discarded.load(std::memory_order_relaxed)) return;
   while (len > 0) {
     ssize_t n = ::write(STDOUT_FILENO, text, static_cast<size_t>(len));
     if (n < 0 && errno == EINTR) continue;

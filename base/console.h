@@ -15,6 +15,12 @@ extern std::atomic<int> uart1;
 /// Returns the length of the message.
 int PrintMsg(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+/// While on, standard output gets nothing (lines are still formatted, and
+/// mirrored to the port as before): for programs that run the firmware's
+/// readers millions of times (the fuzz targets), where nobody reads the
+/// console and a write per line would cost more than the reading.
+void ConsoleDiscard(bool on);
+
 /// Writes text to standard output with one write call, for the few messages
 /// that bypass the printer (they are never mirrored).
 void ConsoleWrite(const char* text, int len);

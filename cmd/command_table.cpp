@@ -46,7 +46,11 @@ std::vector<int> MatchingEntries(const char* token) {
   std::vector<int> found;
   if (token == nullptr) return found;
   for (int i = 0; i < uiCmdCount; ++i) {
-    if (std::strncmp(token, u_cmd[i].name, static_cast<size_t>(u_cmd[i].match_len)) == 0) found.push_back(i);
+    // Every name starts with "@": the letter behind it tells most apart at
+    // the cost of one comparison (token is terminated, so token[1] exists).
+    const char* name = u_cmd[i].name;
+    if (u_cmd[i].match_len >= 2 && (token[0] != name[0] || token[1] != name[1])) continue;
+    if (std::strncmp(token, name, static_cast<size_t>(u_cmd[i].match_len)) == 0) found.push_back(i);
   }
   return found;
 }

@@ -17,8 +17,9 @@ LineRead ReadFileLine(FILE* file, char* buf, int* len) {
       too_long = true;
     }
   };
+  // The file belongs to the one reader that opened it: no lock per byte.
   for (;;) {
-    int c = std::getc(file);
+    int c = getc_unlocked(file);
     if (c == EOF) break;
     any = true;
     store(c);
@@ -26,7 +27,7 @@ LineRead ReadFileLine(FILE* file, char* buf, int* len) {
     if (c == '\r') {
       // CR LF ends a line, and so does a CR alone (files saved by old Mac
       // editors), which must not run every setting into one line.
-      int next = std::getc(file);
+      int next = getc_unlocked(file);
       if (next == '\n') {
         store(next);
       } else if (next != EOF) {

@@ -22,7 +22,8 @@ std::mutex& JournalMutex() {
 
 std::string JournalPath() { return platform::Path("/APP/sms_log.ini"); }
 
-// One SMS is one line: line breaks inside a message become blanks.
+// One SMS is one line: line breaks inside a message or a number become
+// blanks.
 std::string OneLine(const char* text) {
   std::string s = text != nullptr ? text : "";
   for (char& ch : s) {
@@ -42,7 +43,9 @@ int save_sms_log(const char* text, const char* phone, int sms_mode, int directio
   }
   char when[40];
   getTimeStr(when, 'w');
-  const std::string number = config::Bounded(phone != nullptr ? phone : "", kPhoneMaxLen);
+  // The number too comes from outside (a sender, a number set by command):
+  // a line break in it must not split the line either.
+  const std::string number = OneLine(config::Bounded(phone != nullptr ? phone : "", kPhoneMaxLen).c_str());
   const bool received = direction == 1;
   PrintMsg(">Open file(sms_log.ini) success for saving\r\n");
   PrintMsg(" [Log content]\n => %s\r\n", text != nullptr ? text : "");

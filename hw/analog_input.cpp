@@ -8,6 +8,8 @@
 #include "config/config_data.h"
 #include "hw/gpio.h"
 
+std::atomic<int> ai_settle_ms{50};
+
 namespace {
 
 constexpr uint8_t kAdcAddress = 0x90;  // 8-bit form of 0x48
@@ -16,8 +18,6 @@ constexpr uint8_t kConfigReg = 1;
 // Single input pair 0/1 (the external multiplexer sits behind it), full
 // scale 2.048 V, continuous conversion at 64 samples/s, comparator off.
 constexpr uint8_t kConfigWord[2] = {0x04, 0x73};
-// Time for the multiplexer and the converter to settle on a new channel.
-constexpr auto kSettle = std::chrono::milliseconds(50);
 
 void SelectChannel(int ch) {
   switch (ch) {
@@ -67,7 +67,8 @@ uint32_t AI_read(int ch) {
   std::lock_guard<std::recursive_mutex> lock(I2cBusMutex());
   InitADC();
   SelectChannel(ch);
-  std::this_thread::sleep_for(kSettle);
+  const int settle = ai_settle_ms.load();
+  if (settle > 0) std::this_thread::sleep_for(std::chrono::milliseconds(settle));
   return static_cast<uint32_t>(ReadADCRegister());
 }
 

@@ -1,9 +1,14 @@
 // The analog-to-digital converter and the calibrated analog inputs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "hw/i2c.h"
+
+/// Time for the multiplexer and the converter to settle on a new channel
+/// (50 ms); the fuzz targets shorten it.
+extern std::atomic<int> ai_settle_ms;
 
 /// Writes the configuration word 0x0473 to the converter. 1, or 0 after
 /// "Set ADC ERROR, ret=%d".

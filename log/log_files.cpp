@@ -80,14 +80,18 @@ std::string LogTodayFile(const char* subdir) {
   return LogDayFile(subdir, year, month, day_file);
 }
 
-bool LogMakeDirs(const std::string& device_dir) {
+bool LogMakeDirs(const std::string& device_dir, int* error) {
   const std::string real = platform::Path(device_dir);
-  for (size_t pos = 1; pos <= real.size(); ++pos) {
+  int failure = 0;
+  for (size_t pos = 1; pos <= real.size() && failure == 0; ++pos) {
     if (pos != real.size() && real[pos] != '/') continue;
     const std::string part = real.substr(0, pos);
-    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) failure = errno;
   }
-  return IsDir(real);
+  // A file where a folder should be: "File exists" would not say why.
+  if (failure == 0 && !IsDir(real)) failure = ENOTDIR;
+  if (error != nullptr) *error = failure;
+  return failure == 0;
 }
 
 bool LogAppendToday(const char* subdir, const char* text, size_t len) {
@@ -100,8 +104,9 @@ bool LogAppendToday(const char* subdir, const char* text, size_t len) {
     TellFailure(file, ENOMEDIUM);
     return false;
   }
-  if (!LogMakeDirs(file.substr(0, file.rfind('/')))) {
-    TellFailure(file, errno);
+  int error = 0;
+  if (!LogMakeDirs(file.substr(0, file.rfind('/')), &error)) {
+    TellFailure(file, error);
     return false;
   }
   platform::UniqueFd fd(::open(platform::Path(file).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
@@ -111,7 +116,7 @@ bool LogAppendToday(const char* subdir, const char* text, size_t len) {
   }
   struct stat before {};
   const bool sized = ::fstat(fd.get(), &before) == 0;
-  int error = platform::CardWriteAll(fd.get(), text, len);
+  error = platform::CardWriteAll(fd.get(), text, len);
   // A card that fills up in the middle of a record keeps part of it; that
   // part is cut off again, so the next record starts on a line of its own.
   if (error != 0 && sized && ::ftruncate(fd.get(), before.st_size) != 0) {

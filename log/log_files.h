@@ -26,8 +26,10 @@ std::string LogTodayFile(const char* subdir);
 std::string LogDayFile(const char* subdir, const std::string& year, const std::string& month,
                        const std::string& day_file);
 
-/// `mkdir -p` of a device path. True when the folder exists afterwards.
-bool LogMakeDirs(const std::string& device_dir);
+/// `mkdir -p` of a device path. True when the folder exists afterwards;
+/// otherwise `error` (when given) holds why: the errno of the mkdir that
+/// failed, or ENOTDIR when something else stands at the path.
+bool LogMakeDirs(const std::string& device_dir, int* error = nullptr);
 
 /// Appends `len` bytes to today's file of a log, creating its folders. Does
 /// nothing and returns false when the card is not mounted or the file cannot

@@ -15,7 +15,31 @@ namespace {
 constexpr int kAsideReadsMax = 16;
 constexpr int kReadChunk = 256;
 
+// A zero byte inside an answer would hide the rest of it from every reader
+// of the text: such bytes are dropped as they arrive. Returns the new length.
+int DropZeros(char* text, int from, int len) {
+  char* end = std::remove(text + from, text + len, '\0');
+  std::fill(end, text + len, '\0');
+  return static_cast<int>(end - text);
+}
+
 }  // namespace
+
+std::string AtEchoOf(const char* cmd) {
+  std::string echo(cmd);
+  while (!echo.empty() && (echo.back() == '\n' || echo.back() == '\r' || echo.back() == 0x1A)) echo.pop_back();
+  return echo;
+}
+
+AtAnswerSpan FindAtAnswer(const char* text, const std::string& echo) {
+  const char* at = echo.empty() ? nullptr : std::strstr(text, echo.c_str());
+  AtAnswerSpan span;
+  span.echoed = at != nullptr;
+  span.begin = span.echoed ? static_cast<size_t>(at - text) : 0;
+  const size_t len = FinalResultEnd(text + span.begin);
+  span.end = len == 0 ? 0 : span.begin + len;
+  return span;
+}
 
 void AtChannel::SetAsideWaiting() {
   char chunk[kReadChunk];
@@ -42,17 +66,18 @@ std::string AtChannel::TakeSetAside() {
 
 bool AtChannel::WriteCollect(const char* cmd, int len, std::string* answer, const CollectWaits& waits) {
   SetAsideWaiting();
+  const std::string echo = AtEchoOf(std::string(cmd, static_cast<size_t>(len)).c_str());
   char area[kAtResponseSize];
-  int n = WriteRead(cmd, len, area, waits.first_wait_ms);
+  int n = DropZeros(area, 0, WriteRead(cmd, len, area, waits.first_wait_ms));
   answer->assign(area, static_cast<size_t>(n > 0 ? n : 0));
   int waited = waits.first_wait_ms;
   for (;;) {
-    // A zero byte inside an answer would hide the rest from its readers.
-    answer->erase(std::remove(answer->begin(), answer->end(), '\0'), answer->end());
-    size_t end = FinalResultEnd(answer->c_str());
-    if (end != 0) {
-      SetAside(answer->substr(end));
-      answer->erase(end);
+    // The command's own final result code: one before its echo ends an
+    // earlier answer (a late confirmation), not this one.
+    const AtAnswerSpan span = FindAtAnswer(answer->c_str(), echo);
+    if (span.end != 0) {
+      SetAside(answer->substr(0, span.begin) + answer->substr(span.end));
+      *answer = answer->substr(span.begin, span.end - span.begin);
       return true;
     }
     if (waits.poll_ms <= 0 || waited >= waits.max_wait_ms || answer->size() >= static_cast<size_t>(kAtCollectMax)) return false;
@@ -60,20 +85,24 @@ bool AtChannel::WriteCollect(const char* cmd, int len, std::string* answer, cons
     waited += waits.poll_ms;
     int room = kAtCollectMax - static_cast<int>(answer->size());
     n = DoRead(area, room < kAtResponseArea ? room : kAtResponseArea);
-    if (n > 0) answer->append(area, static_cast<size_t>(n));
+    if (n > 0) answer->append(area, static_cast<size_t>(DropZeros(area, 0, n)));
   }
 }
 
 int AtChannel::WriteReadWhole(const char* cmd, int len, char* response, int wait_ms, bool until_prompt) {
+  const std::string echo = AtEchoOf(std::string(cmd, static_cast<size_t>(len)).c_str());
   int n = WriteRead(cmd, len, response, wait_ms);
-  if (n < 0) n = 0;
+  n = DropZeros(response, 0, n < 0 ? 0 : n);
+  // Ended by the command's own final result code (or prompt), looked for
+  // behind its echo: a late answer to an earlier command may come first.
   auto ended = [&] {
-    return FinalResultEnd(response) != 0 || (until_prompt && std::strstr(response, "> ") != nullptr);
+    const AtAnswerSpan span = FindAtAnswer(response, echo);
+    return span.end != 0 || (until_prompt && std::strstr(response + span.begin, "> ") != nullptr);
   };
   for (int waited = 0; waited < kAtWholeMaxMs && n < kAtResponseArea && !ended(); waited += kAtWholePollMs) {
     Pause(kAtWholePollMs);
     int more = DoRead(response + n, kAtResponseArea - n);
-    if (more > 0) n += more;
+    if (more > 0) n = DropZeros(response, n, n + more);
   }
   return n;
 }
@@ -85,15 +114,11 @@ void AtChannel::Exchange(const char* cmd, char* response, int wait_ms, bool unti
 }
 
 void AtChannel::SetAsideAround(const char* cmd, char* response) {
-  std::string echo(cmd);
-  while (!echo.empty() && (echo.back() == '\n' || echo.back() == '\r')) echo.pop_back();
-  const char* at = echo.empty() ? nullptr : std::strstr(response, echo.c_str());
-  if (at == nullptr) return;
-  std::string text(response);
-  const size_t begin = static_cast<size_t>(at - response);
-  const size_t end = FinalResultEnd(text.c_str() + begin);
-  std::string answer = text.substr(begin, end == 0 ? std::string::npos : end);
-  SetAside(text.substr(0, begin) + (end == 0 ? "" : text.substr(begin + end)));
+  const AtAnswerSpan span = FindAtAnswer(response, AtEchoOf(cmd));
+  if (!span.echoed) return;
+  const std::string text(response);
+  const std::string answer = text.substr(span.begin, span.end == 0 ? std::string::npos : span.end - span.begin);
+  SetAside(text.substr(0, span.begin) + (span.end == 0 ? "" : text.substr(span.end)));
   std::memset(response, 0, kAtResponseSize);
   answer.copy(response, kAtResponseArea);
 }

@@ -22,6 +22,19 @@ constexpr int kAtAsideMax = 4096;
 constexpr int kAtWholePollMs = 20;
 constexpr int kAtWholeMaxMs = 1000;
 
+/// The command as the module echoes it: without its line end or Ctrl-Z.
+std::string AtEchoOf(const char* cmd);
+
+/// Where the answer to a command lies in `text`: from the command's echo (0
+/// without one) to behind the first final result code after it (`end` 0
+/// while that has not come).
+struct AtAnswerSpan {
+  bool echoed = false;
+  size_t begin = 0;
+  size_t end = 0;
+};
+AtAnswerSpan FindAtAnswer(const char* text, const std::string& echo);
+
 class AtChannel {
  public:
   virtual ~AtChannel() = default;
@@ -32,11 +45,13 @@ class AtChannel {
   int WriteRead(const char* cmd, int len, char* response, int wait_ms) {
     return DoWriteRead(cmd, len, response, wait_ms);
   }
-  /// WriteRead, then, while the answer has not ended (no final result code,
-  /// nor with `until_prompt` the "> " prompt of AT+CMGS), a look every
+  /// WriteRead, then, while the answer has not ended (no final result code
+  /// behind the command's echo, nor with `until_prompt` the "> " prompt of
+  /// AT+CMGS), a look every
   /// kAtWholePollMs for at most kAtWholeMaxMs more: a module's answer may come
   /// in pieces, and an end read with the next command would be taken for
-  /// that command's answer. Returns the number of bytes placed.
+  /// that command's answer. Zero bytes are dropped. Returns the number of
+  /// bytes placed.
   int WriteReadWhole(const char* cmd, int len, char* response, int wait_ms, bool until_prompt = false);
   /// One command of the supervisor's dialogue: waiting input set aside, the
   /// command written, its answer read whole (WriteReadWhole) and, unless it
@@ -72,8 +87,8 @@ class AtChannel {
     int max_wait_ms;
   };
   /// Sets waiting input aside, writes the command and collects its answer up
-  /// to and including its first final result code; what came behind that is
-  /// set aside. True when the final result code came; false when the wait or
+  /// to and including the first final result code behind its echo; what came
+  /// before the echo or behind that code is set aside. True when the final result code came; false when the wait or
   /// kAtCollectMax bytes ran out first (`answer` then holds what came).
   bool WriteCollect(const char* cmd, int len, std::string* answer, const CollectWaits& waits);
 

@@ -108,9 +108,13 @@ void RebootAndWait(const std::atomic<bool>& stop) {
   while (!stop.load()) SleepMilliseconds(kStopCheckMs);
 }
 
+bool IsBlankAnswer(const char* response) { return std::strspn(response, "\r\n") == std::strlen(response); }
+
 // Step 3. False when the pass must not go on (a reboot was asked for).
-bool CheckSim(AtChannel& channel, char* response, const std::atomic<bool>& stop) {
+// `answered` tells whether the module said anything at all.
+bool CheckSim(AtChannel& channel, char* response, const std::atomic<bool>& stop, bool* answered) {
   ExchangeAndLog(channel, "AT+CPIN?\r\n", response);
+  *answered = !IsBlankAnswer(response);
   CpinAnswer answer = ParseCpinQuery(response);
   if (answer == CpinAnswer::kReady) {
     modem_cpin_status.store(0);
@@ -168,35 +172,65 @@ void RestUnlessStopped(int ms, const std::atomic<bool>& stop) {
 // A job waits while the module cannot send it (SIM not ready, not
 // registered, or not answering at all): a try made now could only fail, and
 // three failures give a number up, so an outage of a minute would lose the
-// alarm. The console says so once per outage.
+// alarm. The console says so once per outage. A module that stays unable
+// (a wrong PIN, no SIM) would hold the jobs for ever: after
+// kWaitingPassesMax passes (about five minutes) they are tried all the same,
+// and fail and are given up as any failed number is.
+constexpr int kWaitingPassesMax = 200;
+// Passes in a row without any answer that count as the module gone: one
+// slow answer is no outage.
+constexpr int kSilentPassesForGone = 3;
+
+// The modem thread's own memory between passes.
+struct ModuleWatch {
+  int silent_passes = 0;   // passes in a row in which nothing answered
+  int waiting_passes = 0;  // passes that jobs have waited for the module
+  bool told_waiting = false;
+};
+
+ModuleWatch& Watch() {
+  static ModuleWatch watch;
+  return watch;
+}
+
 bool ModuleCanSend() {
   const int32_t creg = modem_creg.load();
   return modem_cpin_status.load() == 0 && (creg == 1 || creg == 5);
 }
 
-// True at the first answer after a pass that the module did not answer at
-// all (`response` holds the answer to AT+CPIN?).
-bool ModuleAnswersAgain(const char* response) {
-  static bool silent = false;  // the modem thread's own
-  const bool blank = std::strspn(response, "\r\n") == std::strlen(response);
-  const bool again = silent && !blank;
-  silent = blank;
+// True at the first pass with an answer after kSilentPassesForGone passes
+// that the module did not answer at all: it was gone, and comes back as
+// after a reset. `answered` tells whether any command of this pass got an
+// answer.
+bool ModuleAnswersAgain(bool answered) {
+  ModuleWatch& watch = Watch();
+  const bool again = answered && watch.silent_passes >= kSilentPassesForGone;
+  watch.silent_passes = answered ? 0 : watch.silent_passes + 1;
   return again;
 }
 
-// Says once when jobs start to wait for the module, and once when they go on.
-void NoteWaitingJobs(bool ready) {
-  static bool told = false;  // the modem thread's own
+// Whether the jobs of this pass may be tried; says once when they start to
+// wait for the module, once when they go on, and once when they are tried
+// after waiting too long.
+bool JobsMayGo(bool ready) {
+  ModuleWatch& watch = Watch();
   const bool sms = is_send_sms.load() != 0;
   const bool voice = is_send_voice.load() != 0;
-  if (!ready && (sms || voice) && !told) {
+  if (ready) {
+    if (watch.told_waiting) PrintMsg(">Module ready again: waiting jobs go on\r\n");
+    watch = ModuleWatch{watch.silent_passes, 0, false};
+    return true;
+  }
+  if (!sms && !voice) return false;
+  if (!watch.told_waiting) {
     PrintMsg(">Module not ready (SIM status %d, registration %d): %s waits\r\n", modem_cpin_status.load(),
              modem_creg.load(), sms && voice ? "SMS and call" : sms ? "SMS" : "call");
-    told = true;
-  } else if (ready && told) {
-    PrintMsg(">Module ready again: waiting jobs go on\r\n");
-    told = false;
+    watch.told_waiting = true;
   }
+  if (watch.waiting_passes < kWaitingPassesMax && ++watch.waiting_passes == kWaitingPassesMax) {
+    PrintMsg(">Module still not ready after %d passes: waiting jobs are tried all the same\r\n", kWaitingPassesMax);
+  }
+  return watch.waiting_passes >= kWaitingPassesMax;
 }
 
 }  // namespace
@@ -206,26 +240,30 @@ void ResetSIM7100() { platform::Reboot(); }
 int ModemPass(AtChannel& channel, const std::atomic<bool>& stop) {
   char response[kAtResponseSize];
   if (is_do_first_time_cmd.load() == 0) FirstPassCommands(channel, response);
-  if (!CheckSim(channel, response, stop)) return -1;
-  // A module that was reset (its boot line seen, or answers again after a
-  // silent pass) has its GPS receiver off again.
-  const bool answers_again = ModuleAnswersAgain(response);
+  bool answered = false;
+  if (!CheckSim(channel, response, stop, &answered)) return -1;
+  PollRegistration(channel, response);
+  answered = answered || !IsBlankAnswer(response);
+  PollSignal(channel, response);
+  answered = answered || !IsBlankAnswer(response);
+  // A module that was reset (its boot line seen, or answering again after
+  // passes in which it was silent) has its GPS receiver off again.
+  const bool answers_again = ModuleAnswersAgain(answered);
   if (TakeModuleRestarted() || answers_again) {
     PrintMsg(">Module restarted: GPS switched on again\r\n");
     ExchangeAndLog(channel, "AT+CGPS=1\r\n", response);
   }
-  PollRegistration(channel, response);
-  PollSignal(channel, response);
   ExchangeAndLog(channel, "AT+CNSMOD?\r\n", response);
   PollGps(channel, response);
-  const bool ready = ModuleCanSend();
-  NoteWaitingJobs(ready);
-  if (ready && is_send_sms.load() != 0) SendSmsJob(channel);
+  const bool go = JobsMayGo(ModuleCanSend());
+  if (go && is_send_sms.load() != 0) SendSmsJob(channel);
   if (is_new_sms.load() == 0) FetchNewSms(channel);
-  if (ready && is_send_voice.load() != 0) SendVoiceJob(channel);
+  if (go && is_send_voice.load() != 0) SendVoiceJob(channel);
   SettleSetAside(channel);
   return 0;
 }
+
+void ResetModuleWatch() { Watch() = ModuleWatch{}; }
 
 int ModemPassOnPort(const std::atomic<bool>& stop) {
   int fd = uart_open(platform::Path("/dev/smd8").c_str(), 115200, 8, 'N', 1);

@@ -30,6 +30,9 @@ void ResetSIM7100();
 /// the reboot to end the process; `stop` (tests only) ends that wait, and
 /// the pass then returns -1.
 int ModemPass(AtChannel& channel, const std::atomic<bool>& stop);
+/// Forgets what the passes remember of the module (silent passes, jobs
+/// waiting): a fresh start.
+void ResetModuleWatch();
 /// get_modem_info with a stop flag for the reboot wait.
 int ModemPassOnPort(const std::atomic<bool>& stop);
 /// The thread's loop: a pass, one second of rest, again, until `stop`.

@@ -167,6 +167,11 @@ int32_t SendOne(AtChannel& channel, const sms_msg& job) {
   if (verdict == CmgsAnswer::kNoVerdict) {
     if (Unconfirmed().size() >= kUnconfirmedMax) Unconfirmed().pop_front();
     Unconfirmed().push_back({log_command, job.phone});
+    // An answer begun within the wait ("+CMGS: N" without its "OK" yet) is
+    // kept aside with what follows it: dropped here, the confirmation of
+    // this message would never be seen, and the next late one would be
+    // taken for it.
+    if (!IsBlank(own)) channel.SetAside(own);
     return kSmsSendFailed;
   }
   // Behind this message's own final result code: answers to earlier ones.

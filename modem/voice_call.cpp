@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 #include "base/console.h"
 #include "log/log_store.h"
@@ -45,14 +46,24 @@ class Call {
  private:
   // The answer is read on to its final result code: one that comes in
   // pieces after the fixed wait would otherwise read as no answer.
+  // What came around the answer (a late SMS confirmation before the echo,
+  // say) is also kept aside for the SMS steps, which would never see it
+  // otherwise; the call still reads it where it arrived.
   void Exchange(const char* command, int wait_ms) {
     std::snprintf(command_, sizeof command_, "%s", command);
     channel_.WriteReadWhole(command_, static_cast<int>(std::strlen(command_)), area_, wait_ms);
+    const AtAnswerSpan span = FindAtAnswer(area_, AtEchoOf(command_));
+    if (!span.echoed) return;
+    const std::string text(area_);
+    channel_.SetAside(text.substr(0, span.begin) + (span.end == 0 ? "" : text.substr(span.end)));
   }
   void Log() { AtCmdLog(command_, area_); }
   // What arrived since the last look, over the front of the area; older text
-  // behind it stays visible.
-  void Poll() { channel_.Read(area_, kPollBytes); }
+  // behind it stays visible. A copy goes aside as above.
+  void Poll() {
+    const int n = channel_.Read(area_, kPollBytes);
+    if (n > 0) channel_.SetAside(std::string(area_, static_cast<size_t>(n)));
+  }
   int32_t WaitForAnswer(bool* voicemail);
   int32_t WaitForPromptEnd();
   int32_t HangUp();
@@ -154,9 +165,10 @@ int32_t Call::Place(const voice_msg& job) {
   Log();
   if (!Has(area_, "OK")) {
     PrintMsg(">send_voice_status(ATD) --> 4\r\n");
-    // Without any answer the call may have gone up all the same: hang up,
-    // or it would hold the line and refuse every later dial.
-    if (!Has(area_, "ERROR")) {
+    // Without any answer at all the call may have gone up all the same: hang
+    // up, or it would hold the line and refuse every later dial. Any answer
+    // ("ERROR", "NO CARRIER", "BUSY") says no call is up.
+    if (std::strspn(area_, "\r\n") == std::strlen(area_)) {
       Exchange("AT+CHUP\r\n", kHangUpWaitMs);
       PrintMsg(">AT+CHUP recv:%s\n", area_);
       Log();

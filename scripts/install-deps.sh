@@ -7,7 +7,8 @@ need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for pkg in cmake ninja-build make g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev python3 \
            g++-arm-linux-gnueabihf qemu-user googletest pkg-config clang-tidy-14 cppcheck \
-           libqmi-glib-dev libmbim-glib-dev libqrtr-glib-dev; do
+           libqmi-glib-dev libmbim-glib-dev libqrtr-glib-dev \
+           libcpp-httplib-dev nlohmann-json3-dev chromium chromium-driver python3-selenium; do
   have_pkg "$pkg" || need+=("$pkg")
 done
 # The board's libraries for the cross build and its tests under qemu:

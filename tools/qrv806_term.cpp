@@ -2,7 +2,8 @@
 // device in utility mode and prints its replies, one per line, with the
 // control bytes shown (\r, \n, \xNN), so a session can be read and
 // scripted. The device is a serial port (/dev/ttyUSB0) or the simulated
-// board's terminal (DIR/term).
+// board's terminal (DIR/term). It also saves a unit's whole configuration
+// to a file of set-requests and sends such a file back into a unit.
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -13,19 +14,31 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tools/unit/serial_link.h"
+#include "tools/unit/settings_backup.h"
+#include "tools/unit/unit_session.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: qrv806-term [-w QUIET_MS] [-t SECONDS] DEVICE [REQUEST...]\n"
+    "       qrv806-term DEVICE --backup FILE\n"
+    "       qrv806-term DEVICE --restore FILE [--keep-name]\n"
     "  Sends each REQUEST (e.g. @STAN or \"@EVNT2;DI1;NO;200;50;DO0_ON;1000;VOICE_OFF;SMSDBS_ON\")\n"
     "  with a CR and prints every reply line with its control bytes escaped.\n"
     "  Without REQUEST, the requests are read from standard input, one a line.\n"
     "  -w QUIET_MS  a reply is complete when nothing has come for this long (default 300)\n"
-    "  -t SECONDS   how long to wait for the first byte of a reply (default 3)\n";
+    "  -t SECONDS   how long to wait for the first byte of a reply (default 3)\n"
+    "  --backup FILE   writes every setting the unit tells as the set-requests that recreate them\n"
+    "  --restore FILE  sends a backup's requests, stops at the first refused one, then @SAVE\n"
+    "  --keep-name     with --restore: the unit keeps its own name\n";
 
 struct Options {
   std::string device;
@@ -33,6 +46,9 @@ struct Options {
   bool from_stdin = false;
   int quiet_ms = 300;
   int first_byte_ms = 3000;
+  std::string backup_file;
+  std::string restore_file;
+  bool keep_name = false;
 };
 
 bool ParsePositive(const char* text, long max, long* out) {
@@ -68,51 +84,34 @@ bool ParseArgs(int argc, char** argv, Options* o) {
     return false;
   }
   o->device = argv[i++];
-  for (; i < argc; ++i) o->requests.push_back(argv[i]);
+  for (; i < argc; ++i) {
+    const std::string a = argv[i];
+    if ((a == "--backup" || a == "--restore") && i + 1 < argc) {
+      (a == "--backup" ? o->backup_file : o->restore_file) = argv[++i];
+    } else if (a == "--keep-name") {
+      o->keep_name = true;
+    } else {
+      o->requests.push_back(a);
+    }
+  }
+  const bool file_mode = !o->backup_file.empty() || !o->restore_file.empty();
+  if (file_mode && (!o->requests.empty() || (!o->backup_file.empty() && !o->restore_file.empty()))) {
+    std::fputs("qrv806-term: --backup or --restore goes alone, without requests\n", stderr);
+    return false;
+  }
+  if (o->keep_name && o->restore_file.empty()) {
+    std::fputs("qrv806-term: --keep-name goes with --restore\n", stderr);
+    return false;
+  }
   o->from_stdin = o->requests.empty();
   return true;
 }
 
 int OpenRaw(const std::string& path) {
-  int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    std::fprintf(stderr, "qrv806-term: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
-    return -1;
-  }
-  termios t{};
-  if (tcgetattr(fd, &t) != 0) {
-    std::fprintf(stderr, "qrv806-term: %s is not a serial port: %s\n", path.c_str(), std::strerror(errno));
-    close(fd);
-    return -1;
-  }
-  // 115200 8N1, no echo, no translation of CR or LF in either direction.
-  cfmakeraw(&t);
-  t.c_cflag |= CLOCAL | CREAD;
-  t.c_cflag &= ~(CSTOPB | PARENB);
-  cfsetispeed(&t, B115200);
-  cfsetospeed(&t, B115200);
-  if (tcsetattr(fd, TCSANOW, &t) != 0) {
-    std::fprintf(stderr, "qrv806-term: cannot set up %s: %s\n", path.c_str(), std::strerror(errno));
-    close(fd);
-    return -1;
-  }
+  std::string error;
+  const int fd = unitlink::OpenRawPort(path, &error);
+  if (fd < 0) std::fprintf(stderr, "qrv806-term: %s\n", error.c_str());
   return fd;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-    } else if (n < 0 && errno == EAGAIN) {
-      pollfd p{fd, POLLOUT, 0};
-      if (poll(&p, 1, 1000) <= 0) return false;
-    } else if (n < 0 && errno != EINTR) {
-      return false;
-    }
-  }
-  return true;
 }
 
 int MsSince(std::chrono::steady_clock::time_point t) {
@@ -178,10 +177,76 @@ void PrintReplies(const std::string& bytes) {
   std::fflush(stdout);
 }
 
-// The request as the device wants it: without line ends of its own, then CR.
-std::string Framed(std::string request) {
-  while (!request.empty() && (request.back() == '\r' || request.back() == '\n')) request.pop_back();
-  return request + "\r";
+std::string Today() {
+  char text[32];
+  const time_t now = time(nullptr);
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", localtime(&now));
+  return text;
+}
+
+// The unit answers in utility mode, or a line saying why not.
+bool Configurable(unitlink::UnitSession& unit) {
+  const std::string why = unitlink::NotConfigurable(unit.Ask("@DEVNAME"), unit.device());
+  if (why.empty()) return true;
+  std::fprintf(stderr, "qrv806-term: %s\n", why.c_str());
+  return false;
+}
+
+int Backup(const Options& o) {
+  unitlink::UnitSession unit(o.device);
+  if (!Configurable(unit)) return 1;
+  std::string text, error;
+  if (!unitlink::MakeBackup(unit.AskFunction(), Today(), &text, &error)) {
+    std::fprintf(stderr, "qrv806-term: backup not written: %s\n", error.c_str());
+    return 1;
+  }
+  // Written aside and renamed, so a failure never leaves half a backup.
+  const std::string tmp = o.backup_file + ".tmp";
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) {
+      std::fprintf(stderr, "qrv806-term: cannot write %s\n", tmp.c_str());
+      std::remove(tmp.c_str());
+      return 1;
+    }
+  }
+  if (std::rename(tmp.c_str(), o.backup_file.c_str()) != 0) {
+    std::fprintf(stderr, "qrv806-term: cannot write %s: %s\n", o.backup_file.c_str(), std::strerror(errno));
+    std::remove(tmp.c_str());
+    return 1;
+  }
+  std::printf("backup of %s written to %s\n", o.device.c_str(), o.backup_file.c_str());
+  return 0;
+}
+
+int RestoreFile(const Options& o) {
+  std::ifstream in(o.restore_file, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "qrv806-term: cannot read %s\n", o.restore_file.c_str());
+    return 1;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  std::vector<unitlink::RestoreLine> lines;
+  std::string error;
+  if (!unitlink::ParseBackup(text.str(), o.keep_name, &lines, &error)) {
+    std::fprintf(stderr, "qrv806-term: %s: %s; nothing sent\n", o.restore_file.c_str(), error.c_str());
+    return 1;
+  }
+  unitlink::UnitSession unit(o.device);
+  if (!Configurable(unit)) return 1;
+  const unitlink::RestoreResult r = unitlink::Restore(unit.AskFunction(), lines);
+  for (const unitlink::RestoreStep& step : r.steps) {
+    std::printf("%s -> %s\n", step.request.c_str(), step.reply.Describe().c_str());
+  }
+  if (!r.saved) {
+    std::fprintf(stderr, "qrv806-term: restore stopped at %s\n", r.error.c_str());
+    return 1;
+  }
+  std::printf("restored %zu lines from %s and saved\n", lines.size(), o.restore_file.c_str());
+  return 0;
 }
 
 }  // namespace
@@ -192,6 +257,8 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
+  if (!o.backup_file.empty()) return Backup(o);
+  if (!o.restore_file.empty()) return RestoreFile(o);
   const int fd = OpenRaw(o.device);
   if (fd < 0) return 1;
   // Bytes from before this session are no reply to it.
@@ -200,7 +267,7 @@ int main(int argc, char** argv) {
   auto run = [&](const std::string& request) {
     if (request.empty()) return;
     tcflush(fd, TCIFLUSH);
-    if (!WriteAll(fd, Framed(request))) {
+    if (!unitlink::WriteAllBytes(fd, unitlink::FramedRequest(request))) {
       std::fprintf(stderr, "qrv806-term: cannot write to %s: %s\n", o.device.c_str(), std::strerror(errno));
       std::exit(1);
     }

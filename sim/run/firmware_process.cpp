@@ -8,13 +8,35 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 namespace sim {
 
-FirmwareProcess::FirmwareProcess(std::string binary, std::vector<std::string> args, int console_fd)
-    : binary_(std::move(binary)), args_(std::move(args)), console_fd_(console_fd) {}
+namespace {
+
+// The program `name` as execvp would find it; empty when there is none.
+std::string FindProgram(const std::string& name) {
+  if (name.find('/') != std::string::npos) return ::access(name.c_str(), X_OK) == 0 ? name : "";
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+  for (size_t at = 0; at <= dirs.size();) {
+    size_t end = dirs.find(':', at);
+    if (end == std::string::npos) end = dirs.size();
+    std::string dir = dirs.substr(at, end - at);
+    std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    at = end + 1;
+  }
+  return "";
+}
+
+}  // namespace
+
+FirmwareProcess::FirmwareProcess(std::string binary, std::vector<std::string> args, int console_fd,
+                                 std::vector<std::string> prefix)
+    : binary_(std::move(binary)), args_(std::move(args)), console_fd_(console_fd), prefix_(std::move(prefix)) {}
 
 FirmwareProcess::~FirmwareProcess() {
   if (running()) Stop(1000);
@@ -25,7 +47,18 @@ bool FirmwareProcess::Start(std::string* error) {
     *error = "cannot run the firmware " + binary_ + ": " + std::strerror(errno);
     return false;
   }
+  // Looked up here, so a missing emulator is named instead of ending the
+  // child with status 127.
+  std::string program = binary_;
+  if (!prefix_.empty()) {
+    program = FindProgram(prefix_[0]);
+    if (program.empty()) {
+      *error = "cannot run the firmware under " + prefix_[0] + ": no such program (PATH is searched)";
+      return false;
+    }
+  }
   std::vector<char*> argv;
+  for (auto& p : prefix_) argv.push_back(const_cast<char*>(p.c_str()));
   argv.push_back(const_cast<char*>(binary_.c_str()));
   for (auto& a : args_) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -55,7 +88,7 @@ bool FirmwareProcess::Start(std::string* error) {
       if (null_fd != STDIN_FILENO) ::close(null_fd);
     }
     dup2(console_fd_, STDOUT_FILENO);  // without close-on-exec
-    execv(binary_.c_str(), argv.data());
+    execv(program.c_str(), argv.data());
     const char msg[] = "[sim] cannot start the firmware\n";
     ssize_t ignored = ::write(STDERR_FILENO, msg, sizeof msg - 1);
     (void)ignored;

@@ -1,4 +1,5 @@
 // The firmware run by the simulated board: started as `qrv806 --root DIR
+// --sim ARGS...`, or under an emulator as `PREFIX... qrv806 --root DIR
 // --sim ARGS...`, its console going to a descriptor the simulator reads.
 #pragma once
 
@@ -12,8 +13,10 @@ namespace sim {
 class FirmwareProcess {
  public:
   /// The firmware's standard output goes to `console_fd` (which stays
-  /// owned by the caller).
-  FirmwareProcess(std::string binary, std::vector<std::string> args, int console_fd);
+  /// owned by the caller). A non-empty `prefix` is the emulator's command
+  /// line; its program is looked up in PATH like a shell would.
+  FirmwareProcess(std::string binary, std::vector<std::string> args, int console_fd,
+                  std::vector<std::string> prefix = {});
   ~FirmwareProcess();
   FirmwareProcess(const FirmwareProcess&) = delete;
   FirmwareProcess& operator=(const FirmwareProcess&) = delete;
@@ -34,6 +37,7 @@ class FirmwareProcess {
   std::string binary_;
   std::vector<std::string> args_;
   int console_fd_;
+  std::vector<std::string> prefix_;
   pid_t pid_ = -1;
   int starts_ = 0;
 };

@@ -1,5 +1,6 @@
 // The command line of qrv806-sim:
-//   qrv806-sim run [--root DIR] [--utility] [--realistic[=SEED]] [--firmware PATH] [-- FIRMWARE-ARGS]
+//   qrv806-sim run [--root DIR] [--utility] [--realistic[=SEED]] [--firmware PATH]
+//                  [--firmware-prefix "EMULATOR ARGS"] [-- FIRMWARE-ARGS]
 //   qrv806-sim ctl [--root DIR] COMMAND...
 #pragma once
 
@@ -19,6 +20,9 @@ struct SimOptions {
   uint32_t seed = 0;
   std::string firmware;                     // run: empty = qrv806 beside qrv806-sim
   std::vector<std::string> firmware_args;   // run: after "--"
+  // run: the firmware is started as PREFIX... FIRMWARE ARGS, e.g. under
+  // "qemu-arm -L /" for a firmware built for the board.
+  std::vector<std::string> firmware_prefix;
   std::vector<std::string> command;         // ctl
   std::string error;                        // set when the line is wrong
 };

@@ -187,11 +187,16 @@ bool Simulator::SetUp() {
   std::string binary = options_.firmware.empty() ? FirmwareBesideSelf() : options_.firmware;
   std::vector<std::string> args = {"--root", root_.dir(), "--sim"};
   args.insert(args.end(), options_.firmware_args.begin(), options_.firmware_args.end());
-  firmware_ = std::make_unique<FirmwareProcess>(binary, args, console_write_);
+  firmware_ = std::make_unique<FirmwareProcess>(binary, args, console_write_, options_.firmware_prefix);
 
   SimLog("board at %s; terminal: %s (e.g. picocom %s); control: qrv806-sim ctl --root %s help", root_.dir().c_str(),
          root_.Path("/term").c_str(), root_.Path("/term").c_str(), root_.dir().c_str());
   if (options_.utility) SimLog("init pin held: the firmware starts in utility mode");
+  if (!options_.firmware_prefix.empty()) {
+    std::string prefix;
+    for (const auto& word : options_.firmware_prefix) prefix += (prefix.empty() ? "" : " ") + word;
+    SimLog("firmware %s runs under '%s'", binary.c_str(), prefix.c_str());
+  }
   if (!firmware_->Start(&error)) {
     SimLog("%s", error.c_str());
     return false;

@@ -105,6 +105,7 @@ TEST_F(SideFilesTest, SmsJournalLines) {
       {"data", "0912345678", 4, "data>7BIT>RECV>0912345678>2021/07/13 08:15:09"},  // 8-bit is journalled as 7-bit
       // One SMS, one line; a number is at most 19 characters.
       {"two\r\nlines", "0912345678901234567890", 0, "two  lines>7BIT>RECV>0912345678901234567>2021/07/13 08:15:09"},
+      {"ok", "0912\r\n345\r", 0, "ok>7BIT>RECV>0912  345 >2021/07/13 08:15:09"},
   };
   std::vector<std::string> want;
   for (const Row& row : rows) {

@@ -30,10 +30,22 @@ namespace e2e {
 inline const std::string kSim = testsupport::BuiltProgram("qrv806-sim");
 inline const std::string kTerm = testsupport::BuiltProgram("qrv806-term");
 
-// Generous: a sanitizer build on a busy two-core machine starts slowly.
+// The firmware the board runs instead of the qrv806 of this build, and the
+// emulator it runs under: the board's armhf build under qemu-arm (make
+// cross-e2e). Empty for this build's own firmware.
+inline std::string FirmwareFromEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+inline const std::string kFirmware = FirmwareFromEnvironment("QRV_E2E_FIRMWARE");
+inline const std::string kFirmwarePrefix = FirmwareFromEnvironment("QRV_E2E_FIRMWARE_PREFIX");
+
+// Generous: a sanitizer build on a busy two-core machine starts slowly, and
+// an emulated firmware suffers most from a busy machine.
 template <typename F>
 bool WaitFor(F done, int timeout_s = 60) {
-  return testsupport::WaitUntil(done, std::chrono::seconds(timeout_s));
+  const int scale = kFirmwarePrefix.empty() ? 1 : 3;
+  return testsupport::WaitUntil(done, std::chrono::seconds(timeout_s * scale));
 }
 
 inline bool Alive(pid_t pid) { return pid > 0 && kill(pid, 0) == 0; }
@@ -92,10 +104,13 @@ class SimE2eTest : public ::testing::Test {
 
   // Starts `qrv806-sim run --root ROOT ARGS...`, its output to a file; with
   // QRV_E2E_REALISTIC=SEED in the environment (the e2e-realistic label) the
-  // module behaves like a real one.
+  // module behaves like a real one, and with QRV_E2E_FIRMWARE=PROGRAM and
+  // QRV_E2E_FIRMWARE_PREFIX="EMULATOR ARGS" another firmware runs on it.
   void StartSim(std::vector<std::string> args = {}) {
     args.insert(args.begin(), {"run", "--root", root_});
     if (const char* seed = std::getenv("QRV_E2E_REALISTIC")) args.insert(args.begin() + 3, std::string("--realistic=") + seed);
+    if (!kFirmware.empty()) args.insert(args.begin() + 3, {"--firmware", kFirmware});
+    if (!kFirmwarePrefix.empty()) args.insert(args.begin() + 3, {"--firmware-prefix", kFirmwarePrefix});
     sim_ = std::make_unique<testsupport::ChildProcess>(kSim, args, dir_.path() + "/sim-output.txt");
   }
 

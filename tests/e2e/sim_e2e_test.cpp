@@ -64,12 +64,30 @@ TEST_F(SimE2eTest, FirmwareArgumentsAndEnd) {
   EXPECT_FALSE(std::filesystem::exists(root_ + "/sim/ctl.sock"));
 }
 
+// Under an emulator, looked up in PATH, the firmware gets the same
+// arguments; an emulator that is not there is named, and the board ends.
+TEST_F(SimE2eTest, FirmwareUnderAnEmulator) {
+  dir_.Write("fake-firmware.sh", "echo \"fake firmware $*\"\nexit 7\n");
+  chmod((dir_.path() + "/fake-firmware.sh").c_str(), 0755);
+  const struct { const char* prefix; int status; std::string part; } rows[] = {
+      {"sh  -e", 7, "fake firmware --root " + root_ + " --sim 2021-07-13\n"},
+      {"qrv806-no-such-emulator -L /", 1, "cannot run the firmware under qrv806-no-such-emulator: no such program"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.prefix);
+    StartSim({"--firmware", dir_.path() + "/fake-firmware.sh", "--firmware-prefix", row.prefix, "--", "2021-07-13"});
+    EXPECT_EQ(sim_->WaitForExit(std::chrono::seconds(60)), row.status) << Output();
+    EXPECT_NE(Output().find(row.part), std::string::npos) << Output();
+  }
+}
+
 TEST(SimCommandLine, ErrorsAreClear) {
   const struct { std::vector<std::string> args; int status; const char* part; } rows[] = {
       {{"ctl", "--root", "/nonexistent/qrv-root", "state"}, 2, "no simulator is running"},
       {{"ctl", "--root", "/tmp"}, 2, "ctl needs a command"},
       {{"run", "--colour"}, 2, "unknown option '--colour'"},
       {{"run", "--realistic=-1"}, 2, "takes a seed from 0 to 4294967295"},
+      {{"run", "--firmware-prefix", " "}, 2, "--firmware-prefix needs a program"},
       {{"fly"}, 2, "unknown action 'fly'"},
       {{"help"}, 0, "usage: qrv806-sim run"},
       {{"ctl", "--root", "/nonexistent/qrv-root", "help"}, 0, "console [LINES]"},  // no board needed

@@ -145,13 +145,21 @@ TEST_F(ModemPassTest, EveryFifthUnusableAnswerRestartsTheRadio) {
   Pass();
   Pass();
   EXPECT_EQ(module_.Count("AT+CGPS=1"), on + 1);
-  // A module silent for a pass, then answering again, is taken as reset too.
-  module_.overrides = {{"AT+CPIN?\r\n", ""}};
-  Pass();
-  module_.overrides.clear();
-  Pass();
-  Pass();
-  EXPECT_EQ(module_.Count("AT+CGPS=1"), on + 2);
+  // A module silent for three passes, then answering again, is taken as
+  // reset too; one answer missing (a slow one) or two silent passes are not.
+  const std::map<std::string, std::string> silent = {
+      {"AT+CPIN?\r\n", ""}, {"AT+CREG?\r\n", ""}, {"AT+CSQ\r\n", ""}};
+  const struct { std::map<std::string, std::string> overrides; int passes, gps_on; } rows[] = {
+      {{{"AT+CPIN?\r\n", ""}}, 5, 0}, {silent, 2, 0}, {silent, 3, 1}, {silent, 8, 1}};
+  for (const auto& r : rows) {
+    const int before = module_.Count("AT+CGPS=1");
+    module_.overrides = r.overrides;
+    for (int i = 0; i < r.passes; ++i) Pass();
+    module_.overrides.clear();
+    Pass();
+    Pass();
+    EXPECT_EQ(module_.Count("AT+CGPS=1") - before, r.gps_on) << r.passes;
+  }
 }
 
 // A job handed over while the module cannot send waits, instead of using up
@@ -193,6 +201,20 @@ TEST_F(ModemPassTest, JobsWaitWhileTheModuleCannotSend) {
     }
   }
   EXPECT_EQ(is_send_sms, 0);
+
+  // A module that never gets ready (a PIN it is not given) holds the jobs
+  // for 200 passes only: then they are tried all the same, said once.
+  send_sms = testmodem::Message("0911111111", 0, "Door open");
+  is_send_sms = 1;
+  module_.cpin = "+CPIN: SIM PIN";
+  testsupport::ConsoleCapture console;
+  for (int pass = 1; pass < 200; ++pass) Pass();
+  EXPECT_EQ(module_.Count("AT+CMGS="), 1);
+  Pass();
+  EXPECT_EQ(module_.Count("AT+CMGS="), 2);
+  const std::string said = ">Module still not ready after 200 passes: waiting jobs are tried all the same";
+  EXPECT_NE(console.Text().find(said), std::string::npos);
+  EXPECT_EQ(console.Text().find(said), console.Text().rfind(said));
 }
 
 TEST_F(ModemPassTest, The1300thSimFailureRebootsTheDevice) {

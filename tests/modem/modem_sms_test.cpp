@@ -185,6 +185,43 @@ TEST_F(SmsStepTest, ALateConfirmationCountsOnlyForItsOwnMessage) {
   EXPECT_NE(pieces.Text().find(">late +CMGS: 47 for the SMS to 1111111111"), std::string::npos) << pieces.Text();
 }
 
+// Verdicts read from answers that end late, come behind an earlier answer,
+// or carry a zero byte: each message gets its own, and a confirmation that
+// came only in part is still told as late for its own message.
+TEST_F(SmsStepTest, EachSendIsJudgedByItsOwnWholeAnswer) {
+  using Pieces = std::vector<FakeModule::Piece>;
+  const std::string pdu2 = "0011000A8122222222220000AA05E8329BFD06\x1a";
+  const std::string own = "\r\n+CMGS: 48\r\n\r\nOK\r\n";
+  const struct { const char* name; Pieces first, second; int32_t status[2]; const char* late; } rows[] = {
+      {"confirmation line within the wait, its OK after it",
+       {{500, "\r\n+CMGS: 47\r\n"}, {5000, "\r\nOK\r\n"}}, {{0, pdu2 + own}}, {4, 3},
+       ">late +CMGS: 47 for the SMS to 1111111111"},
+      {"an earlier answer before the echo, the own one after the wait",
+       {}, {{0, "\r\n+CMGS: 46\r\n\r\nOK\r\n" + pdu2}, {3500, own}}, {4, 3},
+       ">late +CMGS: 46 for the SMS to 1111111111"},
+      {"a zero byte inside the answer", {{0, std::string("\r\n+CMGS: 47\r\n\0\r\nOK\r\n", 20)}}, {{0, pdu2 + own}},
+       {3, 3}, nullptr},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    testmodem::ResetModemGlobals();
+    FakeModule module;
+    module.script.push_back({"0011000A811111111111", r.first});
+    module.script.push_back({"0011000A812222222222", r.second});
+    testsupport::ConsoleCapture capture;
+    for (int i = 0; i < 2; ++i) {
+      sms_send_one(Message(i == 0 ? "1111111111" : "2222222222", 0, "hello"));
+      ModemPass(module, testmodem::reboot_stop);
+      EXPECT_EQ(send_sms_status, r.status[i]) << i;
+    }
+    for (int pass = 0; pass < 4; ++pass) ModemPass(module, testmodem::reboot_stop);
+    const std::string text = capture.Text();
+    EXPECT_EQ(text.find(r.late != nullptr ? r.late : ">late"), r.late != nullptr ? text.find(">late") : std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("2222222222: it was"), std::string::npos) << text;
+  }
+}
+
 // Stored messages whose read answers come in pieces, late or together: each
 // reaches the receiver exactly once, in order, and the store ends up empty.
 TEST_F(SmsStepTest, EveryStoredMessageIsReceivedOnceWhateverTheTiming) {

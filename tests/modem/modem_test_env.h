@@ -138,6 +138,7 @@ inline void ResetModemGlobals() {
   std::memset(&send_sms, 0, sizeof send_sms);
   std::memset(&recv_new_sms, 0, sizeof recv_new_sms);
   ResetSmsTransport();
+  ResetModuleWatch();
 }
 
 inline void SetPin(const char* pin) {

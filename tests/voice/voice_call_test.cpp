@@ -157,12 +157,28 @@ TEST_F(VoiceCallTest, SilentFarEndTimesOut) {
   // A number that would smuggle a command past the dial is never dialled.
   EXPECT_EQ(Call(module, "123;+CFUN=0", "EVNT0.wav"), 4);
   // A dial without any answer may have placed the call: it is hung up, so it
-  // cannot hold the line against every later dial.
-  module.overrides = {{"ATD0912345678;\r\n", ""}};
-  module.exchanges.clear();
-  EXPECT_EQ(Call(module, "0912345678", "EVNT0.wav"), 4);
-  ASSERT_EQ(module.exchanges.size(), 3u);
-  EXPECT_EQ(module.exchanges[2].command, "AT+CHUP\r\n");
+  // cannot hold the line against every later dial. Any answer says no call
+  // is up: nothing is sent after it.
+  for (const char* answer : {"", "\r\r\nNO CARRIER\r\n", "\r\r\nERROR\r\n"}) {
+    module.overrides = {{"ATD0912345678;\r\n", answer}};
+    module.exchanges.clear();
+    EXPECT_EQ(Call(module, "0912345678", "EVNT0.wav"), 4);
+    EXPECT_EQ(module.exchanges.back().command, *answer == '\0' ? "AT+CHUP\r\n" : "ATD0912345678;\r\n") << answer;
+  }
+}
+
+// What the module says during a call that belongs to the SMS steps (a late
+// confirmation) reaches them after the call.
+TEST_F(VoiceCallTest, LateSmsAnswersDuringACallAreKeptForTheSmsSteps) {
+  testmodem::ResetModemGlobals();
+  testmodem::FakeModule module;
+  module.cpin = "+CPIN: READY";
+  module.script.push_back({"ATD", {{0, "ATD0912345678;\r\r\nOK\r\n"}, {2000, "\r\n+CMGS: 46\r\n\r\nOK\r\n"}}});
+  Call(module, "0912345678", "EVNT0.wav");
+  testsupport::ConsoleCapture capture;
+  ModemPass(module, testmodem::reboot_stop);
+  EXPECT_NE(capture.Text().find(">late +CMGS: 46 for an earlier SMS: it was sent after all"), std::string::npos)
+      << capture.Text();
 }
 
 // The module's answer to `bytes` within `wait_ms`, as the channel reads it.
