@@ -22,8 +22,9 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from simboard import Board, Terminal, wait_for  # noqa: E402
+from simboard import Board, Terminal, interrupt_on_sigterm, wait_for  # noqa: E402
 
 CONTROL_PHONE = "0912345678"
 COUNTER_LINE = re.compile(rb"^counter_status=(\d+),(\d+),(\d+),(\d+),(\d+)\r\n$")
@@ -281,6 +282,7 @@ def main():
     p.add_argument("--seed", type=int, default=None)
     p.add_argument("--keep", action="store_true", help="keep the board's folder")
     a = p.parse_args()
+    interrupt_on_sigterm()
     seed = a.seed if a.seed is not None else random.randrange(1 << 30)
     work = tempfile.mkdtemp(prefix="qrv806-powercut-")
     print("power cuts: %d, seed %d, board in %s" % (a.cuts, seed, work), flush=True)

@@ -20,6 +20,14 @@ import tty
 TEMPORARY_NAME = re.compile(r"^(.+)\.tmp\.(\d{1,9})\.(\d{1,9})$")
 
 
+def interrupt_on_sigterm():
+    """SIGTERM (a stopped make, a closed session) unwinds like Ctrl-C, so
+    the caller's clean-up stops the boards it started."""
+    def handler(signum, frame):
+        raise KeyboardInterrupt
+    signal.signal(signal.SIGTERM, handler)
+
+
 def wait_for(condition, timeout_s, step_s=0.05):
     """Polls `condition` until it is true or `timeout_s` has passed."""
     end = time.monotonic() + timeout_s

@@ -28,8 +28,9 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from simboard import Board, Terminal, wait_for  # noqa: E402
+from simboard import Board, Terminal, interrupt_on_sigterm, wait_for  # noqa: E402
 
 MACHINE_ID = "SOAK"
 CONTROL = ["0912345678", "+886987654321"]
@@ -280,6 +281,7 @@ def main():
     p.add_argument("--keep", action="store_true", help="keep the boards' folders")
     p.add_argument("builds", nargs="+", help="build folders with qrv806 and qrv806-sim")
     a = p.parse_args()
+    interrupt_on_sigterm()
     seed = a.seed if a.seed is not None else random.randrange(1 << 30)
     # A small quarantine: freed blocks are still checked, and the RSS shows
     # the firmware's memory rather than AddressSanitizer's 256 MB reserve.
@@ -293,10 +295,13 @@ def main():
         try:
             soak.configure()
             run = soak.run_board(seed)
-        except (RuntimeError, KeyboardInterrupt) as e:
-            print("soak: %s" % (e or "interrupted"), flush=True)
+        except RuntimeError as e:
+            print("soak: %s; board folder kept: %s" % (e, work), flush=True)
             status = 1
             continue
+        except KeyboardInterrupt:
+            print("soak: interrupted; board folder kept: %s" % work, flush=True)
+            return 1
         finally:
             if soak.board is not None:
                 soak.board.stop()
