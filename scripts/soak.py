@@ -61,14 +61,34 @@ def wav_prompt(seconds=1):
 
 
 def proc_figures(pid):
-    """(RSS in kB, open descriptors) of a process, or (None, None)."""
+    """(RSS in kB, what each open descriptor is), or (None, None)."""
     try:
         with open("/proc/%d/status" % pid) as f:
             rss = next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
-        fds = len(os.listdir("/proc/%d/fd" % pid))
-        return rss, fds
+        fds = []
+        for fd in os.listdir("/proc/%d/fd" % pid):
+            try:
+                fds.append(os.readlink("/proc/%d/fd/%s" % (pid, fd)))
+            except OSError:
+                pass
+        # Pipes and sockets differ by inode only: their kind is what counts.
+        return rss, sorted(re.sub(r":\[\d+\]$", "", t) for t in fds)
     except (OSError, StopIteration):
         return None, None
+
+
+def held_figures(pid, samples=25, step_s=0.2):
+    """(largest RSS, descriptors open in every sample): the modem thread
+    opens its port for each pass, so one look may catch it open."""
+    rss, held = None, None
+    for _ in range(samples):
+        r, fds = proc_figures(pid)
+        if r is None:
+            return None, None
+        rss = max(rss or 0, r)
+        held = collections.Counter(fds) if held is None else held & collections.Counter(fds)
+        time.sleep(step_s)
+    return rss, sorted(held.elements())
 
 
 class Soak:
@@ -166,7 +186,6 @@ class Soak:
         """Normal mode under load; figures of the run."""
         board = Board(self.sim, self.root, os.path.join(self.work, "soak.txt"), ["--realistic=%d" % seed])
         self.board = board
-        env_note = os.environ.get("ASAN_OPTIONS", "")
         board.start()
         pid = board.wait_up(120)
         if not pid:
@@ -181,11 +200,14 @@ class Soak:
         board.ctl("pulse 0 1000000 66 33")
         once = {0.3: "sd remove", 0.4: "sd insert", 0.55: "clock jump +86400", 0.75: "clock jump -60"}
         rss0 = fds0 = None
+        minutes = []   # RSS at every whole minute, to show its course
         pids = {pid}
         while time.monotonic() < end:
             now = time.monotonic()
             if rss0 is None and now - started >= 60:
-                rss0, fds0 = proc_figures(pid)
+                rss0, fds0 = held_figures(pid)
+            if now - started >= 60 * (len(minutes) + 1):
+                minutes.append(proc_figures(pid)[0])
             for at in sorted(once):
                 if now >= started + at * self.minutes * 60:
                     board.ctl(once.pop(at))
@@ -197,7 +219,6 @@ class Soak:
                 pids.add(current)
                 pid = current
             time.sleep(self.rng.uniform(6, 14))
-        rss1, fds1 = proc_figures(pid)
         board.ctl("pulse 0 1 66 33")
         # The queues drain: nothing new in the outbox for 45 s.
         last, quiet_since = None, time.monotonic()
@@ -210,6 +231,9 @@ class Soak:
                 break
             self.term.drain(0.01)
             time.sleep(2)
+        # The end figures once the board is idle, as after the first minute
+        # nothing but the counter's pulses may be under way.
+        rss1, fds1 = held_figures(pid)
         ok, outbox = board.ctl("outbox")
         ok, calls = board.ctl("calls")
         alive = board.running()
@@ -219,8 +243,8 @@ class Soak:
         self.board = None
         output = board.output()
         return {
-            "alive": alive, "restarts": len(pids) - 1, "rss": (rss0, rss1), "fds": (fds0, fds1),
-            "output": output, "outbox": outbox, "calls": calls, "asan_options": env_note,
+            "alive": alive, "restarts": len(pids) - 1, "rss": (rss0, rss1), "fds": (fds0, fds1), "minutes": minutes,
+            "output": output, "outbox": outbox, "calls": calls,
         }
 
     def figures(self, run):
@@ -269,7 +293,7 @@ class Soak:
             "bridge lines": self.sent["bridge lines"], "bridge messages": len(bridge),
             "bridge duplicates": sum(bridge.values()) - len(bridge),
             "voice calls": len(calls),
-            "rss_kb": (rss0, rss1), "rss growth %": growth, "fds": run["fds"],
+            "rss_kb": (rss0, rss1), "rss growth %": growth, "rss minutes": run["minutes"], "fds": run["fds"],
             "firmware restarts": run["restarts"], "alive at the end": run["alive"],
         }
 
@@ -283,9 +307,10 @@ def main():
     a = p.parse_args()
     interrupt_on_sigterm()
     seed = a.seed if a.seed is not None else random.randrange(1 << 30)
-    # A small quarantine: freed blocks are still checked, and the RSS shows
-    # the firmware's memory rather than AddressSanitizer's 256 MB reserve.
-    os.environ.setdefault("ASAN_OPTIONS", "quarantine_size_mb=8:detect_leaks=1")
+    # A small quarantine: recently freed blocks are still checked, and the
+    # RSS shows the firmware's memory rather than the sanitizer's filling
+    # reserve of freed blocks (256 MB and 1 MB a thread by default).
+    os.environ.setdefault("ASAN_OPTIONS", "quarantine_size_mb=1:thread_local_quarantine_size_kb=16:detect_leaks=1")
     os.environ.setdefault("TSAN_OPTIONS", "halt_on_error=0:second_deadlock_stack=1")
     status = 0
     for build in a.builds:
@@ -312,7 +337,8 @@ def main():
         fds0, fds1 = f["fds"]
         growth = f["rss growth %"]
         good = (f["sanitizer reports"] == 0 and f["in the outbox"] == f["messages due (fired x phones)"] and
-                growth is not None and growth <= 5.0 and fds0 == fds1 and f["alive at the end"])
+                growth is not None and growth <= 5.0 and fds0 is not None and fds0 == fds1 and
+                f["alive at the end"])
         print("--- soak %s (%.1f min, seed %d) ---" % (os.path.basename(build.rstrip("/")), a.minutes, seed))
         print("sanitizer reports                  %d   (goal 0)" % f["sanitizer reports"])
         print("event messages fired               %d, due to phones %d, in the outbox %d   (goal equal); "
@@ -320,7 +346,13 @@ def main():
                                  f["duplicates"]))
         print("RSS after 1 min / at the end       %s / %s kB   (%s growth, goal <= 5 %%)" %
               (rss0, rss1, "?" if growth is None else "%+.1f %%" % growth))
-        print("open descriptors after 1 min / end %s / %s   (goal equal)" % (fds0, fds1))
+        print("RSS at each minute                 %s kB" % " ".join(str(m) for m in f["rss minutes"]))
+        print("descriptors held after 1 min / end %s / %s   (goal equal)" %
+              (None if fds0 is None else len(fds0), None if fds1 is None else len(fds1)))
+        if fds0 is not None and fds1 is not None and fds0 != fds1:
+            gone = collections.Counter(fds0) - collections.Counter(fds1)
+            new = collections.Counter(fds1) - collections.Counter(fds0)
+            print("  closed since: %s; opened since: %s" % (sorted(gone.elements()), sorted(new.elements())))
         print("SMS commands: control %d, answered %d; strangers %d (no answer due)" %
               (f["control commands sent"], f["control replies"], f["stranger commands (no answer due)"]))
         print("bridge lines %d, sent as SMS %d (duplicates %d); voice calls %d; firmware restarts %d" %
