@@ -11,13 +11,15 @@ TSAN    := build-tsan
 FUZZ    := build-fuzz
 LINT    := build-lint
 FUZZ_SECONDS ?= 300
+CUTS    ?= 500
+SOAK_MIN ?= 30
 # The board: armhf (32-bit ARM Linux), cross-compiled; tests under qemu-arm.
 CROSS   := build-armhf
 CROSS_TOOLCHAIN := cmake/toolchain-armhf.cmake
 CROSS_STRIP := arm-linux-gnueabihf-strip
 FW_SIZE_LIMIT := 600000
 
-.PHONY: all deps build run test test-asan test-tsan tsan lint fuzz fuzz-smoke fuzz-long bench cross cross-configure cross-test cross-e2e install clean
+.PHONY: all deps build run test test-asan test-tsan tsan lint fuzz fuzz-smoke fuzz-long bench powercut soak cross cross-configure cross-test cross-e2e install clean
 
 all: build
 
@@ -77,6 +79,20 @@ bench: build
 	$(CMAKE) --build $(BUILD) -j $(JOBS) --target qrv806-bench
 	$(BUILD)/qrv806-bench
 	@scripts/bench.sh $(BUILD)
+
+# Power cuts while the firmware saves: CUTS kills with SIGKILL, each followed
+# by a start that must read every file back (scripts/powercut.py).
+powercut: build
+	scripts/powercut.py --build $(BUILD) --cuts $(CUTS)
+
+# A normal-mode scenario on the realistic board for SOAK_MIN minutes, under
+# ThreadSanitizer and then AddressSanitizer (scripts/soak.py).
+soak: deps
+	$(CMAKE) -S . -B $(TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRV_TSAN=ON
+	$(CMAKE) --build $(TSAN) -j $(JOBS) --target qrv806 qrv806-sim
+	$(CMAKE) -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRV_SANITIZE=ON
+	$(CMAKE) --build $(ASAN) -j $(JOBS) --target qrv806 qrv806-sim
+	scripts/soak.py --minutes $(SOAK_MIN) $(TSAN) $(ASAN)
 
 # The board's firmware cannot do without packet data: no libqmi, no build.
 cross-configure:

@@ -31,6 +31,7 @@
 #include "modem/modem_state.h"
 #include "modem/qmi_wds.h"
 #include "modem/wav_prompts.h"
+#include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "platform/packet_data.h"
 #include "platform/paths.h"
@@ -74,6 +75,15 @@ void SetClocksFromArguments(const std::string& date, const std::string& time) {
   RTC_Write(Sysrtc.sec, Sysrtc.min, Sysrtc.hour, Sysrtc.mday, Sysrtc.mon, Sysrtc.year, Sysrtc.wday);
   RTC_Read(&Sysrtc);
   PrintRtc("RTC Time= ", Sysrtc);
+}
+
+// A power cut during a save leaves the old file whole and the new one's
+// temporary copy beside it; nothing else would ever remove those. The
+// simulated board's clock files are saved the same way.
+void RemoveLeftoversOfInterruptedSaves(bool simulated) {
+  int removed = platform::RemoveLeftoverTemporaryFiles(platform::Path("/APP"));
+  if (simulated) removed += platform::RemoveLeftoverTemporaryFiles(platform::Path("/sim"));
+  if (removed > 0) PrintMsg(">Removed %d leftover temporary file(s) of an interrupted save\r\n", removed);
 }
 
 [[noreturn]] void RunUpdateMode() {
@@ -143,6 +153,7 @@ int RunFirmware(int argc, char** argv) {
   if_fw_update = 0;
   if_fw_update_error = 0;
   PrintMsg("-- %s --\r\n", kFirmwareVersion);
+  RemoveLeftoversOfInterruptedSaves(opt.simulated);
 
   // 3: logs.
   LogInit();

@@ -11,4 +11,11 @@ namespace platform {
 /// untouched and false is returned.
 bool ReplaceFileAtomically(const std::string& path, const std::string& content);
 
+/// Removes the temporary files that saves into `folder` left behind when
+/// their process died before the rename (a power cut, a kill). A file whose
+/// saver is still running (another live process) is left alone; files of
+/// this process count as leftovers, so call it before any thread saves.
+/// Returns how many were removed.
+int RemoveLeftoverTemporaryFiles(const std::string& folder);
+
 }  // namespace platform

@@ -101,6 +101,27 @@ TEST_F(FirmwareStart, DateAndTimeArgumentsSetTheSimulatedClock) {
   EXPECT_NE(root_.Read("sim/clock"), "");
 }
 
+// A power cut during a save leaves its temporary copy; the next start
+// removes it, says so, and reads the whole file the save left.
+TEST_F(FirmwareStart, LeftoversOfAnInterruptedSaveAreRemovedAtStart) {
+  {
+    auto fw = Start();
+    ASSERT_TRUE(fw->WaitForOutput("[thread_sms_buffer is start]")) << fw->Output();
+  }
+  const std::string config = root_.Read("APP/config.ini");
+  root_.Write("APP/config.ini.tmp.999999999.3", config.substr(0, 100));
+  root_.Write("APP/CTStatus.ini.tmp.999999999.4", "");
+  root_.Write("sim/clock.tmp.999999999.5", "12");
+  auto fw = Start();
+  ASSERT_TRUE(fw->WaitForOutput(">Initial parameters success.\r\n")) << fw->Output();
+  EXPECT_NE(fw->Output().find(">Removed 3 leftover temporary file(s) of an interrupted save\r\n"), std::string::npos)
+      << fw->Output();
+  EXPECT_FALSE(root_.Exists("APP/config.ini.tmp.999999999.3"));
+  EXPECT_FALSE(root_.Exists("APP/CTStatus.ini.tmp.999999999.4"));
+  EXPECT_FALSE(root_.Exists("sim/clock.tmp.999999999.5"));
+  EXPECT_EQ(root_.Read("APP/config.ini"), config);
+}
+
 // A stop (SIGTERM from the init script or systemd) gives the QMI clients
 // back before the process ends by the signal, as before.
 TEST_F(FirmwareStart, StopSignalReleasesTheQmiClientsFirst) {
