@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -41,6 +42,66 @@ int WriteAttribute(const std::string& path, const char* text, size_t len, int* o
   close(fd);
   return 0;
 }
+
+// The value files stay open once used: a read is one pread from offset 0
+// (sysfs produces the line's present level at every read from the start)
+// and a write one pwrite, instead of an open, a seek and a close each time.
+// The simulated board updates its value files in place for this reason.
+// The descriptors belong to the root they were opened under; a new root
+// (tests) opens them again. One lock covers the table and each transfer,
+// so no descriptor is closed under a reader.
+class ValueFiles {
+ public:
+  static ValueFiles& Get() {
+    static auto* files = new ValueFiles;  // never destroyed: threads outlive exit
+    return *files;
+  }
+
+  /// The line's descriptor (opened on first use), or -1 with `*error` set.
+  /// `writable` is false when the file could only be opened for reading.
+  int Fd(int gpio, bool* writable, int* error) {
+    const unsigned generation = platform::RootGeneration();
+    if (generation != generation_) {
+      for (Line& l : lines_) {
+        if (l.fd >= 0) close(l.fd);
+        l = Line{};
+      }
+      generation_ = generation;
+    }
+    if (gpio < 0 || gpio >= kLines) {
+      *error = EINVAL;
+      return -1;
+    }
+    Line& l = lines_[gpio];
+    if (l.fd < 0) {
+      const std::string path = LinePath(gpio, "value");
+      l.fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+      l.writable = l.fd >= 0;
+      if (l.fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+        l.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      }
+      if (l.fd < 0) {
+        *error = errno;
+        return -1;
+      }
+    }
+    *writable = l.writable;
+    return l.fd;
+  }
+
+  std::mutex& mu() { return mu_; }
+
+  static constexpr int kLines = 128;  // the board's GPIO numbers are below this
+
+ private:
+  struct Line {
+    int fd = -1;
+    bool writable = false;
+  };
+  std::mutex mu_;
+  unsigned generation_ = 0;
+  Line lines_[kLines];
+};
 
 }  // namespace
 
@@ -93,9 +154,24 @@ int GPIO_set_active(int gpio, int low) {
 }
 
 int GPIO_set_value(int gpio, int v) {
-  int error = 0;
-  int ret = WriteAttribute(LinePath(gpio, "value"), v ? "1" : "0", 2, &error);
-  if (ret < 0) PerrorWith(error, "gpio/set-value");
+  int ret = 0;
+  {
+    ValueFiles& files = ValueFiles::Get();
+    std::lock_guard<std::mutex> lock(files.mu());
+    bool writable = false;
+    int error = 0;
+    const int fd = files.Fd(gpio, &writable, &error);
+    if (fd >= 0 && writable) {
+      // As one write of the two bytes; its result is not looked at (a
+      // refused value shows when the line is read back).
+      ssize_t n = pwrite(fd, v ? "1" : "0", 2, 0);
+      (void)n;
+    } else {
+      // A file that is not open for writing: what a fresh open says.
+      ret = WriteAttribute(LinePath(gpio, "value"), v ? "1" : "0", 2, &error);
+      if (ret < 0) PerrorWith(error, "gpio/set-value");
+    }
+  }
   // The simulated board's loop-back jig is wired to the outputs: its inputs
   // follow before this write returns, as they would through a wire.
   if (ret == 0 && platform::IsSimulated()) platform::SimJigOutputWritten(platform::Root(), gpio);
@@ -103,23 +179,22 @@ int GPIO_set_value(int gpio, int v) {
 }
 
 int GPIO_get_value(int gpio) {
-  const std::string path = LinePath(gpio, "value");
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    PrintMsg("usr_gpio_get_value open %s error %d\n", path.c_str(), fd);
-    return fd;
-  }
-  off_t pos = lseek(fd, 0, SEEK_SET);
-  if (pos < 0) {
-    PrintMsg("usr_gpio_get_value lseek %s error %d\n", path.c_str(), static_cast<int>(pos));
-    close(fd);
-    return static_cast<int>(pos);
-  }
   char c = 0;
-  ssize_t n = read(fd, &c, 1);
-  close(fd);
+  ssize_t n = 0;
+  {
+    ValueFiles& files = ValueFiles::Get();
+    std::lock_guard<std::mutex> lock(files.mu());
+    bool writable = false;
+    int error = 0;
+    const int fd = files.Fd(gpio, &writable, &error);
+    if (fd < 0) {
+      PrintMsg("usr_gpio_get_value open %s error %d\n", LinePath(gpio, "value").c_str(), -1);
+      return -1;
+    }
+    n = pread(fd, &c, 1, 0);
+  }
   if (n != 1) {
-    PrintMsg("usr_gpio_get_value read %s error %d\n", path.c_str(), static_cast<int>(n));
+    PrintMsg("usr_gpio_get_value read %s error %d\n", LinePath(gpio, "value").c_str(), static_cast<int>(n));
     return static_cast<int>(n);
   }
   return c == '1' ? 1 : 0;

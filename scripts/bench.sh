@@ -20,7 +20,7 @@ trap cleanup EXIT
 # /proc/PID/task/*, over a fixed window.
 hz=$(getconf CLK_TCK)
 seconds=${BENCH_SECONDS:-60}
-if ldd "$build/qrv806" 2>/dev/null | grep -q libqmi; then
+if ldd "$build/qrv806" 2>/dev/null | grep -c libqmi >/dev/null; then
   echo "firmware build: $build/qrv806 with libqmi (packet data built in; the simulated board uses its own model)"
 else
   echo "firmware build: $build/qrv806, a PC build without libqmi (packet data not built in): RSS as on a board without GLib"
