@@ -47,9 +47,10 @@ int WriteAttribute(const std::string& path, const char* text, size_t len, int* o
 // (sysfs produces the line's present level at every read from the start)
 // and a write one pwrite, instead of an open, a seek and a close each time.
 // The simulated board updates its value files in place for this reason.
-// The descriptors belong to the root they were opened under; a new root
-// (tests) opens them again. One lock covers the table and each transfer,
-// so no descriptor is closed under a reader.
+// Reading and writing have descriptors of their own, opened as the old
+// per-access opens were. They belong to the root they were opened under; a
+// new root (tests) opens them again. One lock covers the table and each
+// transfer, so no descriptor is closed under a reader.
 class ValueFiles {
  public:
   static ValueFiles& Get() {
@@ -57,14 +58,16 @@ class ValueFiles {
     return *files;
   }
 
-  /// The line's descriptor (opened on first use), or -1 with `*error` set.
-  /// `writable` is false when the file could only be opened for reading.
-  int Fd(int gpio, bool* writable, int* error) {
+  /// The line's descriptor for reading or writing (opened on first use),
+  /// or -1 with `*error` set.
+  int Fd(int gpio, bool write, int* error) {
     const unsigned generation = platform::RootGeneration();
     if (generation != generation_) {
       for (Line& l : lines_) {
-        if (l.fd >= 0) close(l.fd);
-        l = Line{};
+        for (int& fd : l.fd) {
+          if (fd >= 0) close(fd);
+          fd = -1;
+        }
       }
       generation_ = generation;
     }
@@ -72,21 +75,12 @@ class ValueFiles {
       *error = EINVAL;
       return -1;
     }
-    Line& l = lines_[gpio];
-    if (l.fd < 0) {
-      const std::string path = LinePath(gpio, "value");
-      l.fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
-      l.writable = l.fd >= 0;
-      if (l.fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
-        l.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-      }
-      if (l.fd < 0) {
-        *error = errno;
-        return -1;
-      }
+    int& fd = lines_[gpio].fd[write ? 1 : 0];
+    if (fd < 0) {
+      fd = open(LinePath(gpio, "value").c_str(), (write ? O_WRONLY : O_RDONLY) | O_CLOEXEC);
+      if (fd < 0) *error = errno;
     }
-    *writable = l.writable;
-    return l.fd;
+    return fd;
   }
 
   std::mutex& mu() { return mu_; }
@@ -95,8 +89,7 @@ class ValueFiles {
 
  private:
   struct Line {
-    int fd = -1;
-    bool writable = false;
+    int fd[2] = {-1, -1};  // reading, writing
   };
   std::mutex mu_;
   unsigned generation_ = 0;
@@ -158,18 +151,18 @@ int GPIO_set_value(int gpio, int v) {
   {
     ValueFiles& files = ValueFiles::Get();
     std::lock_guard<std::mutex> lock(files.mu());
-    bool writable = false;
     int error = 0;
-    const int fd = files.Fd(gpio, &writable, &error);
-    if (fd >= 0 && writable) {
-      // As one write of the two bytes; its result is not looked at (a
-      // refused value shows when the line is read back).
-      ssize_t n = pwrite(fd, v ? "1" : "0", 2, 0);
-      (void)n;
+    const int fd = files.Fd(gpio, true, &error);
+    if (fd < 0) {
+      PerrorWith(error, "gpio/set-value");
+      ret = -1;
     } else {
-      // A file that is not open for writing: what a fresh open says.
-      ret = WriteAttribute(LinePath(gpio, "value"), v ? "1" : "0", 2, &error);
-      if (ret < 0) PerrorWith(error, "gpio/set-value");
+      // One write of the two bytes; its result is not looked at (a refused
+      // value shows when the line is read back). A line that is no file
+      // (a pipe standing in for one) takes a plain write.
+      ssize_t n = pwrite(fd, v ? "1" : "0", 2, 0);
+      if (n < 0 && errno == ESPIPE) n = write(fd, v ? "1" : "0", 2);
+      (void)n;
     }
   }
   // The simulated board's loop-back jig is wired to the outputs: its inputs
@@ -184,9 +177,8 @@ int GPIO_get_value(int gpio) {
   {
     ValueFiles& files = ValueFiles::Get();
     std::lock_guard<std::mutex> lock(files.mu());
-    bool writable = false;
     int error = 0;
-    const int fd = files.Fd(gpio, &writable, &error);
+    const int fd = files.Fd(gpio, false, &error);
     if (fd < 0) {
       PrintMsg("usr_gpio_get_value open %s error %d\n", LinePath(gpio, "value").c_str(), -1);
       return -1;
