@@ -21,9 +21,10 @@ trap cleanup EXIT
 hz=$(getconf CLK_TCK)
 seconds=${BENCH_SECONDS:-60}
 if ldd "$build/qrv806" 2>/dev/null | grep -c libqmi >/dev/null; then
-  echo "firmware build: $build/qrv806 with libqmi (packet data built in; the simulated board uses its own model)"
+  echo "firmware build: $build/qrv806 with libqmi and GLib (the simulated board uses its own packet-data model)"
 else
-  echo "firmware build: $build/qrv806, a PC build without libqmi (packet data not built in): RSS as on a board without GLib"
+  echo "firmware build: $build/qrv806, a PC build without libqmi: the board's packet-data backend and GLib left out" \
+    "(the simulated board's packet data needs neither), so its RSS is the firmware's own"
 fi
 # CPU ticks of a process and its children (for the pulse trains).
 ticks() {
