@@ -135,25 +135,21 @@ wait_for 60 led_near status 500 500
 sleep 5
 measure_idle "factory configuration (no event)" "$(firmware_pid "$ppid_sim")" "$seconds" 0.1 15
 
-# LED $1 blinking $2/$3 ms: the on and off phases the simulator measured from
-# the value file's changes, sampled for $4 seconds.
+# LED $1 (GPIO $2) blinking $3/$4 ms: once the simulator shows the pattern,
+# its phases for $5 seconds, timed from the changes of its value file.
 led_check() {
-  local led=$1 on=$2 off=$3 secs=$4 seen=""
-  wait_for 60 led_near "$led" "$on" "$off" || return 0
-  for _ in $(seq $((secs * 4))); do
-    seen+="$(state_field "d['led']['$led']['on_ms'], d['led']['$led']['off_ms']") "
-    sleep 0.25
-  done
-  echo "$seen" | tr -d '(),' | awk -v led="$led" -v on="$on" -v off="$off" '{
-      for (i = 1; i + 1 <= NF; i += 2) { d = $i - on; if (d < 0) d = -d; if (d > w) w = d
-        d = $(i + 1) - off; if (d < 0) d = -d; if (d > w) w = d; ++n } }
-    END { printf "LED %s %d/%d ms: worst phase %d ms from its time over %d samples (goal within 5 ms)\n", led, on, off, w, n }'
+  local led=$1 gpio=$2 on=$3 off=$4 secs=$5
+  if ! wait_for 60 led_near "$led" "$on" "$off"; then
+    echo "LED $led $on/$off ms: pattern not seen"
+    return 0
+  fi
+  echo "LED $led $on/$off ms: $(python3 "$(dirname "$0")/led-phases.py" "$proot/sys/class/gpio/gpio$gpio/value" "$secs" "$on" "$off") (goal within 5 ms)"
 }
-led_check status 500 500 10
+led_check status 77 500 500 10
 ctl gps fix >/dev/null
-led_check gps 900 100 10
+led_check gps 92 900 100 10
 ctl qmi down >/dev/null
-led_check status 900 100 10
+led_check status 77 900 100 10
 stop_sim
 rm -rf "$proot" "$proot.console"
 
