@@ -2,20 +2,21 @@
 
 #include "app/led_blinker.h"
 #include "base/console.h"
-#include "base/sleep.h"
+#include "base/thread_start.h"
 #include "config/time_utils.h"
 #include "hw/gpio.h"
 #include "modem/modem_state.h"
 
-std::atomic<int32_t> sta_led_step{1};
+SignalledWord sta_led_step{1, StatusChangeSignal};
 std::atomic<int32_t> gps_led_step{0};
 
 namespace {
 
-// The thread sleeps until the next switch is due, but never longer than
-// this, so that a new pattern (a plain word another thread sets) is taken up
-// quickly.
-constexpr uint32_t kLongestSleepMs = 50;
+// The thread sleeps until the next switch is due or a selector changes (its
+// writers wake it). With both LEDs steady nothing is due; it then only looks
+// again after this long, which costs nothing and would put right a line
+// some other hand switched.
+constexpr uint32_t kSteadyLookMs = 60000;
 
 class StatusLed final : public LedLine {
   void DoOn() override { STA_LED_ON(); }
@@ -32,14 +33,19 @@ class GpsLed final : public LedLine {
 }  // namespace
 
 void* thread_led(void*) {
+  NameThisThread("led");
   PrintMsg("[thread_led is start]\r\n");
   StatusLed status;
   GpsLed gps;
   LedBlinker blinker(status, gps, GetTimeTicks);
+  ChangeSignal& changed = StatusChangeSignal();
   for (;;) {
+    // The generation is taken before the selectors are read: a change made
+    // after this read ends the wait below at once.
+    uint64_t seen = changed.Generation();
     gps_led_step = gps_flag.load();
     const uint32_t due = blinker.Pass(sta_led_step.load(), gps_led_step.load());
-    SleepMilliseconds(static_cast<int>(due < kLongestSleepMs ? due : kLongestSleepMs));
+    changed.Wait(&seen, static_cast<int>(due < kSteadyLookMs ? due : kSteadyLookMs));
   }
   return nullptr;
 }

@@ -1,15 +1,16 @@
 #include "app/status_loop.h"
 
-#include <unistd.h>
-
 #include "app/led.h"
+#include "base/change_signal.h"
 #include "config/time_utils.h"
 #include "modem/modem_state.h"
 
 namespace {
-// The LED thread samples the pattern continuously; re-deriving it ten times
-// a second is far quicker than any blink and keeps the main thread idle.
-constexpr useconds_t kPassPauseUs = 100 * 1000;
+// The pattern is derived again when the SIM, registration or data-call state
+// changes (their writers wake the loop); this slow look on top only bounds
+// how stale it could ever be.
+constexpr int kSafetyLookMs = 2000;
+constexpr uint32_t kStartDelayMs = 2000;
 }  // namespace
 
 int32_t DeriveStatusLedStep(int32_t cpin_status, int32_t net, int32_t creg) {
@@ -33,14 +34,20 @@ bool StatusLoopPass(uint32_t t0) {
 }
 
 void RunStatusLoop(uint32_t t0) {
-  bool settled = false;
+  ChangeSignal& changed = StatusChangeSignal();
+  // The start delay: the pattern keeps its start value until then.
   for (;;) {
-    // Once past the start delay it stays past it, even when the tick wraps.
-    if (settled) {
-      PublishStatusLedStep();
-    } else {
-      settled = StatusLoopPass(t0);
-    }
-    usleep(kPassPauseUs);
+    const uint32_t elapsed = GetTimeTicks() - t0;
+    if (elapsed >= kStartDelayMs) break;
+    uint64_t seen = changed.Generation();
+    changed.Wait(&seen, static_cast<int>(kStartDelayMs - elapsed));
+  }
+  // Once past the start delay it stays past it, even when the tick wraps.
+  for (;;) {
+    // Taken before the words are read: a change after the read ends the
+    // wait at once.
+    uint64_t seen = changed.Generation();
+    PublishStatusLedStep();
+    changed.Wait(&seen, kSafetyLookMs);
   }
 }

@@ -16,6 +16,7 @@ namespace {
 sigset_t g_stop_signals;  // written before the watcher starts, then read only
 
 void* WatchStopSignalsThread(void*) {
+  NameThisThread("stop_signal");
   int sig = 0;
   while (sigwait(&g_stop_signals, &sig) != 0) {
   }

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "base/console.h"
+#include "base/thread_start.h"
 #include "cmd/command_fields.h"
 #include "config/config_data.h"
 #include "config/config_file.h"
@@ -41,6 +42,9 @@ namespace {
 constexpr int kUcs2 = 8;
 constexpr int kReceived = 1;
 constexpr uint32_t kMaxPulseMs = 604800000;  // seven days
+// The modem thread wakes the receiver when it hands a message over; this
+// only bounds the wait.
+constexpr int kIdleLookMs = 600000;
 // The sender's number as received: "+" and at most 19 digits.
 constexpr size_t kSenderMax = kPhoneSize;
 
@@ -329,13 +333,18 @@ int HandleSmsCommand(const sms_msg& in) {
 }
 
 void* thread_recv_SMS(void*) {
+  NameThisThread("recv_sms");
   WaitUntilReady();
   PrintMsg("[thread_recv_SMS is start]\r\n");
   sms_msg in;
+  ChangeSignal& arrived = NewSmsSignal();
   for (;;) {
+    // Taken before the mailbox is looked at: a message handed over after
+    // the look ends the wait at once.
+    uint64_t seen = arrived.Generation();
     std::memset(&in, 0, sizeof in);
     if (sms_check_new_one(&in) != 1) {
-      Sleep(sms_poll_ms);
+      arrived.Wait(&seen, kIdleLookMs);
       continue;
     }
     if (HandleSmsCommand(in) < 0) Sleep(sms_poll_ms);

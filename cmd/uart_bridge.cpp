@@ -5,6 +5,7 @@
 
 #include "base/console.h"
 #include "base/sleep.h"
+#include "base/thread_start.h"
 #include "cmd/command_reply.h"
 #include "cmd/utility_thread.h"
 #include "config/config_data.h"
@@ -103,6 +104,7 @@ BridgeStart UartBridgeStart() {
 }
 
 void* thread_UART_CMD(void*) {
+  NameThisThread("uart_bridge");
   WaitUntilReady();
   PrintMsg("[thread_UART_CMD is start]\r\n");
   if (UartBridgeStart() != BridgeStart::kRunning) return nullptr;

@@ -6,6 +6,7 @@
 
 #include "base/console.h"
 #include "base/sleep.h"
+#include "base/thread_start.h"
 #include "cmd/command_table.h"
 #include "config/config_data.h"
 #include "config/time_utils.h"
@@ -120,6 +121,7 @@ int UtilityServeOnce(int idle_timeout_ms, LineHandler handle) {
 }
 
 void* thread_sms_utility(void*) {
+  NameThisThread("sms_utility");
   PrintMsg("[thread_sms_utility is start]\r\n");
   const int fd = OpenUtilityPort();
   if (fd < 0) {

@@ -6,6 +6,7 @@
 #include "base/console.h"
 #include "base/log_ring.h"
 #include "base/sleep.h"
+#include "base/thread_start.h"
 #include "config/config_data.h"
 #include "config/config_file.h"
 #include "config/readiness.h"
@@ -18,7 +19,11 @@ namespace {
 
 constexpr uint32_t kDay = 86400;
 constexpr int kPollMs = 50;
-constexpr int kVisitPauseMs = 200;
+// All events are visited in one round, a round every second while a report
+// is enabled (a report is due at a whole second) and every few seconds
+// otherwise, when a round only notices a report enabled meanwhile.
+constexpr int kRoundPauseMs = 1000;
+constexpr int kQuietRoundPauseMs = 5000;
 
 // Per event, for the report thread alone (start-up clears them before the
 // thread is released): the local day (YYYYMMDD) of the window last sent, for
@@ -91,6 +96,14 @@ void TellClockBehind(int n, uint32_t now) {
     PrintWindow(n);
   }
   g_behind_told[n] = behind;
+}
+
+bool AnyReportEnabled() {
+  std::lock_guard<std::recursive_mutex> lock(ConfigMutex());
+  for (const OrvelEvent& ev : orvel_event) {
+    if (ev.is_event_enable == 1 && ev.auto_report.cIsEnable == 1) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -186,11 +199,12 @@ void AutoReportVisit(int n) {
 }
 
 void* thread_auto_report(void*) {
+  NameThisThread("auto_report");
   WaitUntilReady();
   PrintMsg("[thread_auto_report is start]\r\n");
-  for (int n = 0;; n = (n + 1) % kEventCount) {
-    AutoReportVisit(n);
-    SleepMilliseconds(kVisitPauseMs);
+  for (;;) {
+    for (int n = 0; n < kEventCount; ++n) AutoReportVisit(n);
+    SleepMilliseconds(AnyReportEnabled() ? kRoundPauseMs : kQuietRoundPauseMs);
   }
   return nullptr;
 }

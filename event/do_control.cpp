@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "base/console.h"
-#include "base/sleep.h"
+#include "base/thread_start.h"
 #include "config/time_utils.h"
 #include "config/readiness.h"
 #include "hw/gpio.h"
@@ -14,12 +14,12 @@ DoCtrl do_ctrl[kDoCount];
 
 namespace {
 
-constexpr int kVisitPauseMs = 10;
-// An idle thread looks again at least this often, whatever happens.
-constexpr int kIdleWaitMs = 1000;
+// A request wakes the thread; an idle one looks again only this often.
+constexpr int kIdleWaitMs = 600000;
 
 std::mutex g_mu;
 std::condition_variable g_cv;
+uint64_t g_requests = 0;  // guarded by g_mu
 
 bool AnyBusyLocked() { return do_ctrl[0].cIsRequest == 1 || do_ctrl[1].cIsRequest == 1; }
 
@@ -35,6 +35,7 @@ void DoRequest(int ch, uint32_t duration_ms) {
     do_ctrl[ch].uiDuration = duration_ms;
     do_ctrl[ch].cIsOn = 0;
     do_ctrl[ch].uiStartTick = 0;
+    ++g_requests;
   }
   g_cv.notify_all();
 }
@@ -90,14 +91,43 @@ bool DoWaitForWork(int timeout_ms) {
   return g_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), AnyBusyLocked);
 }
 
+int DoNextVisitMs(int idle_ms) {
+  std::lock_guard<std::mutex> lock(g_mu);
+  int64_t next = idle_ms;
+  const uint32_t now = GetTimeTicks();
+  for (const DoCtrl& d : do_ctrl) {
+    if (d.cIsRequest != 1) continue;
+    if (d.uiDuration == 0 || d.cIsOn == 0) return 0;
+    const int64_t left = int64_t(d.uiDuration) - int64_t(static_cast<uint32_t>(now - d.uiStartTick));
+    if (left < next) next = left;
+  }
+  return next > 0 ? static_cast<int>(next) : 0;
+}
+
+uint64_t DoRequestCount() {
+  std::lock_guard<std::mutex> lock(g_mu);
+  return g_requests;
+}
+
+void DoWaitForRequest(uint64_t* seen, int timeout_ms) {
+  std::unique_lock<std::mutex> lock(g_mu);
+  const uint64_t from = *seen;
+  g_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), [from] { return g_requests != from; });
+  *seen = g_requests;
+}
+
 void* thread_do_handle(void*) {
+  NameThisThread("do_handle");
   WaitUntilReady();
   PrintMsg("[thread_do_handle is start]\r\n");
-  for (int ch = 0;; ch = 1 - ch) {
-    // Visiting idle records changes nothing: sleep until a request comes.
-    if (ch == 0) DoWaitForWork(kIdleWaitMs);
-    DoHandleVisit(ch);
-    SleepMilliseconds(kVisitPauseMs);
+  uint64_t seen = DoRequestCount();
+  for (;;) {
+    // Both outputs at each wake-up, then sleep until the first pulse ends
+    // or a request comes (a request posted during the visits ends the wait
+    // at once: `seen` was taken before them).
+    DoHandleVisit(0);
+    DoHandleVisit(1);
+    DoWaitForRequest(&seen, DoNextVisitMs(kIdleWaitMs));
   }
   return nullptr;
 }

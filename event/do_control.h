@@ -2,8 +2,8 @@
 // good, worked by thread_do_handle.
 //
 // A request is handed over whole under one lock (never a new flag with an
-// old duration); the thread sleeps while both records are idle and visits
-// each output every 20 ms while a request is pending or a pulse runs.
+// old duration) and wakes the thread; between requests the thread sleeps
+// until the running pulse that ends first is due.
 #pragma once
 
 #include <atomic>
@@ -36,6 +36,14 @@ DoCtrl DoCtrlSnapshot(int ch);
 void DoHandleVisit(int ch);
 /// Waits until a record is busy, at most `timeout_ms`; true when one is.
 bool DoWaitForWork(int timeout_ms);
+/// Milliseconds until a visit has something to do: 0 for a request not yet
+/// worked, the time left for a running pulse, `idle_ms` when both are idle.
+int DoNextVisitMs(int idle_ms);
+/// Waits `timeout_ms` at most; a request posted after request count
+/// `*seen` ends the wait. `*seen` becomes the present count.
+void DoWaitForRequest(uint64_t* seen, int timeout_ms);
+/// The number of requests posted so far, for DoWaitForRequest.
+uint64_t DoRequestCount();
 
 /// The output thread (started by main in normal and utility mode).
 void* thread_do_handle(void*);

@@ -4,10 +4,11 @@
 // that watches it) until it has been back in its normal condition for its
 // reset time.
 //
-// The thread looks at all sixteen events in a round. While an input is
-// timing (its hold or its re-arm) or an analog channel is watched, a round
-// follows every 10 ms; otherwise the thread sleeps until a digital input
-// changes, so quiet inputs cost nothing.
+// The thread looks at all sixteen events in a round. Between rounds it
+// sleeps until a digital input changes, a digital hold or re-arm comes due,
+// or the next analog sample is due (watched channels are converted once
+// per sample, every quarter of their shortest hold time within bounds), so
+// quiet inputs cost nothing.
 #pragma once
 
 #include <atomic>
@@ -32,9 +33,17 @@ void event_ai_chk(int n);
 bool CheckEventOnce(int n);
 /// Clears the latches, hold flags and re-arm timers of every input.
 void ResetInputEvents();
-/// True while an input holds toward firing or times its re-arm: the thread
-/// must then look again soon instead of waiting for an input to change.
-bool InputEventsTiming();
+/// Milliseconds between two analog samples for the watched channels: a
+/// quarter of their shortest hold time, from 250 to 1000 ms; 0 when no
+/// enabled alarm event watches an analog channel.
+uint32_t AnalogSampleMs();
+/// Milliseconds until the first running digital hold or re-arm comes due
+/// (0 when one is due now), -1 when none runs.
+int DigitalDueMs();
+/// One round of the thread: the digital inputs of every enabled alarm
+/// event, and with `sample_analog` one conversion of each watched analog
+/// channel, checked for every event that watches it.
+void CheckEventRound(bool sample_analog);
 
 /// The detection thread (started by main in normal mode).
 void* thread_check_event(void*);

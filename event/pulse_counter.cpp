@@ -73,6 +73,7 @@ AlarmFirer& Firer() {
 }
 
 void* AlarmFirer::Body(void*) {
+  NameThisThread("counter_alarm");
   Firer().Run();
   return nullptr;
 }
@@ -218,6 +219,7 @@ int PulseCounter::SleepMs(uint32_t now) const {
 }
 
 void* thread_counter_handle(void*) {
+  NameThisThread("counter");
   WaitUntilReady();
   PrintMsg("[thread_counter_handle is start]\r\n");
   PulseCounter counter(FireCounterAlarm);

@@ -31,8 +31,10 @@ class PulseCounter {
   /// A pulse shorter than this (ms from its ON edge) is not counted yet.
   static constexpr uint32_t kMinPulseMs = 25;
   static constexpr uint32_t kSavePeriodMs = 30000;
-  /// Longest time between two alarm checks.
-  static constexpr int kAlarmCheckMs = 200;
+  /// Longest time between two alarm checks. A count of this thread is
+  /// checked at once; this only bounds how late an alarm value or count
+  /// preset by a command is noticed.
+  static constexpr int kAlarmCheckMs = 1000;
 
   /// `fire(e)` runs the firing actions of event e for a counter alarm.
   explicit PulseCounter(std::function<void(int)> fire);

@@ -9,6 +9,7 @@
 
 #include "base/console.h"
 #include "base/log_ring.h"
+#include "base/thread_start.h"
 #include "config/time_utils.h"
 #include "platform/clock.h"
 
@@ -128,6 +129,7 @@ unsigned RtcSyncLoop::Step() {
 }
 
 void* thread_rtc2system(void*) {
+  NameThisThread("rtc2system");
   PrintMsg("[thread_rtc2system is start]\r\n");
   RtcSyncLoop loop;
   for (;;) std::this_thread::sleep_for(std::chrono::seconds(loop.Step()));

@@ -1,9 +1,10 @@
 // Digital lines of the board over sysfs GPIO: inputs, outputs, the analog
 // multiplexer select lines, the two LEDs and the init pin.
 //
-// Every access opens, reads or writes and closes one sysfs file under
-// platform::Path("/sys/class/gpio"), so the value seen is always the current
-// one and nothing is shared between threads. Values are logical: the
+// The set-up opens, writes and closes the sysfs attribute files under
+// platform::Path("/sys/class/gpio"). A line's value file is opened once and
+// then read with pread from offset 0 (the present level every time) and
+// written with pwrite, under one lock shared by all threads. Values are logical: the
 // active_low attribute (set once by InitGPIO) makes the kernel invert the
 // digital inputs. Results are 0 or a value, or the failing call's negative
 // result.

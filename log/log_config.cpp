@@ -1,13 +1,13 @@
 // The log switch: start-up state and /APP/log.ini.
 #include <climits>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "base/log_ring.h"
 #include "log/log_files.h"
 #include "log/log_store.h"
 #include "log/log_writer.h"
+#include "platform/fd_io.h"
 #include "platform/paths.h"
 
 std::atomic<int> logEnable{0};
@@ -18,6 +18,8 @@ namespace {
 constexpr const char* kLogIni = "/APP/log.ini";
 constexpr const char kEnableKey[] = "@LOGEN;";
 constexpr size_t kKeptLineChars = 511;
+// log.ini is a few short lines; what lies beyond this is not read.
+constexpr size_t kLogIniMax = 64 * 1024;
 
 // The number behind the key as atoi reads it (a CR or LF ends it), kept
 // within an int instead of overflowing.
@@ -42,8 +44,9 @@ void LogInit() {
 }
 
 void ReadLogConfig() {
-  std::ifstream in(platform::Path(kLogIni), std::ios::binary);
-  if (!in) return;  // no file: logging stays as it is (off after LogInit)
+  std::string text;
+  // No file: logging stays as it is (off after LogInit).
+  if (!platform::ReadFileText(platform::Path(kLogIni), kLogIniMax, &text)) return;
   // Whole lines are read, so a long line can never pass part of itself off
   // as a line of its own; CR LF, LF and CR alone all end a line.
   std::string line;
@@ -53,9 +56,8 @@ void ReadLogConfig() {
     }
     line.clear();
   };
-  char c;
   bool after_cr = false;
-  while (in.get(c)) {
+  for (const char c : text) {
     if (c == '\n' && after_cr) {
       after_cr = false;
       continue;  // the LF of a CR LF

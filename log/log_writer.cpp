@@ -9,6 +9,7 @@
 
 #include "base/console.h"
 #include "base/sd_flags.h"
+#include "base/thread_start.h"
 #include "log/log_files.h"
 #include "log/log_store.h"
 
@@ -79,6 +80,7 @@ void RunLogWriter(const std::atomic<bool>& stop) {
 }
 
 void* ThreadLog(void*) {
+  NameThisThread("log_writer");
   PrintMsg("[ThreadLog is start]\r\n");
   // Without a card or with logging off the thread ends at once: the start
   // line is all the console gets.

@@ -6,6 +6,7 @@
 
 #include "base/console.h"
 #include "base/sleep.h"
+#include "base/thread_start.h"
 #include "config/config_data.h"
 #include "log/log_store.h"
 #include "modem/at_answers.h"
@@ -162,11 +163,10 @@ void PollGps(AtChannel& channel, char* response) {
   gps_flag.store(fix);
 }
 
-// The rest between passes, cut short by a job handed to a mailbox.
+// The rest between passes, in one wait that a job handed to a mailbox cuts
+// short (a stop is seen at the end of the rest).
 void RestUnlessStopped(int ms, const std::atomic<bool>& stop) {
-  for (int slept = 0; slept < ms && !stop.load(); slept += kStopCheckMs) {
-    if (ModemRest(kStopCheckMs)) return;
-  }
+  if (!stop.load()) ModemRest(ms);
 }
 
 // A job waits while the module cannot send it (SIM not ready, not
@@ -290,6 +290,7 @@ void RunModemLoop(const std::atomic<bool>& stop) {
 }
 
 void* thread_modem(void*) {
+  NameThisThread("modem");
   PrintMsg("[thread_modem is start]\r\n");
   static const std::atomic<bool> kNeverStop{false};
   RunModemLoop(kNeverStop);

@@ -1,10 +1,10 @@
 #include "modem/modem_state.h"
 
-std::atomic<int32_t> modem_cpin_status{0};
-std::atomic<int32_t> modem_creg{0};
+SignalledWord modem_cpin_status{0, StatusChangeSignal};
+SignalledWord modem_creg{0, StatusChangeSignal};
 std::atomic<int32_t> modem_csq{0};
-std::atomic<int32_t> net_status{-1};
-std::atomic<int32_t> gps_flag{0};
+SignalledWord net_status{-1, StatusChangeSignal};
+SignalledWord gps_flag{0, StatusChangeSignal};
 std::atomic<int32_t> send_sms_status{0};
 
 GuardedText<100> str_gmm;

@@ -1,23 +1,25 @@
 // Modem and network state published by the modem and packet-data threads.
 // Every value is written by one thread and read by others: words are
-// atomics, texts are read as copies under their own lock.
+// atomics, texts are read as copies under their own lock. The words the
+// status LED shows wake the status loop and the LED thread when they change.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
+#include "base/change_signal.h"
 #include "modem/guarded_text.h"
 
 /// 0 = SIM ready, 1 = the SIM waits for its PIN, 2 = anything else.
-extern std::atomic<int32_t> modem_cpin_status;
+extern SignalledWord modem_cpin_status;
 /// Registration state from +CREG (1 home, 5 roaming).
-extern std::atomic<int32_t> modem_creg;
+extern SignalledWord modem_creg;
 /// Signal quality from +CSQ.
 extern std::atomic<int32_t> modem_csq;
 /// Result of the last packet-data dial-up, 0 = connected; -1 at start.
-extern std::atomic<int32_t> net_status;
+extern SignalledWord net_status;
 /// GPS LED selector: 0 no fix, 1 fix, 5 and 6 the update patterns.
-extern std::atomic<int32_t> gps_flag;
+extern SignalledWord gps_flag;
 /// Final status of the SMS send mailbox (0 to 4).
 extern std::atomic<int32_t> send_sms_status;
 

@@ -2,6 +2,7 @@
 
 #include "base/console.h"
 #include "base/sleep.h"
+#include "base/thread_start.h"
 #include "modem/modem_state.h"
 #include "modem/qmi_wds.h"
 
@@ -88,6 +89,7 @@ bool NetSupervisionPass() {
 }
 
 void* thread_net(void*) {
+  NameThisThread("net");
   PrintMsg("[thread_net is start]\r\n");
   // Without packet data in this build there is nothing to supervise.
   while (NetSupervisionPass()) SleepMilliseconds(net_pass_pause_ms.load());

@@ -9,7 +9,12 @@
 sms_msg send_sms;
 std::atomic<int32_t> is_send_sms{0};
 sms_msg recv_new_sms;
-std::atomic<int32_t> is_new_sms{0};
+SignalledWord is_new_sms{0, NewSmsSignal};
+
+ChangeSignal& NewSmsSignal() {
+  static auto* signal = new ChangeSignal;  // never destroyed: threads outlive exit
+  return *signal;
+}
 
 namespace {
 

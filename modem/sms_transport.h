@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "base/change_signal.h"
 #include "modem/at_channel.h"
 
 /// The message record of both mailboxes and of the SMS queue.
@@ -46,8 +47,10 @@ extern sms_msg send_sms;
 /// 1 while send_sms holds a message not yet finished.
 extern std::atomic<int32_t> is_send_sms;
 extern sms_msg recv_new_sms;
-/// 1 while recv_new_sms holds a message not yet taken.
-extern std::atomic<int32_t> is_new_sms;
+/// 1 while recv_new_sms holds a message not yet taken. Its changes wake the
+/// waiters of NewSmsSignal.
+extern SignalledWord is_new_sms;
+ChangeSignal& NewSmsSignal();
 
 /// Hands one message to the modem thread: 0 (nothing changed) while the
 /// mailbox is busy, else 1 with send_sms_status 1. The caller then polls

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <string>
 
 namespace platform {
 
@@ -39,6 +40,11 @@ class UniqueFd {
  private:
   int fd_;
 };
+
+/// Reads at most `max` bytes of the file at `path` into `out`; false when
+/// it cannot be opened. (Plain reads: a stream would set up the C++ locale
+/// machinery, which costs the firmware memory it otherwise never needs.)
+bool ReadFileText(const std::string& path, size_t max, std::string* out);
 
 /// Writes all of `data`, going on after short writes and interruptions.
 /// Returns 0, or the errno of the failing write.

@@ -113,7 +113,7 @@ bool DeviceGpioEdgeWaiter::DoWait(int timeout_ms) {
 struct SimulatedGpioEdgeWaiter::Impl {
   UniqueFd inotify;
   // Watch descriptor -> names of the watched files in that folder. The folder
-  // is watched, not the file: a file replaced by a rename stays watched.
+  // is watched, not the file: a file made anew stays watched.
   std::map<int, std::set<std::string>> names;
 
   // Takes every pending notification; true when one concerns a watched file.
@@ -163,8 +163,8 @@ bool SimulatedGpioEdgeWaiter::DoWait(int timeout_ms) {
       ::usleep(static_cast<useconds_t>(RemainingMs(deadline)) * 1000);
       return false;
     }
-    // Writes of other files in the folders (the simulator's temporaries)
-    // only shorten the wait; it goes on for the rest of its time.
+    // Writes of other files in the folders only shorten the wait; it goes
+    // on for the rest of its time.
     if (impl_->Drain()) return true;
   }
 }

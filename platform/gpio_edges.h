@@ -5,8 +5,8 @@
 // file: with the line's `edge` attribute at "both", poll() flags POLLPRI on
 // the open value file, and reading the value again from offset 0 clears the
 // flag. On the simulated board the value files are plain files that the
-// simulator replaces whole (a temporary beside it and a rename), so inotify
-// on their folders tells when one changed.
+// simulator writes in place, so inotify on their folders tells when one
+// changed.
 //
 // A waiter only says that a watched line may have changed; the caller reads
 // the levels itself. A change that happens while nobody waits is kept and

@@ -9,6 +9,7 @@ std::string& RootStorage() {
   return root;
 }
 std::atomic<bool> g_simulated{false};
+std::atomic<unsigned> g_root_generation{0};
 }  // namespace
 
 void SetRoot(const std::string& root) {
@@ -16,7 +17,10 @@ void SetRoot(const std::string& root) {
   while (r.size() > 1 && r.back() == '/') r.pop_back();
   if (r == "/") r.clear();
   RootStorage() = r;
+  g_root_generation.fetch_add(1);
 }
+
+unsigned RootGeneration() { return g_root_generation.load(); }
 
 const std::string& Root() { return RootStorage(); }
 

@@ -15,6 +15,10 @@ namespace platform {
 void SetRoot(const std::string& root);
 const std::string& Root();
 
+/// Goes up by one at every SetRoot: a holder of open descriptors under the
+/// old root knows to open them again.
+unsigned RootGeneration();
+
 /// The real location of a device path, e.g. Path("/APP/config.ini").
 std::string Path(const std::string& device_path);
 

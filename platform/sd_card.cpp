@@ -6,8 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <cstdlib>
 
 #include "platform/clock.h"
 #include "platform/fd_io.h"
@@ -32,6 +31,9 @@ std::optional<SdUsage> StatvfsUsage(const std::string& path) {
   return u;
 }
 
+// Far more than any board's mount table.
+constexpr size_t kMountTableMax = 1024 * 1024;
+
 bool Exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
@@ -40,10 +42,14 @@ bool Exists(const std::string& path) {
 // The per cent (0 to 100) at the start of a small file; -1 when the file is
 // missing, -2 when it holds anything else.
 int ReadPercentFile(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) return -1;
-  long v = -1;
-  if (!(in >> v) || v < 0 || v > 100) return -2;
+  std::string text;
+  if (!ReadFileText(path, 64, &text)) return -1;
+  const char* p = text.c_str();
+  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(p, &end, 10);
+  if (end == p || errno != 0 || v < 0 || v > 100) return -2;
   return static_cast<int>(v);
 }
 
@@ -106,23 +112,31 @@ std::string DfHumanSize(uint64_t bytes) {
 }
 
 bool MountTableHas(const std::string& table, const std::string& mount_point) {
-  std::istringstream lines(table);
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::istringstream fields(line);
-    std::string device, dir;
-    if (!(fields >> device >> dir)) continue;
-    if (DecodeMountField(dir) == mount_point) return true;
+  // Each line: device, mount point, then more fields, separated by blanks.
+  size_t start = 0;
+  while (start < table.size()) {
+    size_t end = table.find('\n', start);
+    if (end == std::string::npos) end = table.size();
+    const std::string line = table.substr(start, end - start);
+    start = end + 1;
+    const char* blanks = " \t\r\v\f";
+    const size_t device = line.find_first_not_of(blanks);
+    const size_t device_end = device == std::string::npos ? device : line.find_first_of(blanks, device);
+    const size_t dir = device_end == std::string::npos ? device_end : line.find_first_not_of(blanks, device_end);
+    if (dir == std::string::npos) continue;
+    const size_t dir_end = line.find_first_of(blanks, dir);
+    if (DecodeMountField(line.substr(dir, dir_end == std::string::npos ? std::string::npos : dir_end - dir)) ==
+        mount_point) {
+      return true;
+    }
   }
   return false;
 }
 
 SdPresence DeviceSdCard::DoPresence() {
-  std::ifstream in("/proc/mounts");
-  if (!in) return SdPresence::kUnknown;
-  std::stringstream all;
-  all << in.rdbuf();
-  return MountTableHas(all.str(), Path(kCardMount)) ? SdPresence::kPresent : SdPresence::kAbsent;
+  std::string table;
+  if (!ReadFileText("/proc/mounts", kMountTableMax, &table)) return SdPresence::kUnknown;
+  return MountTableHas(table, Path(kCardMount)) ? SdPresence::kPresent : SdPresence::kAbsent;
 }
 
 std::optional<SdUsage> DeviceSdCard::DoUsage() { return StatvfsUsage(Path(kCardMount)); }

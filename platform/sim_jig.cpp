@@ -29,16 +29,15 @@ bool LineOn(const std::string& root, int gpio) {
   return fd.valid() && ::read(fd.get(), &c, 1) == 1 && c == '1';
 }
 
-// Through a file beside it and a rename, as the simulator writes levels, so
-// a reader never sees an empty value file. The process id keeps the names
-// of the two processes apart; within one process the lock does.
+// In place, as the simulator writes levels: the firmware keeps the value
+// files open, so a file put in their place by a rename would go unseen. The
+// level is the first byte and is never missing, so a reader sees the old
+// level or the new one.
 void WriteInput(const std::string& root, int gpio, bool active) {
-  const std::string path = ValuePath(root, gpio);
-  const std::string tmp = path + ".tmp." + std::to_string(::getpid());
-  UniqueFd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  UniqueFd fd(::open(ValuePath(root, gpio).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
   if (!fd.valid()) return;
-  const bool written = WriteAll(fd.get(), active ? "1\n" : "0\n", 2) == 0;
-  if (fd.Close() != 0 || !written || ::rename(tmp.c_str(), path.c_str()) != 0) ::unlink(tmp.c_str());
+  ssize_t n = ::pwrite(fd.get(), active ? "1\n" : "0\n", 2, 0);
+  (void)n;
 }
 
 void FollowLocked(const std::string& root) {

@@ -5,6 +5,7 @@
 #include "base/console.h"
 #include "base/log_ring.h"
 #include "base/sleep.h"
+#include "base/thread_start.h"
 #include "config/side_files.h"
 #include "config/text_utils.h"
 #include "modem/at_channel.h"
@@ -14,6 +15,9 @@
 #include "queue/sms_queue.h"
 
 namespace {
+
+// An idle sender waits this long for a job at most; a put ends the wait.
+constexpr int kIdleWaitMs = 600000;
 
 constexpr int kUcs2Coding = 8;
 constexpr int kDirectionSent = 0;
@@ -71,11 +75,11 @@ bool SmsSenderRunJob(const std::atomic<bool>& stop, int poll_ms) {
   return true;
 }
 
-void RunSmsSender(const std::atomic<bool>& stop, int poll_ms) {
+void RunSmsSender(const std::atomic<bool>& stop, int poll_ms, int idle_wait_ms) {
   while (!stop.load()) {
     // Idle, a new job starts at once; after a job the sender rests.
     if (!SmsSenderRunJob(stop, poll_ms)) {
-      SmsEventWaitForJob(poll_ms);
+      SmsEventWaitForJob(idle_wait_ms);
     } else if (!stop.load()) {
       SleepMilliseconds(poll_ms);
     }
@@ -83,8 +87,10 @@ void RunSmsSender(const std::atomic<bool>& stop, int poll_ms) {
 }
 
 void* thread_sms_buffer(void*) {
+  NameThisThread("sms_sender");
   PrintMsg("[thread_sms_buffer is start]\r\n");
   static const std::atomic<bool> kNeverStop{false};
-  RunSmsSender(kNeverStop);
+  // Nothing stops it: an idle sender sleeps until a job is put.
+  RunSmsSender(kNeverStop, kSmsSenderPollMs, kIdleWaitMs);
   return nullptr;
 }

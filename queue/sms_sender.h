@@ -17,7 +17,9 @@ constexpr int kSmsSenderPollMs = 1000;
 /// wait for the modem; the job then stays pending.
 bool SmsSenderRunJob(const std::atomic<bool>& stop, int poll_ms = kSmsSenderPollMs);
 /// The thread's loop, until `stop`.
-void RunSmsSender(const std::atomic<bool>& stop, int poll_ms = kSmsSenderPollMs);
+/// `idle_wait_ms` bounds a wait for a new job: a put wakes the sender at
+/// once, so only how soon `stop` is seen depends on it.
+void RunSmsSender(const std::atomic<bool>& stop, int poll_ms = kSmsSenderPollMs, int idle_wait_ms = kSmsSenderPollMs);
 
 /// The SMS sender thread (started by main in every mode).
 void* thread_sms_buffer(void*);

@@ -5,11 +5,15 @@
 #include "base/console.h"
 #include "base/log_ring.h"
 #include "base/sleep.h"
+#include "base/thread_start.h"
 #include "modem/voice_call.h"
 #include "queue/job_numbers.h"
 #include "queue/voice_queue.h"
 
 namespace {
+
+// An idle sender waits this long for a job at most; a put ends the wait.
+constexpr int kIdleWaitMs = 600000;
 
 constexpr JobTexts kTexts{">Send Voice: NG counter: %d\r\n",
                           ">Send Voice: call to %s failed, tried again in %d s (try %d of %d)\r\n",
@@ -46,11 +50,11 @@ bool VoiceSenderRunJob(const std::atomic<bool>& stop, int poll_ms) {
   return true;
 }
 
-void RunVoiceSender(const std::atomic<bool>& stop, int poll_ms) {
+void RunVoiceSender(const std::atomic<bool>& stop, int poll_ms, int idle_wait_ms) {
   while (!stop.load()) {
     // Idle, a new job starts at once; after a job the caller rests.
     if (!VoiceSenderRunJob(stop, poll_ms)) {
-      VoiceEventWaitForJob(poll_ms);
+      VoiceEventWaitForJob(idle_wait_ms);
     } else if (!stop.load()) {
       SleepMilliseconds(poll_ms);
     }
@@ -58,8 +62,10 @@ void RunVoiceSender(const std::atomic<bool>& stop, int poll_ms) {
 }
 
 void* thread_voice_buffer(void*) {
+  NameThisThread("voice_sender");
   PrintMsg("[thread_voice_buffer is start]\r\n");
   static const std::atomic<bool> kNeverStop{false};
-  RunVoiceSender(kNeverStop);
+  // Nothing stops it: an idle sender sleeps until a job is put.
+  RunVoiceSender(kNeverStop, kVoiceSenderPollMs, kIdleWaitMs);
   return nullptr;
 }

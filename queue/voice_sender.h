@@ -13,7 +13,9 @@ constexpr int kVoiceSenderPollMs = 1000;
 /// job is pending, or when `stop` (tests only) ended a wait for the modem.
 bool VoiceSenderRunJob(const std::atomic<bool>& stop, int poll_ms = kVoiceSenderPollMs);
 /// The thread's loop, until `stop`.
-void RunVoiceSender(const std::atomic<bool>& stop, int poll_ms = kVoiceSenderPollMs);
+/// `idle_wait_ms` bounds a wait for a new job: a put wakes the sender at
+/// once, so only how soon `stop` is seen depends on it.
+void RunVoiceSender(const std::atomic<bool>& stop, int poll_ms = kVoiceSenderPollMs, int idle_wait_ms = kVoiceSenderPollMs);
 
 /// The caller thread (started by main in normal mode).
 void* thread_voice_buffer(void*);

@@ -56,6 +56,17 @@ bool ReplaceFile(const std::string& path, const std::string& content) {
   return false;
 }
 
+bool WriteInPlace(const std::string& path, const std::string& content) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  ssize_t n = ::pwrite(fd, content.data(), content.size(), 0);
+  bool ok = n == static_cast<ssize_t>(content.size()) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0;
+  int saved = errno;
+  ok = (::close(fd) == 0) && ok;
+  if (!ok && errno == 0) errno = saved;
+  return ok;
+}
+
 bool CreateFileIfMissing(const std::string& path, const std::string& content) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return errno == EEXIST;

@@ -42,7 +42,7 @@ std::string BoardRoot::Layout(bool init_pin_on) const {
     bool level = p.role == PinRole::kInitPin && init_pin_on;
     if (!ReplaceFile(dir + "/direction", p.output ? "out\n" : "in\n") ||
         !ReplaceFile(dir + "/active_low", p.active_low ? "1\n" : "0\n") ||
-        !ReplaceFile(dir + "/value", level ? "1\n" : "0\n")) {
+        !WriteInPlace(dir + "/value", level ? "1\n" : "0\n")) {
       return "cannot write the files of " + dir + ": " + ErrnoText();
     }
   }
@@ -67,7 +67,7 @@ bool BoardRoot::ReadLine(int gpio) const {
 }
 
 bool BoardRoot::WriteLine(int gpio, bool active) const {
-  return ReplaceFile(GpioValuePath(gpio), active ? "1\n" : "0\n");
+  return WriteInPlace(GpioValuePath(gpio), active ? "1\n" : "0\n");
 }
 
 }  // namespace sim

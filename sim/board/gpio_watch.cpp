@@ -24,7 +24,7 @@ bool GpioWatch::Start(std::string* error) {
     return false;
   }
   for (int g : gpios_) {
-    // The folder, not the file: a value file replaced by a rename stays watched.
+    // The folder, not the file: a value file made anew stays watched.
     std::string dir = root_.Path("/sys/class/gpio/gpio" + std::to_string(g));
     int wd = inotify_add_watch(fd_, dir.c_str(), IN_CLOSE_WRITE | IN_MODIFY | IN_MOVED_TO | IN_CREATE);
     if (wd < 0) {

@@ -7,9 +7,11 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
+#include "base/change_signal.h"
 #include "platform/clock.h"
 
 namespace {
@@ -86,6 +88,29 @@ TEST(LedBlinker, Patterns) {
       EXPECT_EQ(b.gps.reads, 0);  // follows the status LED's timer, never read back
     }
   }
+}
+
+ChangeSignal& TestSignal() {
+  static ChangeSignal signal;
+  return signal;
+}
+
+// The LED thread and the status loop sleep until a word they show changes:
+// a store of the same value wakes nobody, a change wakes a waiter at once.
+TEST(StatusWordsTest, OnlyAChangeWakesTheWaiters) {
+  SignalledWord word{1, TestSignal};
+  uint64_t seen = TestSignal().Generation();
+  word = 1;
+  EXPECT_FALSE(TestSignal().Wait(&seen, 0));
+  word.store(2);
+  EXPECT_TRUE(TestSignal().Wait(&seen, 0));
+  EXPECT_FALSE(TestSignal().Wait(&seen, 0));  // seen once is seen
+  const auto start = std::chrono::steady_clock::now();
+  std::thread writer([&] { word = 4; });
+  EXPECT_TRUE(TestSignal().Wait(&seen, 600000));
+  writer.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+  EXPECT_EQ(word.load(), 4);
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <ctime>
+#include <thread>
 
 #include "config/time_utils.h"
 #include "event/do_control.h"
@@ -108,6 +110,35 @@ TEST_F(DoControlTest, APulseRequestWaitsWhileAnOffCommandSwitchesTheLine) {
   const DoCtrl d = DoCtrlSnapshot(0);  // the pulse came after the command, whole
   EXPECT_EQ(d.cIsRequest, 1);
   EXPECT_EQ(d.uiDuration, 60000u);
+}
+
+// Between visits the thread sleeps: a request not yet worked wants a visit
+// now, running pulses the time left of the first to end, idle records the
+// idle wait; a request from another thread ends the sleep.
+TEST_F(DoControlTest, TheThreadSleepsUntilThePulseThatEndsFirst) {
+  testsupport::ConsoleCapture quiet;
+  for (int ch : {0, 1}) DoSwitchSteady(ch, false);  // idle records
+  EXPECT_EQ(DoNextVisitMs(600000), 600000);
+  DoRequest(0, 1000);
+  EXPECT_EQ(DoNextVisitMs(600000), 0);
+  Visit(20);  // on, then 20 ms pass
+  EXPECT_EQ(DoNextVisitMs(600000), 980);
+  DoRequest(1, 300);
+  DoHandleVisit(1);
+  EXPECT_EQ(DoNextVisitMs(600000), 300);
+  AdvanceMs(400);
+  EXPECT_EQ(DoNextVisitMs(600000), 0);  // overdue
+  DoHandleVisit(1);
+  EXPECT_EQ(DoNextVisitMs(600000), 580);
+
+  uint64_t seen = DoRequestCount();
+  const auto start = std::chrono::steady_clock::now();
+  std::thread other([] { DoRequest(1, 0); });
+  DoWaitForRequest(&seen, 600000);
+  other.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+  EXPECT_EQ(seen, DoRequestCount());
+  EXPECT_EQ(DoNextVisitMs(600000), 0);  // on for good: at once
 }
 
 }  // namespace

@@ -78,4 +78,51 @@ TEST_F(InputEventsTest, TwoEventsShareTheLatch) {
   }
 }
 
+// Watched analog channels are sampled every quarter of their shortest hold
+// time, from 250 to 1000 ms; disabled events and reports watch nothing.
+TEST_F(InputEventsTest, AnalogSamplesFollowTheShortestHold) {
+  struct Row {
+    const char* what;
+    std::vector<std::pair<int, uint32_t>> holds;  // (event, hold) on channel = event % 4
+    uint32_t sample_ms;
+  } const rows[] = {
+      {"nothing watched", {}, 0},          {"hold 200 ms", {{0, 200}}, 250},
+      {"hold 2 s", {{1, 2000}}, 500},      {"hold 8 s", {{2, 8000}}, 1000},
+      {"the shortest", {{0, 2000}, {5, 1200}}, 300},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    for (OrvelEvent& ev : orvel_event) ev.is_event_enable = 0;
+    for (const auto& [n, hold] : row.holds) {
+      orvel_event[n].is_event_enable = 1;
+      orvel_event[n].ai[n % 4] = AiConfig{1, 1, hold, 50, 5.0, 0.0};
+    }
+    EXPECT_EQ(AnalogSampleMs(), row.sample_ms);
+  }
+  orvel_event[0].is_event_enable = 0;
+  orvel_event[5].auto_report.cIsEnable = 1;
+  EXPECT_EQ(AnalogSampleMs(), 0u);
+}
+
+// A digital input is looked at again when its hold or re-arm comes due,
+// not on a tick.
+TEST_F(InputEventsTest, DigitalInputsWaitForTheirDueTime) {
+  WatchDi(0, 2, 300, 500);
+  testsupport::ConsoleCapture quiet;
+  SetDi(2, 1);
+  EXPECT_EQ(DigitalDueMs(), -1);
+  CheckEventRound(false);  // the hold starts
+  EXPECT_EQ(DigitalDueMs(), 300);
+  AdvanceMs(120);
+  EXPECT_EQ(DigitalDueMs(), 180);
+  AdvanceMs(200);
+  EXPECT_EQ(DigitalDueMs(), 0);
+  CheckEventRound(false);  // fires and latches
+  EXPECT_EQ(sms_event_is_n(), 1);
+  EXPECT_EQ(DigitalDueMs(), -1);
+  SetDi(2, 0);
+  CheckEventRound(false);  // the re-arm starts
+  EXPECT_EQ(DigitalDueMs(), 500);
+}
+
 }  // namespace

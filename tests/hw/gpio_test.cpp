@@ -36,6 +36,17 @@ TEST_F(GpioTest, InitOnExportedLinesSetsEveryAttributeAndNeverExports) {
 
 // (The init pin: the utility-mode starts end to end.)
 TEST_F(GpioTest, InputsReadTheLogicalValue) {
+  {
+    // A line without a value file, and a channel the board does not have:
+    // 255, never "on".
+    std::remove((dir_.path() + "/" + LinePath(27, "value")).c_str());
+    CaptureOutput quiet;
+    EXPECT_EQ(DIV(0), 255);
+    EXPECT_EQ(DIV(5), 255);
+  }
+  SetLine(27, "0\n");  // the file appears: the next read opens it
+  // The value files stay open: each level below is written over the file
+  // the firmware already reads.
   const int di_gpio[] = {27, 26, 28, 30, 7};
   for (int ch = 0; ch < 5; ++ch) {
     SCOPED_TRACE(ch);
@@ -43,11 +54,13 @@ TEST_F(GpioTest, InputsReadTheLogicalValue) {
     for (int other = 0; other < 5; ++other) EXPECT_EQ(DIV(static_cast<uint8_t>(other)), other == ch ? 1 : 0);
     SetLine(di_gpio[ch], "0\n");  // read as off by the next channel's round
   }
-  // A failed read, and a channel the board does not have: 255, never "on".
-  std::remove((dir_.path() + "/" + LinePath(27, "value")).c_str());
-  CaptureOutput quiet;
-  EXPECT_EQ(DIV(0), 255);
-  EXPECT_EQ(DIV(5), 255);
+  // Another root (a second board folder) has files of its own.
+  testsupport::TempDir other;
+  other.Write(LinePath(27, "value"), "1\n");
+  platform::SetRoot(other.path());
+  EXPECT_EQ(DIV(0), 1);
+  platform::SetRoot(dir_.path());
+  EXPECT_EQ(DIV(0), 0);
 }
 
 TEST_F(GpioTest, OutputsAndPrimitivesDriveTheirLines) {

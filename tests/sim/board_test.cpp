@@ -2,11 +2,14 @@
 // pulses (the watch on the firmware's LED lines is shown end to end).
 #include "sim/board/board.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/sim_jig.h"
 #include "sim/board/board_files.h"
 #include "sim/modem/sim7100_model.h"
 #include "support/firmware_process.h"
@@ -120,6 +123,27 @@ TEST_F(BoardTest, NoPulseIsLostWhenTheHostWasBusy) {
   EXPECT_FALSE(root_.ReadLine(28));
   EXPECT_EQ(board_.NextTimerUs(), 328000);
   EXPECT_NE(board_.State(325000).Dump(false).find(R"("pulses_left":[0,0,2,0,0])"), std::string::npos);
+}
+
+// The firmware keeps the value files open and reads them from offset 0: the
+// board writes a level over the file it holds, never a new file in its place.
+TEST_F(BoardTest, LevelsAreWrittenOverTheFileTheFirmwareHolds) {
+  const int fd = open(root_.GpioValuePath(28).c_str(), O_RDONLY | O_CLOEXEC);  // DI2
+  ASSERT_GE(fd, 0);
+  auto level = [fd] {
+    char c = 0;
+    return pread(fd, &c, 1, 0) == 1 ? c : '?';
+  };
+  std::string seen;
+  for (const char* step : {"di 2 on", "di 2 off", "jig on"}) {
+    ASSERT_TRUE(Run(step).ok) << step;
+    seen += level();
+  }
+  ASSERT_TRUE(sim::ReplaceFile(root_.GpioValuePath(29), std::string("1\0", 2)));  // DO0 on
+  platform::SimJigFollow(root_.dir());
+  seen += level();
+  close(fd);
+  EXPECT_EQ(seen, "1001");
 }
 
 }  // namespace
