@@ -34,7 +34,7 @@ ChangeSignal& StatusChangeSignal();
 /// may store the same value on every pass at no cost.
 class SignalledWord {
  public:
-  SignalledWord(int32_t value, ChangeSignal& (*signal)()) : value_(value), signal_(signal) {}
+  SignalledWord(int32_t value, ChangeSignal& (*signal)()) noexcept : value_(value), signal_(signal) {}
   SignalledWord(const SignalledWord&) = delete;
   SignalledWord& operator=(const SignalledWord&) = delete;
 

@@ -19,7 +19,7 @@ constexpr const char* kLogIni = "/APP/log.ini";
 constexpr const char kEnableKey[] = "@LOGEN;";
 constexpr size_t kKeptLineChars = 511;
 // log.ini is a few short lines; what lies beyond this is not read.
-constexpr size_t kLogIniMax = 64 * 1024;
+constexpr size_t kLogIniMax = size_t{64} * 1024;
 
 // The number behind the key as atoi reads it (a CR or LF ends it), kept
 // within an int instead of overflowing.

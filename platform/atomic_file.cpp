@@ -57,7 +57,9 @@ int RemoveLeftoverTemporaryFiles(const std::string& folder) {
     const std::string name = entry->d_name;
     long pid = 0;
     if (!IsTemporaryName(name, &pid) || !SaverGone(pid)) continue;
-    const std::string path = folder + "/" + name;
+    std::string path = folder;
+    path += '/';
+    path += name;
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     if (::unlink(path.c_str()) == 0) ++removed;

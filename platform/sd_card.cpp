@@ -32,7 +32,7 @@ std::optional<SdUsage> StatvfsUsage(const std::string& path) {
 }
 
 // Far more than any board's mount table.
-constexpr size_t kMountTableMax = 1024 * 1024;
+constexpr size_t kMountTableMax = size_t{1024} * 1024;
 
 bool Exists(const std::string& path) {
   struct stat st {};
