@@ -35,6 +35,7 @@ constexpr uint8_t kTypeHighLow = 3;
 constexpr uint32_t kSampleMinMs = 250;
 constexpr uint32_t kSampleMaxMs = 1000;
 constexpr int kQuietWaitMs = 10000;
+constexpr int kMinRoundMs = 10;
 
 // Runs the re-arm timer of a latched input that is in its normal condition.
 void Rearm(std::atomic<uint8_t>& latch, ResetTimer& timer, uint32_t reset_ms) {
@@ -220,9 +221,12 @@ int DigitalDueMs() {
     if (!watched[n]) continue;
     for (int c = 0; c < kDiCount; ++c) {
       const DiConfig& d = di[n][c];
-      if (d.cIsEnable != 1 || d.cIsCounter != 0) continue;
+      // The channels event_di_chk looks at, and a re-arm only while its
+      // latch holds: a timer nobody will clear would be due at once for
+      // ever.
+      if (d.cIsEnable != 1 || d.cIsCounter != 0 || (d.cType != kTypeNc && d.cType != kTypeNo)) continue;
       if (event_status[n].cDIHold[c]) consider(event_status[n].uiDIHoldStart[c], d.uiHoldTime);
-      if (di_reset[c].cIsTiming) consider(di_reset[c].uiStartTick, d.uiResetTime);
+      if (di_reset[c].cIsTiming && EventDIIsON[c].load() == 1) consider(di_reset[c].uiStartTick, d.uiResetTime);
     }
   }
   return due > INT32_MAX ? INT32_MAX : static_cast<int>(due);
@@ -280,7 +284,9 @@ void* thread_check_event(void*) {
     CheckEventRound(sample);
     int wait = kQuietWaitMs;
     const int digital = DigitalDueMs();
-    if (digital >= 0 && digital < wait) wait = digital;
+    // At least a tick between rounds, whatever is due: a due time that a
+    // round does not clear costs 100 rounds a second, not a spinning core.
+    if (digital >= 0 && digital < wait) wait = digital < kMinRoundMs ? kMinRoundMs : digital;
     if (sample_ms != 0) {
       now = GetTimeTicks();
       const int64_t left = int64_t(sample_ms) - int64_t(static_cast<uint32_t>(now - last_sample));

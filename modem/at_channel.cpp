@@ -68,7 +68,8 @@ bool AtChannel::WriteCollect(const char* cmd, int len, std::string* answer, cons
   SetAsideWaiting();
   const std::string echo = AtEchoOf(std::string(cmd, static_cast<size_t>(len)).c_str());
   char area[kAtResponseSize];
-  int n = DropZeros(area, 0, WriteRead(cmd, len, area, waits.first_wait_ms));
+  const int got = WriteRead(cmd, len, area, waits.first_wait_ms);
+  int n = DropZeros(area, 0, got > 0 ? got : 0);
   answer->assign(area, static_cast<size_t>(n > 0 ? n : 0));
   int waited = waits.first_wait_ms;
   for (;;) {

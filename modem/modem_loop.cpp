@@ -221,7 +221,12 @@ bool JobsMayGo(bool ready) {
     watch = ModuleWatch{watch.silent_passes, 0, false};
     return true;
   }
-  if (!sms && !voice) return false;
+  if (!sms && !voice) {
+    // Nothing waits: the next job's wait, and its line, start afresh.
+    watch.waiting_passes = 0;
+    watch.told_waiting = false;
+    return false;
+  }
   if (!watch.told_waiting) {
     PrintMsg(">Module not ready (SIM status %d, registration %d): %s waits\r\n", modem_cpin_status.load(),
              modem_creg.load(), sms && voice ? "SMS and call" : sms ? "SMS" : "call");

@@ -58,6 +58,13 @@ class Call {
     channel_.SetAside(text.substr(0, span.begin) + (span.end == 0 ? "" : text.substr(span.end)));
   }
   void Log() { AtCmdLog(command_, area_); }
+  // True when the module said nothing but the echo of the last command.
+  bool NothingBehindEcho() const {
+    const std::string echo = AtEchoOf(command_);
+    const AtAnswerSpan span = FindAtAnswer(area_, echo);
+    const char* rest = area_ + (span.echoed ? span.begin + echo.size() : 0);
+    return std::strspn(rest, "\r\n") == std::strlen(rest);
+  }
   // What arrived since the last look, over the front of the area; older text
   // behind it stays visible. A copy goes aside as above.
   void Poll() {
@@ -168,7 +175,7 @@ int32_t Call::Place(const voice_msg& job) {
     // Without any answer at all the call may have gone up all the same: hang
     // up, or it would hold the line and refuse every later dial. Any answer
     // ("ERROR", "NO CARRIER", "BUSY") says no call is up.
-    if (std::strspn(area_, "\r\n") == std::strlen(area_)) {
+    if (NothingBehindEcho()) {
       Exchange("AT+CHUP\r\n", kHangUpWaitMs);
       PrintMsg(">AT+CHUP recv:%s\n", area_);
       Log();

@@ -129,10 +129,13 @@ bool Live(unitlink::UnitSession& unit, json* out, std::string* error) {
   return true;
 }
 
-std::string Now(const char* format) {
+// The server's worker threads call this at once: localtime_r, not the one
+// shared buffer of localtime.
+std::string TimeText(time_t at, const char* format) {
   char text[32];
-  const time_t now = time(nullptr);
-  std::strftime(text, sizeof text, format, localtime(&now));
+  struct tm local {};
+  if (localtime_r(&at, &local) == nullptr) return "";
+  std::strftime(text, sizeof text, format, &local);
   return text;
 }
 
@@ -303,11 +306,12 @@ void Routes(httplib::Server& svr, unitlink::UnitSession& unit) {
 
   svr.Get("/api/backup", [&unit](const httplib::Request&, httplib::Response& res) {
     std::string text;
+    const time_t taken = time(nullptr);  // one time for the file's date and its name
     std::string error = unitlink::NotConfigurable(unit.Ask("@DEVNAME"), unit.device());
-    if (!error.empty() || !unitlink::MakeBackup(unit.AskFunction(), Now("%Y-%m-%d %H:%M:%S"), &text, &error)) {
+    if (!error.empty() || !unitlink::MakeBackup(unit.AskFunction(), TimeText(taken, "%Y-%m-%d %H:%M:%S"), &text, &error)) {
       return SendUnitError(res, error);
     }
-    res.set_header("Content-Disposition", "attachment; filename=\"qrv806-backup-" + Now("%Y%m%d-%H%M%S") + ".txt\"");
+    res.set_header("Content-Disposition", "attachment; filename=\"qrv806-backup-" + TimeText(taken, "%Y%m%d-%H%M%S") + ".txt\"");
     res.set_header("Cache-Control", "no-store");
     res.set_content(text, "text/plain; charset=iso-8859-1");
   });

@@ -180,7 +180,9 @@ void PrintReplies(const std::string& bytes) {
 std::string Today() {
   char text[32];
   const time_t now = time(nullptr);
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", localtime(&now));
+  struct tm local {};
+  if (localtime_r(&now, &local) == nullptr) return "";
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
   return text;
 }
 
@@ -227,11 +229,14 @@ int RestoreFile(const Options& o) {
     std::fprintf(stderr, "qrv806-term: cannot read %s\n", o.restore_file.c_str());
     return 1;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
+  // One byte past the most a backup may hold is read at most, so a wrong
+  // path to a huge file or a device is refused without filling memory.
+  std::string text(unitlink::kBackupMaxBytes + 1, '\0');
+  in.read(&text[0], static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
   std::vector<unitlink::RestoreLine> lines;
   std::string error;
-  if (!unitlink::ParseBackup(text.str(), o.keep_name, &lines, &error)) {
+  if (!unitlink::ParseBackup(text, o.keep_name, &lines, &error)) {
     std::fprintf(stderr, "qrv806-term: %s: %s; nothing sent\n", o.restore_file.c_str(), error.c_str());
     return 1;
   }

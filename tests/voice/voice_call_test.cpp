@@ -159,11 +159,14 @@ TEST_F(VoiceCallTest, SilentFarEndTimesOut) {
   // A dial without any answer may have placed the call: it is hung up, so it
   // cannot hold the line against every later dial. Any answer says no call
   // is up: nothing is sent after it.
-  for (const char* answer : {"", "\r\r\nNO CARRIER\r\n", "\r\r\nERROR\r\n"}) {
-    module.overrides = {{"ATD0912345678;\r\n", answer}};
+  const struct { const char* answer; bool hung_up; } dials[] = {
+      {"", true}, {"ATD0912345678;\r", true} /* its echo alone */, {"ATD0912345678;\r\r\nNO CARRIER\r\n", false},
+      {"\r\r\nERROR\r\n", false}};
+  for (const auto& d : dials) {
+    module.overrides = {{"ATD0912345678;\r\n", d.answer}};
     module.exchanges.clear();
     EXPECT_EQ(Call(module, "0912345678", "EVNT0.wav"), 4);
-    EXPECT_EQ(module.exchanges.back().command, *answer == '\0' ? "AT+CHUP\r\n" : "ATD0912345678;\r\n") << answer;
+    EXPECT_EQ(module.exchanges.back().command, d.hung_up ? "AT+CHUP\r\n" : "ATD0912345678;\r\n") << d.answer;
   }
 }
 

@@ -4,7 +4,6 @@ namespace unitlink {
 
 namespace {
 
-constexpr size_t kMaxFileBytes = 1024 * 1024;
 // What the unit takes as one line.
 constexpr size_t kMaxRequestBytes = 1000;
 
@@ -59,7 +58,7 @@ bool MakeBackup(const AskFn& ask, const std::string& date, std::string* text, st
 
 bool ParseBackup(const std::string& text, bool keep_name, std::vector<RestoreLine>* out, std::string* error) {
   out->clear();
-  if (text.size() > kMaxFileBytes) {
+  if (text.size() > kBackupMaxBytes) {
     *error = "the file is over 1 MiB: no backup of this unit is that long";
     return false;
   }

@@ -13,6 +13,9 @@
 
 namespace unitlink {
 
+/// The most a backup file may hold: no unit's settings come near it.
+constexpr size_t kBackupMaxBytes = size_t{1024} * 1024;
+
 // The backup file of `s`, dated `date` (e.g. "2026-12-07 16:30:00").
 std::string BackupText(const UnitSettings& s, const std::string& date);
 
